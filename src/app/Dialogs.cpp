@@ -1,0 +1,18 @@
+#include "Dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+void WidgetDialogs::showMessage(QWidget* parent, const QString& text, const QString& title, Icon icon) {
+    QMessageBox box(icon == Icon::Information ? QMessageBox::Information : QMessageBox::NoIcon, title, text,
+                    QMessageBox::Ok, parent);
+    box.exec();
+}
+
+QString WidgetDialogs::askOpenFileName(QWidget* parent, const QString& folder, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
+}
+
+QString WidgetDialogs::askSaveFileName(QWidget* parent, const QString& folder, const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, QString(), folder, filter);
+}

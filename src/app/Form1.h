@@ -1,0 +1,108 @@
+#pragma once
+
+#include "protocol/WindowValues.h"
+#include "schedule/GroupRow.h"
+#include "serial/SerialPortComponent.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class AnswerWait;
+class Dialogs;
+class QLineEdit;
+class ScheduleCheckBox;
+class SystemClockSetter;
+class WallClock;
+
+namespace Ui {
+class Form1;
+}
+
+// Everything the window talks to outside itself.
+struct Form1Seams {
+    SerialDeviceFactory serialDevices;
+    WallClock* clock = nullptr;
+    Dialogs* dialogs = nullptr;
+    SystemClockSetter* clockSetter = nullptr;
+    QString programFolder; // where the file dialogs start
+};
+
+// The one window of the program. It owns the serial port, the schedule
+// widgets and the values the clock commands share; each command handler runs
+// under one error trap that ends with the common error report.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Form1(const Form1Seams& seams, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    static const QString kApplicationTitle;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // The widgets of one schedule row.
+    struct RowWidgets {
+        ScheduleCheckBox* valid;
+        QLineEdit* start;
+        QLineEdit* length;
+        QLineEdit* refresh;
+        ScheduleCheckBox* staticFlag;
+        ScheduleCheckBox* ignoreHours;
+    };
+
+    // Shell (start-up, live clock, About, error reports).
+    void Load();
+    void ConnectHandlers();
+    void ShowLiveClock();
+    void ShowAbout();
+    void ShowMessage(const QString& text);
+    void ShowErrorReport(const RuntimeError& error);
+    void ShowPortError(const RuntimeError& error);
+    void RunCommand(const std::function<void()>& body);
+    void SetCommandsEnabled(bool enabled);
+
+    // Port list and line speed.
+    void ScanPorts();
+    void ProbePort(int portNumber);
+    void OpenChosenPort();
+    void SelectLineSpeed(const QString& settingsText);
+
+    // Clock commands.
+    void SetClockToComputerTime();
+    void SetClockToTypedTime();
+    void SendSetTimeFrame(const QDate& date, const QTime& time);
+    void StartTemporaryCountdown();
+    void SyncComputerClock();
+    void WriteClockSettings();
+    void ReadClockSettings();
+    void SendSimulatedRmc(char status);
+    QByteArray AwaitAnswer(int expectedBytes, int limitSeconds);
+    void ShowReplyRows(const QByteArray& answer, int clockListIndex);
+
+    // Schedule.
+    int ClockListIndex() const;
+    GroupRow ReadRow(int row) const;
+    void ShowRow(int row, const GroupRow& content);
+    void RecomputeStartTimes();
+    void ApplyStaticRule(int row, CheckState previous);
+
+    // Settings file.
+    void SaveSettingsFile();
+    void LoadSettingsFile();
+
+    std::unique_ptr<Ui::Form1> ui;
+    Form1Seams m_seams;
+    SerialPortComponent MSComm1;
+    QTimer Timer1;
+    WindowValues m_values;
+    std::array<RowWidgets, kGroupCount> m_rows{};
+    QString m_fileDialogFolder; // InitDir of the file dialogs
+    AnswerWait* m_runningWait = nullptr;
+    bool m_busy = false;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/RuntimeError.h"
+
+#include <QEventLoop>
+#include <QPointer>
+
+#include <optional>
+
+class SerialPortComponent;
+
+// Waits for a command's answer while the window's events go on running: it
+// wakes on incoming bytes and on a deadline timer, never polls. The limit is
+// kept on a monotonic timer, so a change of the computer's clock or midnight
+// does not stretch or cut it.
+class AnswerWait {
+public:
+    enum class Outcome { Complete, TimedOut, LineLost, Cancelled };
+
+    explicit AnswerWait(SerialPortComponent& port) : m_port(port) {}
+
+    // Returns once `expectedBytes` are waiting or the limit has run out. As the
+    // limit is counted in whole seconds from `startMillisecond` (the
+    // millisecond within the second when the wait began), a wait that runs
+    // out lasts between limitSeconds and limitSeconds + 1.
+    Outcome run(int expectedBytes, int limitSeconds, int startMillisecond);
+
+    // Ends a running wait at once (the window is closing).
+    void cancel();
+
+    // Why the line was lost, after Outcome::LineLost.
+    const std::optional<RuntimeError>& lineError() const { return m_lineError; }
+
+private:
+    SerialPortComponent& m_port;
+    QPointer<QEventLoop> m_loop;
+    Outcome m_outcome = Outcome::TimedOut;
+    std::optional<RuntimeError> m_lineError;
+};

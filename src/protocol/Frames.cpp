@@ -1,0 +1,109 @@
+#include "Frames.h"
+
+#include "app/RuntimeError.h"
+#include "schedule/GroupRecord.h"
+
+#include <QStringList>
+
+namespace Frames {
+
+namespace {
+int digitValue(QChar c) {
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ? c.unicode() - '0' : 0;
+}
+
+// The two-digit rule on 1-based character positions of a frame text.
+char fieldAt(const QString& text, int tensPosition) {
+    const QChar tens = tensPosition <= text.size() ? text.at(tensPosition - 1) : QChar();
+    const QChar units = tensPosition + 1 <= text.size() ? text.at(tensPosition) : QChar();
+    return char(twoDigit(tens, units));
+}
+} // namespace
+
+quint8 twoDigit(QChar tens, QChar units) {
+    return quint8(digitValue(tens) * 16 + digitValue(units));
+}
+
+QString byteText(quint8 byte) {
+    return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+QString hexText(const QByteArray& frame) {
+    return QString::fromLatin1(frame.toHex().toUpper());
+}
+
+quint8 clockByte(quint8 base, int clockListIndex) {
+    if (clockListIndex < 0 || clockListIndex > 0xFF - base - 1)
+        throw RuntimeError(ErrorNumber::Overflow,
+                           QStringLiteral("Overflow: choose 倒计时钟1 or 倒计时钟2 in the countdown clock list"));
+    return quint8(base + clockListIndex + 1);
+}
+
+QString setTimeFrameText(const QDate& date, const QTime& time) {
+    const int weekday = date.dayOfWeek() % 7; // Qt: Monday 1 .. Sunday 7
+    return date.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char(',') + QString::number(weekday) +
+           QLatin1Char(',') + time.toString(QStringLiteral("HH:mm:ss"));
+}
+
+QByteArray setTimeFrame(const QString& frameText) {
+    QByteArray frame(Length::SetTime, '\0');
+    frame[0] = char(Code::SetTime);
+    frame[1] = 0x00;
+    frame[2] = fieldAt(frameText, 3);  // year within the century
+    frame[3] = fieldAt(frameText, 6);  // month
+    frame[4] = fieldAt(frameText, 9);  // day
+    frame[5] = char(frameText.size() >= 12 ? digitValue(frameText.at(11)) : 0); // weekday, plain value
+    frame[6] = fieldAt(frameText, 14); // hours
+    frame[7] = fieldAt(frameText, 17); // minutes
+    frame[8] = fieldAt(frameText, 20); // seconds
+    return frame;
+}
+
+QByteArray countdownFrame(int clockListIndex, const QString& remainingText) {
+    QByteArray frame(Length::Countdown, '\0');
+    frame[0] = char(Code::TemporaryCountdown);
+    frame[1] = char(clockByte(ClockBase::Countdown, clockListIndex));
+    frame[2] = fieldAt(remainingText, 1);
+    frame[3] = fieldAt(remainingText, 4);
+    frame[4] = fieldAt(remainingText, 7);
+    return frame;
+}
+
+QByteArray readRequest(int clockListIndex) {
+    QByteArray frame(Length::ReadRequest, '\0');
+    frame[0] = char(Code::ReadSettings);
+    frame[1] = char(clockByte(ClockBase::ReadRequest, clockListIndex));
+    return frame;
+}
+
+QByteArray writeFrame(int clockListIndex, const QByteArray& records) {
+    Q_ASSERT(records.size() == Length::Settings - GroupRecord::kFirstOffset);
+    QByteArray frame;
+    frame.reserve(Length::Settings);
+    frame.append(char(Code::WriteSettings));
+    frame.append(char(clockByte(ClockBase::Write, clockListIndex)));
+    frame.append(records);
+    return frame;
+}
+
+std::pair<QString, QString> writeFrameLines(const QByteArray& frame) {
+    const auto rowBlock = [&frame](int row) { return hexText(frame.mid(GroupRecord::offsetOfRow(row), GroupRecord::kSize)); };
+    QStringList first{hexText(frame.left(GroupRecord::kFirstOffset))};
+    QStringList second;
+    for (int row = 1; row <= 4; ++row)
+        first << rowBlock(row);
+    for (int row = 5; row <= 8; ++row)
+        second << rowBlock(row);
+    return {first.join(QLatin1Char(' ')), second.join(QLatin1Char(' '))};
+}
+
+std::optional<int> answeredClockIndex(const QByteArray& answer, quint8 command, quint8 base) {
+    if (answer.size() < 2 || quint8(answer[0]) != command)
+        return std::nullopt;
+    const quint8 clock = quint8(answer[1]);
+    if (clock != base + 1 && clock != base + 2)
+        return std::nullopt;
+    return clock - base - 1;
+}
+
+} // namespace Frames

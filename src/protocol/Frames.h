@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+// The frames exchanged with the master clock: byte 0 names the command, byte 1
+// qualifies it (for a countdown clock: a base plus the clock number 1 or 2).
+// Two-digit fields travel as packed BCD; there is no checksum or terminator.
+namespace Frames {
+
+namespace Code {
+constexpr quint8 SetTime = 0xAA;
+constexpr quint8 ReadSettings = 0xBB;
+constexpr quint8 WriteSettings = 0xCC;
+constexpr quint8 TemporaryCountdown = 0xDD;
+} // namespace Code
+
+namespace ClockBase {
+constexpr quint8 Countdown = 0xD0;
+constexpr quint8 ReadRequest = 0xA0;
+constexpr quint8 Write = 0xB0;
+constexpr quint8 SettingsReply = 0xB0;
+constexpr quint8 WriteReply = 0xC0;
+} // namespace ClockBase
+
+namespace Length {
+constexpr int SetTime = 9;
+constexpr int Countdown = 5;
+constexpr int ReadRequest = 2;
+constexpr int Settings = 50; // write frame, write reply and settings reply
+constexpr int ClockTime = 9; // the master clock's own time frame
+} // namespace Length
+
+// value(tens) * 16 + value(units); a character that is not a digit counts 0.
+quint8 twoDigit(QChar tens, QChar units);
+
+// A byte as two upper-case hexadecimal characters ("0F").
+QString byteText(quint8 byte);
+
+// Every byte's two-character form, joined without separator.
+QString hexText(const QByteArray& frame);
+
+// Byte 1 for the countdown clock at Combo2's list index; no selection (-1)
+// raises error 6 "Overflow", as converting -1 to a byte does.
+quint8 clockByte(quint8 base, int clockListIndex);
+
+// "yyyy-mm-dd,w,hh:nn:ss" with the weekday digit 0 (Sunday) to 6 (Saturday).
+QString setTimeFrameText(const QDate& date, const QTime& time);
+
+// The 9-byte set-time frame from its 21-character frame text.
+QByteArray setTimeFrame(const QString& frameText);
+
+// The 5-byte temporary countdown frame from the remaining time "hh:nn:ss".
+QByteArray countdownFrame(int clockListIndex, const QString& remainingText);
+
+// The 2-byte settings read request.
+QByteArray readRequest(int clockListIndex);
+
+// The 50-byte write frame: command, clock byte and eight 6-byte group records.
+QByteArray writeFrame(int clockListIndex, const QByteArray& records);
+
+// The write frame's hex text in blocks, split over two display lines:
+// "CCB1 <row1> <row2> <row3> <row4>" and "<row5> <row6> <row7> <row8>".
+std::pair<QString, QString> writeFrameLines(const QByteArray& frame);
+
+// The countdown clock list index (0 or 1) an answer names when its bytes 0 and
+// 1 are `command` and base + 1 or base + 2; nothing for a short or foreign answer.
+std::optional<int> answeredClockIndex(const QByteArray& answer, quint8 command, quint8 base);
+
+} // namespace Frames

@@ -1,0 +1,87 @@
+// Writing the schedule into the master clock and reading it back.
+#include "Frames.h"
+#include "app/Dialogs.h"
+#include "app/Form1.h"
+#include "app/RuntimeError.h"
+#include "schedule/GroupRecord.h"
+#include "schedule/TimeText.h"
+#include "ui_Form1.h"
+
+#include <QLineEdit>
+
+namespace {
+constexpr int kSettingsAnswerLimitSeconds = 2;
+}
+
+void Form1::WriteClockSettings() {
+    RunCommand([this] {
+        ui->Label2->clear();
+        ui->Label3->clear();
+        // A late answer to an earlier command must not pass for this one.
+        m_values.receiveBuffer = MSComm1.Input();
+        const int clockIndex = ClockListIndex();
+        // With no countdown clock chosen, fail before any box is rewritten.
+        Frames::clockByte(Frames::ClockBase::Write, clockIndex);
+
+        QByteArray records;
+        for (int row = 1; row <= kGroupCount; ++row) {
+            const RowWidgets& widgets = m_rows[row - 1];
+            const QTime refresh = TimeText::toTime(widgets.refresh->text());
+            m_values.frameText = TimeText::format(refresh);
+            widgets.refresh->setText(m_values.frameText);
+            const QTime length = TimeText::toTime(widgets.length->text());
+            m_values.frameText = TimeText::format(length);
+            widgets.length->setText(m_values.frameText);
+            records += GroupRecord::encode(refresh, length, widgets.valid->state(), widgets.staticFlag->state(),
+                                           widgets.ignoreHours->state());
+        }
+        m_values.frameBuffer = Frames::writeFrame(clockIndex, records);
+        MSComm1.Output(m_values.frameBuffer);
+        const auto [firstLine, secondLine] = Frames::writeFrameLines(m_values.frameBuffer);
+        ui->Label2->setText(firstLine);
+        ui->Label3->setText(secondLine);
+
+        const QByteArray answer = AwaitAnswer(Frames::Length::Settings, kSettingsAnswerLimitSeconds);
+        const std::optional<int> answeredClock =
+            Frames::answeredClockIndex(answer, Frames::Code::WriteSettings, Frames::ClockBase::WriteReply);
+        if (!answeredClock)
+            return;
+        ShowReplyRows(answer, *answeredClock);
+        ShowMessage(QStringLiteral("Write success!"));
+    });
+}
+
+void Form1::ReadClockSettings() {
+    RunCommand([this] {
+        ui->Label2->clear();
+        ui->Label3->clear();
+        m_values.receiveBuffer = MSComm1.Input();
+        m_values.frameBuffer = Frames::readRequest(ClockListIndex());
+        MSComm1.Output(m_values.frameBuffer);
+        ui->Label2->setText(Frames::hexText(m_values.frameBuffer));
+        ui->Label3->clear();
+
+        const QByteArray answer = AwaitAnswer(Frames::Length::Settings, kSettingsAnswerLimitSeconds);
+        const std::optional<int> answeredClock =
+            Frames::answeredClockIndex(answer, Frames::Code::ReadSettings, Frames::ClockBase::SettingsReply);
+        if (!answeredClock)
+            return;
+        ShowReplyRows(answer, *answeredClock);
+        ShowMessage(QStringLiteral("Read success!"));
+    });
+}
+
+void Form1::ShowReplyRows(const QByteArray& answer, int clockListIndex) {
+    // A cut answer changes nothing: half-filled rows would look like settings
+    // the master clock holds.
+    if (answer.size() < Frames::Length::Settings)
+        throw RuntimeError(ErrorNumber::SubscriptOutOfRange,
+                           QStringLiteral("Subscript out of range: the master clock's answer held only %1 of its "
+                                          "%2 bytes; nothing was changed")
+                               .arg(answer.size())
+                               .arg(Frames::Length::Settings));
+    ui->Combo2->setCurrentIndex(clockListIndex);
+    for (int row = 1; row <= kGroupCount; ++row)
+        ShowRow(row, GroupRecord::decode(answer.mid(GroupRecord::offsetOfRow(row), GroupRecord::kSize)));
+    RecomputeStartTimes();
+}

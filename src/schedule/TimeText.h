@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QTime>
+
+#include <optional>
+
+// Time-of-day texts as the operator types them and as the window shows them.
+// Every command and rule that turns a text into a time goes through parse().
+namespace TimeText {
+
+// Accepts "h:m:s" or "h:m" (one or two digits per field, hours 0-23, minutes
+// and seconds 0-59), optionally after a date "yyyy-m-d" or "yyyy/m/d" and a
+// blank; a date alone means 00:00:00. Blanks around are ignored.
+std::optional<QTime> parse(const QString& text);
+
+// As parse(), but a text that does not convert raises error 13 "Type mismatch".
+QTime toTime(const QString& text);
+
+// "hh:nn:ss": two digits each, 24-hour clock.
+QString format(const QTime& time);
+
+// Sum and difference of times of day, wrapping modulo 24 hours.
+QTime add(const QTime& a, const QTime& b);
+QTime subtract(const QTime& a, const QTime& b);
+
+} // namespace TimeText

@@ -1,0 +1,72 @@
+// The window's port list and line-speed menu.
+#include "PortNames.h"
+#include "app/Form1.h"
+#include "app/RuntimeError.h"
+#include "ui_Form1.h"
+
+void Form1::ScanPorts() {
+    try {
+        ui->Combo1->clear();
+        for (int port = PortNames::kFirstPort; port <= PortNames::kLastPort; ++port)
+            ProbePort(port);
+        ui->Combo1->addItem(QStringLiteral("Search"));
+        // The last port found is selected and opened; none found leaves the
+        // selection empty and the port closed.
+        ui->Combo1->setCurrentIndex(ui->Combo1->count() - 2);
+        if (ui->Combo1->currentIndex() >= 0)
+            OpenChosenPort();
+    } catch (const RuntimeError& error) {
+        ShowPortError(error);
+    }
+}
+
+void Form1::ProbePort(int portNumber) {
+    // A port is listed exactly when it opens and closes again; any failure
+    // leaves it out without a word.
+    try {
+        if (MSComm1.PortOpen())
+            MSComm1.setPortOpen(false);
+        MSComm1.setCommPort(portNumber);
+        MSComm1.setPortOpen(true);
+        MSComm1.setPortOpen(false);
+        ui->Combo1->addItem(QStringLiteral("Com") + QString::number(portNumber));
+    } catch (const RuntimeError&) {
+    }
+}
+
+void Form1::OpenChosenPort() {
+    try {
+        const QString text = ui->Combo1->currentText();
+        bool numeric = false;
+        const int portNumber = text.mid(3, 2).trimmed().toInt(&numeric);
+        if (numeric) {
+            if (MSComm1.PortOpen())
+                MSComm1.setPortOpen(false);
+            MSComm1.setCommPort(portNumber);
+            MSComm1.setPortOpen(true);
+        } else if (text.left(6) == QLatin1String("Search")) {
+            ScanPorts();
+        }
+    } catch (const RuntimeError& error) {
+        ShowPortError(error);
+    }
+}
+
+void Form1::SelectLineSpeed(const QString& settingsText) {
+    const bool wasOpen = MSComm1.PortOpen();
+    if (wasOpen)
+        MSComm1.setPortOpen(false);
+    MSComm1.setSettings(settingsText);
+    setWindowTitle(QStringLiteral("Varo Clock - ") + MSComm1.Settings());
+    ui->B4800->setChecked(settingsText == QLatin1String("4800,n,8,1"));
+    ui->B9600->setChecked(settingsText == QLatin1String("9600,n,8,1"));
+    ui->B19200->setChecked(settingsText == QLatin1String("19200,n,8,1"));
+    ui->B38400->setChecked(settingsText == QLatin1String("38400,n,8,1"));
+    if (!wasOpen)
+        return;
+    try {
+        MSComm1.setPortOpen(true);
+    } catch (const RuntimeError& error) {
+        ShowPortError(error);
+    }
+}

@@ -1,0 +1,24 @@
+#include "PortNames.h"
+
+#include <QtGlobal>
+
+namespace PortNames {
+
+QString deviceForPort(int portNumber) {
+    const QByteArray overrideName = "VARO_CLOCK_COM" + QByteArray::number(portNumber);
+    const QString overridden = qEnvironmentVariable(overrideName.constData());
+    if (!overridden.isEmpty())
+        return overridden;
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(portNumber);
+#else
+    // Built-in UARTs first, then USB serial adapters, then USB modems (CDC ACM).
+    if (portNumber <= 4)
+        return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+    if (portNumber <= 12)
+        return QStringLiteral("/dev/ttyUSB%1").arg(portNumber - 5);
+    return QStringLiteral("/dev/ttyACM%1").arg(portNumber - 13);
+#endif
+}
+
+} // namespace PortNames

@@ -1,0 +1,141 @@
+#include "QtSerialDevice.h"
+
+#include "PortNames.h"
+#include "SerialError.h"
+#include "app/RuntimeError.h"
+
+#include <QFileInfo>
+#include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <unistd.h>
+#endif
+
+namespace {
+
+QSerialPort::Parity toParity(char letter) {
+    switch (letter) {
+    case 'e':
+        return QSerialPort::EvenParity;
+    case 'o':
+        return QSerialPort::OddParity;
+    case 'm':
+        return QSerialPort::MarkParity;
+    case 's':
+        return QSerialPort::SpaceParity;
+    default:
+        return QSerialPort::NoParity;
+    }
+}
+
+// Longest a write may take to leave: the bytes' time on the line at the
+// slowest speed plus a generous margin for a slow USB adapter.
+int writeTimeoutMs(qint64 bytes, int baudRate) {
+    return 1000 + int(bytes * 10 * 1000 / qMax(baudRate, 1));
+}
+
+#ifdef Q_OS_UNIX
+bool lacksAccessRights(const QString& location) {
+    return ::access(QFile::encodeName(location).constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM);
+}
+#endif
+
+} // namespace
+
+QtSerialDevice::QtSerialDevice(int portNumber, const QString& location, QObject* parent)
+    : SerialDevice(parent), m_portNumber(portNumber), m_location(location) {
+    // Keep the full path: QSerialPort shortens /dev/pts/N to pts/N.
+    m_port.setPortName(location);
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialDevice::readyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialDevice::onError);
+}
+
+SerialDeviceFactory QtSerialDevice::factory() {
+    return [](int portNumber) -> std::unique_ptr<SerialDevice> {
+        return std::make_unique<QtSerialDevice>(portNumber, PortNames::deviceForPort(portNumber));
+    };
+}
+
+QString QtSerialDevice::portLabel() const {
+    return QStringLiteral("Com%1 (%2)").arg(m_portNumber).arg(m_location);
+}
+
+void QtSerialDevice::open(const LineSettings& settings) {
+    m_lost = false;
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError error = m_port.error();
+        const QString reason = m_port.errorString();
+        m_port.clearError();
+        if (error == QSerialPort::DeviceNotFoundError || !QFileInfo::exists(m_location))
+            throw RuntimeError(SerialError::InvalidPortNumber,
+                               QStringLiteral("%1 does not exist (%2)").arg(portLabel(), reason));
+#ifdef Q_OS_UNIX
+        if (error == QSerialPort::PermissionError && lacksAccessRights(m_location))
+            throw RuntimeError(SerialError::NoPermission,
+                               QStringLiteral("No permission to open %1: the user must be in the dialout group "
+                                              "(sudo usermod -aG dialout $USER, then log in again)")
+                                   .arg(portLabel()));
+#endif
+        if (error == QSerialPort::PermissionError)
+            throw RuntimeError(SerialError::HardwareNotAvailable,
+                               QStringLiteral("%1 is in use by another program (%2)").arg(portLabel(), reason));
+        throw RuntimeError(SerialError::HardwareNotAvailable,
+                           QStringLiteral("%1 cannot be opened (%2)").arg(portLabel(), reason));
+    }
+    const bool applied = m_port.setBaudRate(settings.baudRate) && m_port.setDataBits(QSerialPort::DataBits(settings.dataBits)) &&
+                         m_port.setParity(toParity(settings.parity)) &&
+                         m_port.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
+                         m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!applied) {
+        const QString reason = m_port.errorString();
+        m_port.close();
+        throw RuntimeError(SerialError::UnsupportedSettings,
+                           QStringLiteral("%1 does not take the settings %2 (%3)")
+                               .arg(portLabel(), settings.toString(), reason));
+    }
+    // Bytes that reached the driver before this open are not ours to decode.
+    m_port.clear();
+}
+
+void QtSerialDevice::close() {
+    if (m_port.isOpen())
+        m_port.close();
+    m_port.clearError();
+}
+
+void QtSerialDevice::write(const QByteArray& bytes) {
+    const qint64 accepted = m_port.write(bytes);
+    // Push the bytes to the driver now, so that a frame timed to a second
+    // boundary leaves at once and a refused write is reported, never assumed.
+    const bool flushed = accepted == bytes.size() &&
+                         (m_port.bytesToWrite() == 0 ||
+                          m_port.waitForBytesWritten(writeTimeoutMs(bytes.size(), m_port.baudRate())));
+    if (!flushed || m_port.bytesToWrite() > 0) {
+        const QString reason = m_port.errorString();
+        m_port.clear(QSerialPort::Output);
+        throw RuntimeError(SerialError::WriteFailed,
+                           QStringLiteral("Error writing to %1: %2").arg(portLabel(), reason));
+    }
+}
+
+QByteArray QtSerialDevice::readAll() {
+    return m_port.readAll();
+}
+
+qint64 QtSerialDevice::bytesAvailable() const {
+    return m_port.bytesAvailable();
+}
+
+void QtSerialDevice::onError(QSerialPort::SerialPortError error) {
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
+        return;
+    // A vanished device makes QSerialPort repeat this error endlessly while the
+    // port stays open: report it once and close from the event loop.
+    if (m_lost)
+        return;
+    m_lost = true;
+    const QString reason = QStringLiteral("%1 stopped working: %2").arg(portLabel(), m_port.errorString());
+    QTimer::singleShot(0, this, [this] { close(); });
+    emit lost(reason);
+}

@@ -1,0 +1,77 @@
+#include "SerialPortComponent.h"
+
+#include "PortNames.h"
+#include "SerialError.h"
+#include "app/RuntimeError.h"
+
+SerialPortComponent::SerialPortComponent(SerialDeviceFactory factory, QObject* parent)
+    : QObject(parent), m_factory(std::move(factory)) {}
+
+SerialPortComponent::~SerialPortComponent() {
+    if (m_device)
+        m_device->close();
+}
+
+void SerialPortComponent::setCommPort(int portNumber) {
+    if (m_device)
+        throw RuntimeError(SerialError::InvalidWhileOpen, QStringLiteral("Operation not valid while the port is opened"));
+    if (portNumber < PortNames::kFirstPort || portNumber > PortNames::kLastPort)
+        throw RuntimeError(SerialError::InvalidPortNumber,
+                           QStringLiteral("Invalid port number %1: ports 1 to 16 exist").arg(portNumber));
+    m_portNumber = portNumber;
+}
+
+void SerialPortComponent::setSettings(const QString& text) {
+    const std::optional<LineSettings> parsed = LineSettings::parse(text);
+    if (!parsed)
+        throw RuntimeError(ErrorNumber::InvalidPropertyValue,
+                           QStringLiteral("Invalid property value: \"%1\" is not a line setting such as 9600,n,8,1")
+                               .arg(text));
+    m_settings = *parsed;
+    m_settingsText = text;
+}
+
+void SerialPortComponent::setPortOpen(bool open) {
+    if (!open) {
+        if (m_device) {
+            m_device->close();
+            m_device.reset();
+        }
+        return;
+    }
+    if (m_device)
+        throw RuntimeError(SerialError::AlreadyOpen, QStringLiteral("Port already open"));
+    std::unique_ptr<SerialDevice> device = m_factory(m_portNumber);
+    device->open(m_settings);
+    connect(device.get(), &SerialDevice::readyRead, this, &SerialPortComponent::readyRead);
+    connect(device.get(), &SerialDevice::lost, this, &SerialPortComponent::onDeviceLost, Qt::QueuedConnection);
+    m_device = std::move(device);
+}
+
+SerialDevice& SerialPortComponent::openDevice() const {
+    if (!m_device)
+        throw RuntimeError(SerialError::NotOpen,
+                           QStringLiteral("Operation valid only when the port is open: choose a serial port first"));
+    return *m_device;
+}
+
+void SerialPortComponent::Output(const QByteArray& bytes) {
+    openDevice().write(bytes);
+}
+
+QByteArray SerialPortComponent::Input() {
+    return openDevice().readAll();
+}
+
+int SerialPortComponent::InBufferCount() const {
+    return m_device ? int(m_device->bytesAvailable()) : 0;
+}
+
+void SerialPortComponent::onDeviceLost(const QString& reason) {
+    // Queued: the port may have been closed or reopened on another device since.
+    if (!m_device || sender() != m_device.get())
+        return;
+    m_device->close();
+    m_device.reset();
+    emit lineLost(RuntimeError(SerialError::DeviceLost, reason));
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "schedule/GroupRow.h"
+
+#include <QByteArray>
+
+#include <optional>
+
+// The settings file of one countdown clock: nine CR LF lines, a header
+// "[CLOCK1]" or "[CLOCK2]" and one line per group at fixed character
+// positions, "A,07:00:00,08:00:00,S" with ",H" appended for "ignore hours".
+// One byte per character.
+namespace SettingsFile {
+
+// The file's bytes for the given groups; clockNumber 0 stands for "no countdown
+// clock selected" and makes a file that will not load.
+QByteArray write(int clockNumber, const GroupRows& rows);
+
+struct Loaded {
+    enum class Status { Ok, BadHeader, EndsEarly };
+    Status status = Status::Ok;
+    ClockSchedule schedule; // StartTime left empty; only with Status::Ok
+    int linesFound = 0;     // lines the file holds, for EndsEarly
+};
+
+// Reads the whole file at once: nothing of it is used unless the header and
+// all eight group lines are there.
+Loaded read(const QByteArray& bytes);
+
+} // namespace SettingsFile
