@@ -124,7 +124,8 @@ void Form1::ShowErrorReport(const RuntimeError& error) {
 }
 
 void Form1::ShowPortError(const RuntimeError& error) {
-    m_seams.dialogs->showMessage(this, QString::number(error.number()) + QStringLiteral(": ") + error.description(),
+    m_seams.dialogs->showMessage(this,
+                                 QString::number(error.number()) + QStringLiteral(": ") + error.description(),
                                  QStringLiteral("Prompt"), Dialogs::Icon::Information);
 }
 

@@ -6,7 +6,6 @@
 
 #include <QMainWindow>
 #include <QTimer>
-
 #include <array>
 #include <functional>
 #include <memory>
@@ -14,6 +13,7 @@
 class AnswerWait;
 class Dialogs;
 class QLineEdit;
+class RuntimeError;
 class ScheduleCheckBox;
 class SystemClockSetter;
 class WallClock;

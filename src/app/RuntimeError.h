@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <exception>
 
 // A failure inside a command: an error number and a description. Each command

@@ -2,8 +2,9 @@
 
 RmcSentence RmcSentence::build(const QTime& time, const QDate& date, char status) {
     RmcSentence sentence;
-    sentence.text = QStringLiteral("$GPRMC,") + time.toString(QStringLiteral("HHmmss")) + QStringLiteral(".123,") +
-                    QLatin1Char(status) + QStringLiteral(",3114.1296,N,12128.0253,E,000.0,000.0,") +
+    sentence.text = QStringLiteral("$GPRMC,") + time.toString(QStringLiteral("HHmmss")) +
+                    QStringLiteral(".123,") + QLatin1Char(status) +
+                    QStringLiteral(",3114.1296,N,12128.0253,E,000.0,000.0,") +
                     date.toString(QStringLiteral("ddMMyy")) + QStringLiteral(",,*??\r\n");
 
     QByteArray bytes = sentence.text.toLatin1();

@@ -23,10 +23,11 @@ AnswerWait::Outcome AnswerWait::run(int expectedBytes, int limitSeconds, int sta
         if (m_port.InBufferCount() >= expectedBytes)
             finish(Outcome::Complete);
     });
-    QObject::connect(&m_port, &SerialPortComponent::lineLost, &loop, [&](const RuntimeError& error) {
-        m_lineError = error;
-        finish(Outcome::LineLost);
-    });
+    QObject::connect(&m_port, &SerialPortComponent::lineLost, &loop,
+                     [&](int errorNumber, const QString& description) {
+                         m_lineError.emplace(errorNumber, description);
+                         finish(Outcome::LineLost);
+                     });
     deadline.start((limitSeconds + 1) * 1000 - startMillisecond);
     loop.exec();
     return m_outcome;

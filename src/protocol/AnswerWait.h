@@ -4,7 +4,6 @@
 
 #include <QEventLoop>
 #include <QPointer>
-
 #include <optional>
 
 class SerialPortComponent;

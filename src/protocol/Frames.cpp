@@ -34,8 +34,9 @@ QString hexText(const QByteArray& frame) {
 
 quint8 clockByte(quint8 base, int clockListIndex) {
     if (clockListIndex < 0 || clockListIndex > 0xFF - base - 1)
-        throw RuntimeError(ErrorNumber::Overflow,
-                           QStringLiteral("Overflow: choose 倒计时钟1 or 倒计时钟2 in the countdown clock list"));
+        throw RuntimeError(
+            ErrorNumber::Overflow,
+            QStringLiteral("Overflow: choose 倒计时钟1 or 倒计时钟2 in the countdown clock list"));
     return quint8(base + clockListIndex + 1);
 }
 
@@ -49,13 +50,13 @@ QByteArray setTimeFrame(const QString& frameText) {
     QByteArray frame(Length::SetTime, '\0');
     frame[0] = char(Code::SetTime);
     frame[1] = 0x00;
-    frame[2] = fieldAt(frameText, 3);  // year within the century
-    frame[3] = fieldAt(frameText, 6);  // month
-    frame[4] = fieldAt(frameText, 9);  // day
+    frame[2] = fieldAt(frameText, 3);                                           // year within the century
+    frame[3] = fieldAt(frameText, 6);                                           // month
+    frame[4] = fieldAt(frameText, 9);                                           // day
     frame[5] = char(frameText.size() >= 12 ? digitValue(frameText.at(11)) : 0); // weekday, plain value
-    frame[6] = fieldAt(frameText, 14); // hours
-    frame[7] = fieldAt(frameText, 17); // minutes
-    frame[8] = fieldAt(frameText, 20); // seconds
+    frame[6] = fieldAt(frameText, 14);                                          // hours
+    frame[7] = fieldAt(frameText, 17);                                          // minutes
+    frame[8] = fieldAt(frameText, 20);                                          // seconds
     return frame;
 }
 
@@ -87,7 +88,9 @@ QByteArray writeFrame(int clockListIndex, const QByteArray& records) {
 }
 
 std::pair<QString, QString> writeFrameLines(const QByteArray& frame) {
-    const auto rowBlock = [&frame](int row) { return hexText(frame.mid(GroupRecord::offsetOfRow(row), GroupRecord::kSize)); };
+    const auto rowBlock = [&frame](int row) {
+        return hexText(frame.mid(GroupRecord::offsetOfRow(row), GroupRecord::kSize));
+    };
     QStringList first{hexText(frame.left(GroupRecord::kFirstOffset))};
     QStringList second;
     for (int row = 1; row <= 4; ++row)

@@ -32,8 +32,8 @@ void Form1::WriteClockSettings() {
             const QTime length = TimeText::toTime(widgets.length->text());
             m_values.frameText = TimeText::format(length);
             widgets.length->setText(m_values.frameText);
-            records += GroupRecord::encode(refresh, length, widgets.valid->state(), widgets.staticFlag->state(),
-                                           widgets.ignoreHours->state());
+            records += GroupRecord::encode(refresh, length, widgets.valid->state(),
+                                           widgets.staticFlag->state(), widgets.ignoreHours->state());
         }
         m_values.frameBuffer = Frames::writeFrame(clockIndex, records);
         MSComm1.Output(m_values.frameBuffer);
@@ -75,11 +75,12 @@ void Form1::ShowReplyRows(const QByteArray& answer, int clockListIndex) {
     // A cut answer changes nothing: half-filled rows would look like settings
     // the master clock holds.
     if (answer.size() < Frames::Length::Settings)
-        throw RuntimeError(ErrorNumber::SubscriptOutOfRange,
-                           QStringLiteral("Subscript out of range: the master clock's answer held only %1 of its "
-                                          "%2 bytes; nothing was changed")
-                               .arg(answer.size())
-                               .arg(Frames::Length::Settings));
+        throw RuntimeError(
+            ErrorNumber::SubscriptOutOfRange,
+            QStringLiteral("Subscript out of range: the master clock's answer held only %1 of its "
+                           "%2 bytes; nothing was changed")
+                .arg(answer.size())
+                .arg(Frames::Length::Settings));
     ui->Combo2->setCurrentIndex(clockListIndex);
     for (int row = 1; row <= kGroupCount; ++row)
         ShowRow(row, GroupRecord::decode(answer.mid(GroupRecord::offsetOfRow(row), GroupRecord::kSize)));

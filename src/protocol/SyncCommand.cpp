@@ -22,7 +22,9 @@ void Form1::SyncComputerClock() {
             return;
         // Each BCD byte written in hexadecimal reads as its decimal digits; a
         // byte that is not BCD gives a text that is not a time.
-        const auto field = [&frame](int i) { return QString::number(quint8(frame[i]), 16).toUpper(); };
+        const auto field = [&frame](int i) {
+            return QString::number(quint8(frame[i]), 16).toUpper();
+        };
         m_values.frameText = field(6) + QLatin1Char(':') + field(7) + QLatin1Char(':') + field(8);
         const QTime time = TimeText::toTime(m_values.frameText);
         m_values.frameText = TimeText::format(time);

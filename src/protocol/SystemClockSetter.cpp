@@ -45,7 +45,8 @@ SystemClockSetter::Result ShellClockSetter::setTimeOfDay(const QTime& time) {
 
     if (process.error() == QProcess::FailedToStart)
         return {false, ErrorNumber::FileNotFound,
-                QStringLiteral("File not found: the program %1 that sets the computer's clock cannot be started (%2)")
+                QStringLiteral(
+                    "File not found: the program %1 that sets the computer's clock cannot be started (%2)")
                     .arg(program, process.errorString())};
     if (process.state() != QProcess::NotRunning) {
         process.kill();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDateTime>
-
 #include <chrono>
 
 // The computer's local clock, as the commands read it. Tests put a clock of

@@ -41,7 +41,9 @@ QByteArray encode(const QTime& refresh, const QTime& length, CheckState valid, C
 
 GroupRow decode(const QByteArray& record) {
     Q_ASSERT(record.size() >= kSize);
-    const auto byte = [&record](int i) { return quint8(record[i]); };
+    const auto byte = [&record](int i) {
+        return quint8(record[i]);
+    };
     GroupRow row;
     row.Valid = (byte(0) & kFlagBit) ? CheckState::Clear : CheckState::Ticked;
     if ((byte(0) & kTimeBits) == kIgnoreHoursCode) {

@@ -13,7 +13,9 @@ namespace GroupRecord {
 constexpr int kSize = 6;
 constexpr int kFirstOffset = 2; // rows follow the two command bytes
 
-inline int offsetOfRow(int row) { return kFirstOffset + kSize * (row - 1); }
+inline int offsetOfRow(int row) {
+    return kFirstOffset + kSize * (row - 1);
+}
 
 // Encodes a row whose refresh and length texts have already been converted.
 QByteArray encode(const QTime& refresh, const QTime& length, CheckState valid, CheckState staticFlag,

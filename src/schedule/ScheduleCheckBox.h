@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QCheckBox>
-
 #include "GroupRow.h"
+
+#include <QCheckBox>
 
 // A schedule check box with the three states clear, ticked and grey. The
 // operator's click only ever sets clear or ticked (a grey box becomes clear);

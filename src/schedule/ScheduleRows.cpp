@@ -38,8 +38,8 @@ void Form1::RecomputeStartTimes() {
     for (const RowWidgets& widgets : m_rows) {
         if (widgets.staticFlag->state() == CheckState::Clear) {
             widgets.length->setVisible(true);
-            const QTime start =
-                TimeText::add(TimeText::toTime(widgets.refresh->text()), TimeText::toTime(widgets.length->text()));
+            const QTime start = TimeText::add(TimeText::toTime(widgets.refresh->text()),
+                                              TimeText::toTime(widgets.length->text()));
             widgets.start->setText(TimeText::format(start));
         } else {
             // A static row keeps its start time in the hidden length box.
@@ -54,15 +54,15 @@ void Form1::ApplyStaticRule(int row, CheckState previous) {
     try {
         if (widgets.staticFlag->state() == CheckState::Clear) {
             // Back to the normal form: the length is start - refresh.
-            const QTime length =
-                TimeText::subtract(TimeText::toTime(widgets.start->text()), TimeText::toTime(widgets.refresh->text()));
+            const QTime length = TimeText::subtract(TimeText::toTime(widgets.start->text()),
+                                                    TimeText::toTime(widgets.refresh->text()));
             widgets.length->setVisible(true);
             widgets.length->setText(TimeText::format(length));
         } else {
             // To the static form: the length folds into the refresh time and the
             // start time is parked in the hidden length box.
-            const QTime refresh =
-                TimeText::subtract(TimeText::toTime(widgets.start->text()), TimeText::toTime(widgets.length->text()));
+            const QTime refresh = TimeText::subtract(TimeText::toTime(widgets.start->text()),
+                                                     TimeText::toTime(widgets.length->text()));
             widgets.length->setVisible(false);
             widgets.refresh->setText(TimeText::format(refresh));
             widgets.length->setText(widgets.start->text());

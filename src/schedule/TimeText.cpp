@@ -18,8 +18,10 @@ QTime fromSeconds(int seconds) {
 
 std::optional<QTime> parse(const QString& text) {
     static const QRegularExpression blanks(QStringLiteral(R"(\s+)"));
-    static const QRegularExpression datePattern(QStringLiteral(R"(^([0-9]{4})([-/])([0-9]{1,2})\2([0-9]{1,2})$)"));
-    static const QRegularExpression timePattern(QStringLiteral(R"(^([0-9]{1,2}):([0-9]{1,2})(?::([0-9]{1,2}))?$)"));
+    static const QRegularExpression datePattern(
+        QStringLiteral(R"(^([0-9]{4})([-/])([0-9]{1,2})\2([0-9]{1,2})$)"));
+    static const QRegularExpression timePattern(
+        QStringLiteral(R"(^([0-9]{1,2}):([0-9]{1,2})(?::([0-9]{1,2}))?$)"));
 
     QStringList parts = text.split(blanks, Qt::SkipEmptyParts);
     if (parts.isEmpty() || parts.size() > 2)

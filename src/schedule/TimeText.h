@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QTime>
-
 #include <optional>
 
 // Time-of-day texts as the operator types them and as the window shows them.

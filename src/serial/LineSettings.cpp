@@ -1,7 +1,6 @@
 #include "LineSettings.h"
 
 #include <QStringList>
-
 #include <algorithm>
 
 namespace {

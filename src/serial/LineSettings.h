@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <optional>
 
 // The line settings text of the serial component, "9600,n,8,1": speed, parity

@@ -37,7 +37,8 @@ int writeTimeoutMs(qint64 bytes, int baudRate) {
 
 #ifdef Q_OS_UNIX
 bool lacksAccessRights(const QString& location) {
-    return ::access(QFile::encodeName(location).constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM);
+    return ::access(QFile::encodeName(location).constData(), R_OK | W_OK) != 0 &&
+           (errno == EACCES || errno == EPERM);
 }
 #endif
 
@@ -72,21 +73,25 @@ void QtSerialDevice::open(const LineSettings& settings) {
                                QStringLiteral("%1 does not exist (%2)").arg(portLabel(), reason));
 #ifdef Q_OS_UNIX
         if (error == QSerialPort::PermissionError && lacksAccessRights(m_location))
-            throw RuntimeError(SerialError::NoPermission,
-                               QStringLiteral("No permission to open %1: the user must be in the dialout group "
-                                              "(sudo usermod -aG dialout $USER, then log in again)")
-                                   .arg(portLabel()));
+            throw RuntimeError(
+                SerialError::NoPermission,
+                QStringLiteral("No permission to open %1: the user must be in the dialout group "
+                               "(sudo usermod -aG dialout $USER, then log in again)")
+                    .arg(portLabel()));
 #endif
         if (error == QSerialPort::PermissionError)
-            throw RuntimeError(SerialError::HardwareNotAvailable,
-                               QStringLiteral("%1 is in use by another program (%2)").arg(portLabel(), reason));
+            throw RuntimeError(
+                SerialError::HardwareNotAvailable,
+                QStringLiteral("%1 is in use by another program (%2)").arg(portLabel(), reason));
         throw RuntimeError(SerialError::HardwareNotAvailable,
                            QStringLiteral("%1 cannot be opened (%2)").arg(portLabel(), reason));
     }
-    const bool applied = m_port.setBaudRate(settings.baudRate) && m_port.setDataBits(QSerialPort::DataBits(settings.dataBits)) &&
-                         m_port.setParity(toParity(settings.parity)) &&
-                         m_port.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
-                         m_port.setFlowControl(QSerialPort::NoFlowControl);
+    const bool applied =
+        m_port.setBaudRate(settings.baudRate) &&
+        m_port.setDataBits(QSerialPort::DataBits(settings.dataBits)) &&
+        m_port.setParity(toParity(settings.parity)) &&
+        m_port.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
+        m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!applied) {
         const QString reason = m_port.errorString();
         m_port.close();

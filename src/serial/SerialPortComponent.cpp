@@ -14,7 +14,8 @@ SerialPortComponent::~SerialPortComponent() {
 
 void SerialPortComponent::setCommPort(int portNumber) {
     if (m_device)
-        throw RuntimeError(SerialError::InvalidWhileOpen, QStringLiteral("Operation not valid while the port is opened"));
+        throw RuntimeError(SerialError::InvalidWhileOpen,
+                           QStringLiteral("Operation not valid while the port is opened"));
     if (portNumber < PortNames::kFirstPort || portNumber > PortNames::kLastPort)
         throw RuntimeError(SerialError::InvalidPortNumber,
                            QStringLiteral("Invalid port number %1: ports 1 to 16 exist").arg(portNumber));
@@ -24,9 +25,10 @@ void SerialPortComponent::setCommPort(int portNumber) {
 void SerialPortComponent::setSettings(const QString& text) {
     const std::optional<LineSettings> parsed = LineSettings::parse(text);
     if (!parsed)
-        throw RuntimeError(ErrorNumber::InvalidPropertyValue,
-                           QStringLiteral("Invalid property value: \"%1\" is not a line setting such as 9600,n,8,1")
-                               .arg(text));
+        throw RuntimeError(
+            ErrorNumber::InvalidPropertyValue,
+            QStringLiteral("Invalid property value: \"%1\" is not a line setting such as 9600,n,8,1")
+                .arg(text));
     m_settings = *parsed;
     m_settingsText = text;
 }
@@ -44,14 +46,16 @@ void SerialPortComponent::setPortOpen(bool open) {
     std::unique_ptr<SerialDevice> device = m_factory(m_portNumber);
     device->open(m_settings);
     connect(device.get(), &SerialDevice::readyRead, this, &SerialPortComponent::readyRead);
-    connect(device.get(), &SerialDevice::lost, this, &SerialPortComponent::onDeviceLost, Qt::QueuedConnection);
+    connect(device.get(), &SerialDevice::lost, this, &SerialPortComponent::onDeviceLost,
+            Qt::QueuedConnection);
     m_device = std::move(device);
 }
 
 SerialDevice& SerialPortComponent::openDevice() const {
     if (!m_device)
-        throw RuntimeError(SerialError::NotOpen,
-                           QStringLiteral("Operation valid only when the port is open: choose a serial port first"));
+        throw RuntimeError(
+            SerialError::NotOpen,
+            QStringLiteral("Operation valid only when the port is open: choose a serial port first"));
     return *m_device;
 }
 
@@ -73,5 +77,5 @@ void SerialPortComponent::onDeviceLost(const QString& reason) {
         return;
     m_device->close();
     m_device.reset();
-    emit lineLost(RuntimeError(SerialError::DeviceLost, reason));
+    emit lineLost(SerialError::DeviceLost, reason);
 }

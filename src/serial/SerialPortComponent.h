@@ -5,8 +5,6 @@
 
 #include <QObject>
 
-class RuntimeError;
-
 // The window's one serial port object. Its properties follow the classic
 // serial control the operators' workflow was built around: a port number,
 // a settings text, an open flag, Output, Input and InBufferCount. Every
@@ -33,8 +31,9 @@ public:
 signals:
     // New bytes are waiting.
     void readyRead();
-    // The open device failed; the port has been closed.
-    void lineLost(const RuntimeError& error);
+    // The open device failed; the port has been closed. The error number and
+    // description say why.
+    void lineLost(int errorNumber, const QString& description);
 
 private:
     SerialDevice& openDevice() const;

@@ -3,7 +3,6 @@
 #include "schedule/GroupRow.h"
 
 #include <QByteArray>
-
 #include <optional>
 
 // The settings file of one countdown clock: nine CR LF lines, a header

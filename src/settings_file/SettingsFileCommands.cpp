@@ -19,7 +19,8 @@ constexpr qint64 kMostBytesRead = 1 << 20;
 RuntimeError openFailure(const QString& path, const QString& reason, bool forWriting) {
     const QFileInfo info(path);
     if (info.isDir())
-        return {ErrorNumber::PathFileAccessError, QStringLiteral("Path/File access error: %1 is a folder").arg(path)};
+        return {ErrorNumber::PathFileAccessError,
+                QStringLiteral("Path/File access error: %1 is a folder").arg(path)};
     if (forWriting && !info.absoluteDir().exists())
         return {ErrorNumber::PathNotFound, QStringLiteral("Path not found: %1").arg(info.absolutePath())};
     if (!forWriting && !info.exists())
@@ -53,10 +54,11 @@ void Form1::SaveSettingsFile() {
             throw failure;
         }
         if (file.write(bytes) != bytes.size() || !file.commit())
-            throw RuntimeError(ErrorNumber::DeviceIoError,
-                               QStringLiteral("Device I/O error: %1 could not be written (%2); the earlier file is "
-                                              "unchanged")
-                                   .arg(path, file.errorString()));
+            throw RuntimeError(
+                ErrorNumber::DeviceIoError,
+                QStringLiteral("Device I/O error: %1 could not be written (%2); the earlier file is "
+                               "unchanged")
+                    .arg(path, file.errorString()));
     });
 }
 
@@ -86,10 +88,11 @@ void Form1::LoadSettingsFile() {
             ShowMessage(QStringLiteral("设置无法装载"));
             return;
         case SettingsFile::Loaded::Status::EndsEarly:
-            throw RuntimeError(ErrorNumber::InputPastEndOfFile,
-                               QStringLiteral("Input past end of file: %1 holds %2 of its 9 lines; nothing was loaded")
-                                   .arg(path)
-                                   .arg(loaded.linesFound));
+            throw RuntimeError(
+                ErrorNumber::InputPastEndOfFile,
+                QStringLiteral("Input past end of file: %1 holds %2 of its 9 lines; nothing was loaded")
+                    .arg(path)
+                    .arg(loaded.linesFound));
         case SettingsFile::Loaded::Status::Ok:
             break;
         }

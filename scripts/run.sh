@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts the window. By default the
+# window talks to the built-in master-clock simulator on a pseudo-terminal
+# (as Com16); --hardware starts the window alone for a real master clock.
+# Without a display the window runs under Xvfb and a screenshot is written.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+hardware=0
+exit_after_screenshot=0
+sim_args=()
+for arg in "$@"; do
+    case "$arg" in
+    --hardware) hardware=1 ;;
+    --exit-after-screenshot) exit_after_screenshot=1 ;;
+    --help)
+        echo "usage: scripts/run.sh [--hardware] [--exit-after-screenshot] [simulator options...]"
+        exit 0
+        ;;
+    *) sim_args+=("$arg") ;;
+    esac
+done
+
+scripts/setup.sh >/dev/null
+pids=()
+cleanup() { ((${#pids[@]})) && kill "${pids[@]}" 2>/dev/null || true; }
+trap cleanup EXIT
+
+if ((!hardware)); then
+    sim_log=build/varo-clock-sim.log
+    build/tools/varo-clock-sim/varo-clock-sim --time-frames 5 "${sim_args[@]}" >"$sim_log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do
+        grep -q '^DEVICE ' "$sim_log" 2>/dev/null && break
+        sleep 0.05
+    done
+    device=$(sed -n 's/^DEVICE //p' "$sim_log" | head -n1)
+    [[ -n "$device" ]] || { echo "the simulator did not start; see $sim_log" >&2; exit 1; }
+    export VARO_CLOCK_COM16="$device"
+    echo "Master-clock simulator on $device (Com16); its log: $sim_log"
+fi
+
+if [[ -z "${DISPLAY:-}" ]]; then
+    display=:$((90 + RANDOM % 100))
+    Xvfb "$display" -screen 0 1024x900x24 -nolisten tcp >/dev/null 2>&1 &
+    pids+=($!)
+    export DISPLAY=$display
+    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+    build/src/varo-clock &
+    window=$!
+    pids+=($window)
+    for _ in $(seq 200); do xwininfo -root -tree 2>/dev/null | grep -q '"Varo Clock - ' && break; sleep 0.05; done
+    sleep 1 # let the live clock tick once before the picture is taken
+    screenshot=$PWD/build/varo-clock-screenshot.png
+    import -window root "$screenshot"
+    echo "Screenshot: $screenshot"
+    ((exit_after_screenshot)) && exit 0
+    wait "$window"
+else
+    build/src/varo-clock
+fi

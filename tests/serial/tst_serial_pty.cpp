@@ -1,0 +1,118 @@
+// The serial component on real pseudo-terminals: transparency for every byte
+// value at every line speed, and the failures an operator can meet.
+#include "PseudoTerminal.h"
+#include "app/RuntimeError.h"
+#include "serial/QtSerialDevice.h"
+#include "serial/SerialError.h"
+#include "serial/SerialPortComponent.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+constexpr int kPort = 16;
+
+QByteArray everyByteValue() {
+    QByteArray bytes;
+    for (int i = 0; i < 256; ++i)
+        bytes.append(char(i));
+    return bytes;
+}
+
+int errorNumberOf(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const RuntimeError& error) {
+        return error.number();
+    }
+    return 0;
+}
+} // namespace
+
+class SerialPtyTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyByteBothWays_data() {
+        QTest::addColumn<QString>("settings");
+        for (const char* s : {"4800,n,8,1", "9600,n,8,1", "19200,n,8,1", "38400,n,8,1"})
+            QTest::newRow(s) << QString::fromLatin1(s);
+    }
+    void everyByteBothWays() {
+        QFETCH(QString, settings);
+        PseudoTerminal pty;
+        qputenv("VARO_CLOCK_COM16", pty.slavePath().toLocal8Bit());
+        SerialPortComponent port(QtSerialDevice::factory());
+        port.setSettings(settings);
+        QCOMPARE(port.Settings(), settings);
+        port.setCommPort(kPort);
+        port.setPortOpen(true);
+        QVERIFY(port.PortOpen());
+
+        const QByteArray all = everyByteValue();
+        port.Output(all);
+        QCOMPARE(pty.read(all.size()), all);
+
+        pty.write(all);
+        QTRY_COMPARE(port.InBufferCount(), all.size());
+        QCOMPARE(port.Input(), all);
+        QCOMPARE(port.InBufferCount(), 0);
+        port.setPortOpen(false);
+        QVERIFY(!port.PortOpen());
+    }
+
+    void staleInputIsDroppedOnOpen() {
+        PseudoTerminal pty;
+        qputenv("VARO_CLOCK_COM16", pty.slavePath().toLocal8Bit());
+        pty.write("stale bytes");
+        SerialPortComponent port(QtSerialDevice::factory());
+        port.setCommPort(kPort);
+        port.setPortOpen(true);
+        pty.write(QByteArray("\xAA\x00", 2));
+        QTRY_COMPARE(port.InBufferCount(), 2);
+        QCOMPARE(port.Input(), QByteArray("\xAA\x00", 2));
+    }
+
+    void failuresCarryNumbers() {
+        qputenv("VARO_CLOCK_COM16", "/dev/varo-clock-no-such-device");
+        SerialPortComponent port(QtSerialDevice::factory());
+        port.setCommPort(kPort);
+        QCOMPARE(errorNumberOf([&] { port.setPortOpen(true); }), SerialError::InvalidPortNumber);
+        QVERIFY(!port.PortOpen());
+        QCOMPARE(errorNumberOf([&] { port.Output("x"); }), SerialError::NotOpen);
+        QCOMPARE(errorNumberOf([&] { port.Input(); }), SerialError::NotOpen);
+        QCOMPARE(errorNumberOf([&] { port.setCommPort(17); }), SerialError::InvalidPortNumber);
+        QCOMPARE(errorNumberOf([&] { port.setSettings(QStringLiteral("fast")); }),
+                 ErrorNumber::InvalidPropertyValue);
+        QCOMPARE(port.Settings(), QStringLiteral("9600,n,8,1"));
+    }
+
+    void aPortHeldElsewhereIsRefused() {
+        PseudoTerminal pty;
+        qputenv("VARO_CLOCK_COM16", pty.slavePath().toLocal8Bit());
+        SerialPortComponent first(QtSerialDevice::factory());
+        first.setCommPort(kPort);
+        first.setPortOpen(true);
+        SerialPortComponent second(QtSerialDevice::factory());
+        second.setCommPort(kPort);
+        QCOMPARE(errorNumberOf([&] { second.setPortOpen(true); }), SerialError::HardwareNotAvailable);
+        QCOMPARE(errorNumberOf([&] { first.setCommPort(1); }), SerialError::InvalidWhileOpen);
+    }
+
+    void farEndClosingClosesThePortOnce() {
+        auto pty = std::make_unique<PseudoTerminal>();
+        qputenv("VARO_CLOCK_COM16", pty->slavePath().toLocal8Bit());
+        SerialPortComponent port(QtSerialDevice::factory());
+        port.setCommPort(kPort);
+        port.setPortOpen(true);
+        QSignalSpy lost(&port, &SerialPortComponent::lineLost);
+        pty.reset();
+        QTRY_VERIFY(!port.PortOpen());
+        QCOMPARE(lost.count(), 1);
+        QCOMPARE(lost.first().first().toInt(), SerialError::DeviceLost);
+        QVERIFY(lost.first().at(1).toString().startsWith(QStringLiteral("Com16 (")));
+    }
+};
+
+QTEST_MAIN(SerialPtyTest)
+#include "tst_serial_pty.moc"

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "FakeClock.h"
+#include "FakeClockSetter.h"
+#include "FakeDialogs.h"
+#include "FakeSerial.h"
+#include "app/Form1.h"
+
+#include <QAction>
+#include <QTest>
+#include <memory>
+
+// A window wired to fakes: declared serial ports, a clock the test sets, a
+// message recorder and a clock-setter recorder. Widgets are found by their
+// object names, as an operator finds them by their captions.
+class Form1Harness {
+public:
+    // Declare ports before start(); the window scans them at start-up.
+    FakeSerialBank serial;
+    FakeClock clock;
+    FakeDialogs dialogs;
+    FakeClockSetter clockSetter;
+
+    Form1& start(const QString& programFolder = QString()) {
+        Form1Seams seams;
+        seams.serialDevices = serial.factory();
+        seams.clock = &clock;
+        seams.dialogs = &dialogs;
+        seams.clockSetter = &clockSetter;
+        seams.programFolder = programFolder;
+        window = std::make_unique<Form1>(seams);
+        return *window;
+    }
+
+    template <typename T = QWidget> T* find(const QString& objectName) const {
+        T* found = window->findChild<T*>(objectName);
+        if (!found)
+            qFatal("no widget or item named %s", qPrintable(objectName));
+        return found;
+    }
+    void click(const QString& buttonName) const;
+    void trigger(const QString& actionName) const { find<QAction>(actionName)->trigger(); }
+    QString text(const QString& objectName) const;
+
+    std::unique_ptr<Form1> window;
+};
