@@ -45,7 +45,9 @@ void Form1::SaveSettingsFile() {
         // Written beside the target and renamed over it at the end, so a save
         // that fails part-way leaves the earlier file as it was.
         QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
+        // Unbuffered, so that a write the system cuts short is seen here: a
+        // buffered QSaveFile commits a shortened file as if all went well.
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
             const RuntimeError failure = openFailure(path, file.errorString(), true);
             if (failure.number() == ErrorNumber::PathFileAccessError) {
                 ShowMessage(QStringLiteral("缺少一个装载文件名！"));
@@ -53,7 +55,14 @@ void Form1::SaveSettingsFile() {
             }
             throw failure;
         }
-        if (file.write(bytes) != bytes.size() || !file.commit())
+        qint64 written = 0;
+        while (written < bytes.size()) {
+            const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
+            if (n <= 0)
+                break;
+            written += n;
+        }
+        if (written != bytes.size() || !file.commit())
             throw RuntimeError(
                 ErrorNumber::DeviceIoError,
                 QStringLiteral("Device I/O error: %1 could not be written (%2); the earlier file is "

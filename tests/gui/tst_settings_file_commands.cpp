@@ -1,0 +1,307 @@
+// Saving the schedule to a settings file and loading it back through the
+// window's buttons, with the file dialogs answered by the test.
+#include "Form1Harness.h"
+#include "schedule/ScheduleCheckBox.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+const QByteArray kStartUpFile = "[CLOCK1]\r\n"
+                                "A,07:00:00,08:00:00,S\r\n"
+                                "A,07:30:00,00:30:00,R\r\n"
+                                "A,09:30:00,11:00:00,S\r\n"
+                                "A,10:30:00,00:30:00,R\r\n"
+                                "A,11:30:00,00:30:00,R\r\n"
+                                "V,20:15:00,00:45:00,R\r\n"
+                                "V,14:00:00,01:00:00,S\r\n"
+                                "A,16:30:00,02:00:00,R\r\n";
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// Limits the size of files this process writes, so that a save fails part-way.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_savedHandler);
+    }
+
+private:
+    rlimit m_saved{};
+    void (*m_savedHandler)(int) = nullptr;
+};
+} // namespace
+
+class SettingsFileCommandsTest : public QObject {
+    Q_OBJECT
+
+private:
+    static QLineEdit* box(const Form1Harness& h, const char* column, int row) {
+        return h.find<QLineEdit>(QStringLiteral("Text%1%2").arg(QLatin1String(column)).arg(row));
+    }
+    static ScheduleCheckBox* check(const Form1Harness& h, const QString& name) {
+        return h.find<ScheduleCheckBox>(name);
+    }
+    static QStringList rowsShown(const Form1Harness& h) {
+        QStringList shown;
+        for (int row = 1; row <= 8; ++row)
+            shown << QStringLiteral("%1 %2 %3 %4 %5 %6")
+                         .arg(int(check(h, QStringLiteral("Check%1").arg(row))->state()))
+                         .arg(box(h, "2", row)->text(), box(h, "3", row)->text(), box(h, "4", row)->text())
+                         .arg(int(check(h, QStringLiteral("Check1%1").arg(row))->state()))
+                         .arg(int(check(h, QStringLiteral("Check4%1").arg(row))->state()));
+        return shown;
+    }
+    static int clockIndex(const Form1Harness& h) {
+        return h.find<QComboBox>(QStringLiteral("Combo2"))->currentIndex();
+    }
+
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private slots:
+    void startUpStateSavesTheKnownFile() {
+        Form1Harness h;
+        h.start(QStringLiteral("/opt/varo-clock"));
+        h.dialogs.nextSaveFileNames << path(QStringLiteral("startup.txt"));
+        h.click(QStringLiteral("Command5"));
+        QVERIFY(h.dialogs.messages.isEmpty());
+        QCOMPARE(readAll(path(QStringLiteral("startup.txt"))), kStartUpFile);
+        QCOMPARE(kStartUpFile.size(), 194);
+        QCOMPARE(h.dialogs.lastFolder, QStringLiteral("/opt/varo-clock"));
+        QCOMPARE(h.dialogs.lastFilter, QStringLiteral("时钟设置文件(*.txt)"));
+    }
+
+    void roundTripKeepsRowsButGreyStates() {
+        Form1Harness h;
+        h.start();
+        check(h, QStringLiteral("Check42"))->setState(CheckState::Ticked);
+        check(h, QStringLiteral("Check43"))->setState(CheckState::Grey);
+        check(h, QStringLiteral("Check15"))->setState(CheckState::Grey);
+        box(h, "4", 6)->setText(QStringLiteral("21:15:00"));
+        h.find<QComboBox>(QStringLiteral("Combo2"))->setCurrentIndex(1);
+        h.dialogs.nextSaveFileNames << path(QStringLiteral("round.txt"));
+        h.click(QStringLiteral("Command5"));
+        QVERIFY(readAll(path(QStringLiteral("round.txt"))).contains("A,07:30:00,00:30:00,R,H\r\n"));
+
+        Form1Harness other;
+        other.start();
+        other.dialogs.nextOpenFileNames << path(QStringLiteral("round.txt"));
+        other.click(QStringLiteral("Command4"));
+        QVERIFY(other.dialogs.messages.isEmpty());
+        QCOMPARE(clockIndex(other), 1);
+        QStringList expected = rowsShown(h);
+        expected[3] = QStringLiteral("1 11:00:00 00:30:00 10:30:00 0 0"); // grey valid comes back ticked
+        expected[2] =
+            QStringLiteral("1 11:00:00 11:00:00 09:30:00 1 0"); // grey ignore-hours comes back clear
+        expected[4] = QStringLiteral("1 00:30:00 00:30:00 11:30:00 1 0"); // grey static comes back ticked
+        expected[5] = QStringLiteral("0 22:00:00 00:45:00 21:15:00 0 0"); // start derived anew
+        QCOMPARE(rowsShown(other), expected);
+    }
+
+    void headersThatDoNotLoad_data() {
+        QTest::addColumn<QByteArray>("header");
+        QTest::newRow("clock 3") << QByteArray("[CLOCK3]\r\n");
+        QTest::newRow("lower case") << QByteArray("[clock1]\r\n");
+        QTest::newRow("trailing blank") << QByteArray("[CLOCK1] \r\n");
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF[CLOCK1]\r\n");
+        QTest::newRow("clock 0") << QByteArray("[CLOCK0]\r\n");
+    }
+    void headersThatDoNotLoad() {
+        QFETCH(QByteArray, header);
+        writeFile(path(QStringLiteral("bad.txt")), header + kStartUpFile.mid(10).replace("07:", "06:"));
+        Form1Harness h;
+        h.start();
+        const QStringList before = rowsShown(h);
+        h.dialogs.nextOpenFileNames << path(QStringLiteral("bad.txt"));
+        h.click(QStringLiteral("Command4"));
+        QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("设置无法装载")});
+        QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Varo_Clock"));
+        QCOMPARE(rowsShown(h), before);
+    }
+
+    void bareLineFeedsMakeOneLine() {
+        writeFile(path(QStringLiteral("lf.txt")), QByteArray(kStartUpFile).replace("\r\n", "\n"));
+        Form1Harness h;
+        h.start();
+        h.dialogs.nextOpenFileNames << path(QStringLiteral("lf.txt"));
+        h.click(QStringLiteral("Command4"));
+        QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("设置无法装载")});
+    }
+
+    void olderFilesStillLoad() {
+        // Lower-case letters, a 21-character line, a last line without CR LF
+        // and lines after the ninth, as files of earlier versions may hold.
+        writeFile(path(QStringLiteral("old.txt")), "[CLOCK2]\r\n"
+                                                   "a,07:00:00,08:00:00,s,h\r\n"
+                                                   "A,07:30:00,00:30:00,R,H\r\n"
+                                                   "A,09:30:00,11:00:00,S\r\n"
+                                                   "A,10:30:00,00:30:00,R\r\n"
+                                                   "A,11:30:00,00:30:00,R\r\n"
+                                                   "V,20:15:00,00:45:00,R\r\n"
+                                                   "V,14:00:00,01:00:00,S\r\n"
+                                                   "A,16:30:00,02:00:00,R\r\n"
+                                                   "[CLOCK1]\r\ngarbage");
+        Form1Harness h;
+        h.start();
+        h.dialogs.nextOpenFileNames << path(QStringLiteral("old.txt"));
+        h.click(QStringLiteral("Command4"));
+        QVERIFY(h.dialogs.messages.isEmpty());
+        QCOMPARE(clockIndex(h), 1);
+        QCOMPARE(rowsShown(h).first(), QStringLiteral("2 08:00:00 08:00:00 07:00:00 2 0"));
+        QCOMPARE(rowsShown(h).at(1), QStringLiteral("1 08:00:00 00:30:00 07:30:00 0 1"));
+
+        writeFile(path(QStringLiteral("no-end.txt")), kStartUpFile.chopped(2));
+        h.dialogs.nextOpenFileNames << path(QStringLiteral("no-end.txt"));
+        h.click(QStringLiteral("Command4"));
+        QVERIFY(h.dialogs.messages.isEmpty());
+        QCOMPARE(clockIndex(h), 0);
+        QCOMPARE(rowsShown(h).at(7), QStringLiteral("1 18:30:00 02:00:00 16:30:00 0 0"));
+    }
+
+    void aShortFileChangesNothing() {
+        const QList<QByteArray> lines = kStartUpFile.split('\n');
+        QByteArray fiveGroups;
+        for (int i = 0; i < 6; ++i)
+            fiveGroups += lines[i] + '\n';
+        writeFile(path(QStringLiteral("short.txt")),
+                  QByteArray(fiveGroups).replace("[CLOCK1]", "[CLOCK2]").replace("07:", "06:"));
+        Form1Harness h;
+        h.start();
+        const QStringList before = rowsShown(h);
+        h.dialogs.nextOpenFileNames << path(QStringLiteral("short.txt"));
+        h.click(QStringLiteral("Command4"));
+        QCOMPARE(
+            h.dialogs.texts(),
+            QStringList{QStringLiteral("Writing Error 62:Input past end of file: %1 holds 6 of its 9 lines; "
+                                       "nothing was loaded")
+                            .arg(path(QStringLiteral("short.txt")))});
+        QCOMPARE(rowsShown(h), before);
+        QCOMPARE(clockIndex(h), 0);
+
+        // The next load works as usual.
+        writeFile(path(QStringLiteral("good.txt")), QByteArray(kStartUpFile).replace("07:00:00", "06:00:00"));
+        h.dialogs.messages.clear();
+        h.dialogs.nextOpenFileNames << path(QStringLiteral("good.txt"));
+        h.click(QStringLiteral("Command4"));
+        QVERIFY(h.dialogs.messages.isEmpty());
+        QCOMPARE(box(h, "4", 1)->text(), QStringLiteral("06:00:00"));
+    }
+
+    void cancelledDialogs() {
+        Form1Harness h;
+        h.start();
+        h.dialogs.nextSaveFileNames << path(QStringLiteral("kept.txt"));
+        h.click(QStringLiteral("Command5"));
+        box(h, "3", 2)->setText(QStringLiteral("00:40:00"));
+        // Cancelled: the earlier name is not reused and nothing is written.
+        h.click(QStringLiteral("Command5"));
+        QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("缺少一个装载文件名！")});
+        QCOMPARE(readAll(path(QStringLiteral("kept.txt"))), kStartUpFile);
+
+        h.dialogs.messages.clear();
+        h.click(QStringLiteral("Command4"));
+        QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("请选择一个装载文件！")});
+        QCOMPARE(box(h, "3", 2)->text(), QStringLiteral("00:40:00"));
+    }
+
+    void openFailures_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("missing file") << "missing.txt"
+                                      << "Writing Error 53:File not found: %1";
+        QTest::newRow("a folder") << "."
+                                  << "请选择一个装载文件！";
+    }
+    void openFailures() {
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        Form1Harness h;
+        h.start();
+        h.dialogs.nextOpenFileNames << path(name);
+        h.click(QStringLiteral("Command4"));
+        QCOMPARE(h.dialogs.texts(),
+                 QStringList{expected.contains(QLatin1String("%1")) ? expected.arg(path(name)) : expected});
+    }
+
+    void saveIntoAMissingFolder() {
+        Form1Harness h;
+        h.start();
+        h.dialogs.nextSaveFileNames << path(QStringLiteral("no/such/folder/x.txt"));
+        h.click(QStringLiteral("Command5"));
+        QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Writing Error 76:Path not found: %1")
+                                                    .arg(path(QStringLiteral("no/such/folder")))});
+    }
+
+    void saveThatFailsPartWayKeepsTheEarlierFile() {
+        writeFile(path(QStringLiteral("earlier.txt")), kStartUpFile);
+        Form1Harness h;
+        h.start();
+        box(h, "3", 2)->setText(QStringLiteral("00:40:00"));
+        h.dialogs.nextSaveFileNames << path(QStringLiteral("earlier.txt"));
+        {
+            const FileSizeLimit limit(100);
+            h.click(QStringLiteral("Command5"));
+        }
+        QCOMPARE(h.dialogs.messages.size(), 1);
+        QVERIFY2(h.dialogs.messages[0].text.startsWith(QStringLiteral("Writing Error 57:Device I/O error: ")),
+                 qPrintable(h.dialogs.messages[0].text));
+        QCOMPARE(readAll(path(QStringLiteral("earlier.txt"))), kStartUpFile);
+    }
+
+    void saveWithoutPermission() {
+        if (geteuid() == 0)
+            QSKIP("file permissions do not bind the superuser");
+        QDir(m_dir.path()).mkdir(QStringLiteral("locked"));
+        writeFile(path(QStringLiteral("locked/earlier.txt")), kStartUpFile);
+        QFile::setPermissions(path(QStringLiteral("locked")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        Form1Harness h;
+        h.start();
+        h.dialogs.nextSaveFileNames << path(QStringLiteral("locked/earlier.txt"));
+        h.click(QStringLiteral("Command5"));
+        QFile::setPermissions(path(QStringLiteral("locked")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QCOMPARE(h.dialogs.messages.size(), 1);
+        QVERIFY(
+            h.dialogs.messages[0].text.startsWith(QStringLiteral("Writing Error 70:Permission denied: ")));
+        QCOMPARE(readAll(path(QStringLiteral("locked/earlier.txt"))), kStartUpFile);
+    }
+
+    void noClockChosenSavesAFileThatWillNotLoad() {
+        Form1Harness h;
+        h.start();
+        h.find<QComboBox>(QStringLiteral("Combo2"))->setEditText(QStringLiteral("其他"));
+        h.dialogs.nextSaveFileNames << path(QStringLiteral("clock0.txt"));
+        h.click(QStringLiteral("Command5"));
+        QVERIFY(readAll(path(QStringLiteral("clock0.txt"))).startsWith("[CLOCK0]\r\n"));
+        h.dialogs.nextOpenFileNames << path(QStringLiteral("clock0.txt"));
+        h.click(QStringLiteral("Command4"));
+        QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("设置无法装载")});
+    }
+};
+
+QTEST_MAIN(SettingsFileCommandsTest)
+#include "tst_settings_file_commands.moc"
