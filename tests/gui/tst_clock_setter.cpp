@@ -1,0 +1,148 @@
+// The setter that has the system's own `date` command set the computer's
+// clock, run against stand-in `date` programs put first on PATH: alone, and
+// behind the window's "电脑同步于母钟".
+#include "FakeClock.h"
+#include "FakeDialogs.h"
+#include "FakeSerial.h"
+#include "app/Form1.h"
+#include "protocol/SystemClockSetter.h"
+
+#include <QFile>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace {
+const QString kRefused = QStringLiteral("date: cannot set date: Operation not permitted");
+
+// Shell script bodies for the stand-in `date`. Each records its arguments,
+// one a line, in the file "args" beside it.
+const QString kRecordArgs = QStringLiteral("printf '%s\\n' \"$@\" > \"${0%/*}/args\"\n");
+// Like GNU date after setting the clock: prints the new date and succeeds.
+const QString kSetsClock = kRecordArgs + QStringLiteral("echo 'Sun Dec  6 12:34:56 UTC 2026'\nexit 0\n");
+const QString kRefusesSilently = kRecordArgs + QStringLiteral("exit 1\n");
+const QString kRefusesWithReason = kRecordArgs + QStringLiteral("echo '%1' >&2\nexit 1\n").arg(kRefused);
+} // namespace
+
+class ClockSetterTest : public QObject {
+    Q_OBJECT
+
+private:
+    QByteArray m_originalPath;
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+    // Puts a `date` running `body` first on PATH. False if it did not get
+    // there: the real `date` must never set this computer's clock.
+    bool installDate(const QString& body) {
+        const QString path = m_dir->filePath(QStringLiteral("date"));
+        QFile script(path);
+        if (!script.open(QIODevice::WriteOnly))
+            return false;
+        script.write(QStringLiteral("#!/bin/sh\n%1").arg(body).toUtf8());
+        script.close();
+        if (!script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+            return false;
+        qputenv("PATH", QFile::encodeName(m_dir->path()) + ':' + m_originalPath);
+        return QStandardPaths::findExecutable(QStringLiteral("date")) == path;
+    }
+
+    // The arguments the stand-in received, or an empty list if it never ran.
+    QStringList recordedArgs() const {
+        QFile record(m_dir->filePath(QStringLiteral("args")));
+        if (!record.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(record.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+private slots:
+    void initTestCase() { m_originalPath = qgetenv("PATH"); }
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+    }
+    void cleanup() {
+        qputenv("PATH", m_originalPath);
+        m_dir.reset();
+    }
+
+    void passesTimeWithHalfSecond_data() {
+        QTest::addColumn<QTime>("time");
+        QTest::addColumn<QString>("argument");
+        QTest::newRow("afternoon") << QTime(12, 34, 56) << "12:34:56.5";
+        QTest::newRow("midnight") << QTime(0, 0, 0) << "00:00:00.5";
+        QTest::newRow("single digits") << QTime(9, 5, 7) << "09:05:07.5";
+        QTest::newRow("last second") << QTime(23, 59, 59) << "23:59:59.5";
+    }
+    void passesTimeWithHalfSecond() {
+        QFETCH(QTime, time);
+        QFETCH(QString, argument);
+        QVERIFY(installDate(kSetsClock));
+        const SystemClockSetter::Result result = ShellClockSetter().setTimeOfDay(time);
+        QCOMPARE(recordedArgs(), (QStringList{QStringLiteral("-s"), argument}));
+        QVERIFY(result.ok);
+        QCOMPARE(result.errorNumber, 0);
+        QCOMPARE(result.reason, QString());
+    }
+
+    void refusalIsPermissionDenied() {
+        QVERIFY(installDate(kRefusesWithReason));
+        const SystemClockSetter::Result result = ShellClockSetter().setTimeOfDay(QTime(12, 34, 56));
+        QCOMPARE(recordedArgs(), (QStringList{QStringLiteral("-s"), QStringLiteral("12:34:56.5")}));
+        QVERIFY(!result.ok);
+        QCOMPARE(result.errorNumber, 70);
+        QCOMPARE(result.reason, kRefused);
+    }
+
+    void silentRefusalStillGivesReason() {
+        QVERIFY(installDate(kRefusesSilently));
+        const SystemClockSetter::Result result = ShellClockSetter().setTimeOfDay(QTime(12, 34, 56));
+        QVERIFY(!result.ok);
+        QCOMPARE(result.errorNumber, 70);
+        QVERIFY(!result.reason.isEmpty());
+    }
+
+    void missingDateIsFileNotFound() {
+        // A PATH with nothing on it.
+        qputenv("PATH", QFile::encodeName(m_dir->path()));
+        QCOMPARE(QStandardPaths::findExecutable(QStringLiteral("date")), QString());
+        const SystemClockSetter::Result result = ShellClockSetter().setTimeOfDay(QTime(12, 34, 56));
+        QVERIFY(!result.ok);
+        QCOMPARE(result.errorNumber, 53);
+        QVERIFY2(result.reason.contains(QStringLiteral("date")), qPrintable(result.reason));
+    }
+
+    void windowSetsClockThroughDate_data() {
+        QTest::addColumn<QString>("standIn");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("clock set") << kSetsClock << "Synchronize success!";
+        QTest::newRow("refused") << kRefusesWithReason << QStringLiteral("Writing Error 70:") + kRefused;
+    }
+    void windowSetsClockThroughDate() {
+        QFETCH(QString, standIn);
+        QFETCH(QString, message);
+        QVERIFY(installDate(standIn));
+        FakeSerialBank serial;
+        serial.setPort(1, FakeSerialBank::Port::Usable);
+        FakeClock clock;
+        FakeDialogs dialogs;
+        ShellClockSetter setter;
+        Form1Seams seams;
+        seams.serialDevices = serial.factory();
+        seams.clock = &clock;
+        seams.dialogs = &dialogs;
+        seams.clockSetter = &setter;
+        Form1 window(seams);
+
+        QTimer::singleShot(20, &window,
+                           [&serial] { serial.receive(QByteArray::fromHex("aa0026120601123456")); });
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command8")), Qt::LeftButton);
+        QCOMPARE(dialogs.texts(), QStringList{message});
+        QCOMPARE(recordedArgs(), (QStringList{QStringLiteral("-s"), QStringLiteral("12:34:56.5")}));
+    }
+};
+
+QTEST_MAIN(ClockSetterTest)
+#include "tst_clock_setter.moc"
