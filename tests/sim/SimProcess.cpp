@@ -1,0 +1,72 @@
+#include "SimProcess.h"
+
+#include <QDeadlineTimer>
+
+namespace {
+const QRegularExpression kDeviceLine(QStringLiteral("^DEVICE (\\S+)$"));
+}
+
+SimProcess::~SimProcess() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+}
+
+bool SimProcess::start(const QStringList& arguments, int timeoutMs) {
+    m_process.start(QStringLiteral(VARO_CLOCK_SIM_PATH), arguments);
+    const QRegularExpressionMatch device = waitForLine(kDeviceLine, timeoutMs);
+    if (!device.hasMatch() || m_lines.first() != device.captured(0))
+        return false;
+    m_device = device.captured(1);
+    return true;
+}
+
+QRegularExpressionMatch SimProcess::waitForLine(const QRegularExpression& pattern, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    for (int checked = 0;;) {
+        takeOutput();
+        for (; checked < m_lines.size(); ++checked) {
+            const QRegularExpressionMatch match = pattern.match(m_lines.at(checked));
+            if (match.hasMatch())
+                return match;
+        }
+        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
+            return {};
+        m_process.waitForReadyRead(int(deadline.remainingTime()));
+    }
+}
+
+QStringList SimProcess::linesMatching(const QRegularExpression& pattern) const {
+    QStringList matching;
+    for (const QString& line : m_lines)
+        if (pattern.match(line).hasMatch())
+            matching << line;
+    return matching;
+}
+
+int SimProcess::waitForExit(int timeoutMs) {
+    const bool finished = m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
+    takeOutput();
+    if (!finished || m_process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return m_process.exitCode();
+}
+
+QString SimProcess::standardError() {
+    return QString::fromLocal8Bit(m_process.readAllStandardError());
+}
+
+void SimProcess::takeOutput() {
+    m_partialLine += m_process.readAllStandardOutput();
+    int end;
+    while ((end = m_partialLine.indexOf('\n')) >= 0) {
+        m_lines << QString::fromUtf8(m_partialLine.left(end));
+        m_partialLine.remove(0, end + 1);
+    }
+}
+
+qint64 logTimeUs(const QString& line) {
+    static const QRegularExpression time(QStringLiteral(" t=(\\d+) "));
+    return time.match(line).captured(1).toLongLong();
+}

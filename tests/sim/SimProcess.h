@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+
+// The simulator as a child process: started with the given options, its
+// device taken from the first line, its log collected line by line.
+class SimProcess {
+public:
+    ~SimProcess();
+
+    // Starts the simulator and waits for its DEVICE line.
+    bool start(const QStringList& arguments, int timeoutMs = 5000);
+    QString device() const { return m_device; }
+    qint64 pid() const { return m_process.processId(); }
+
+    // Waits for a log line matching `pattern`, looking at every line so far.
+    QRegularExpressionMatch waitForLine(const QRegularExpression& pattern, int timeoutMs = 5000);
+    QStringList linesMatching(const QRegularExpression& pattern) const;
+
+    // Waits for the process to end; the exit code, or -1 for a crash or timeout.
+    int waitForExit(int timeoutMs = 5000);
+    bool isRunning() const { return m_process.state() == QProcess::Running; }
+
+    QString standardError();
+
+private:
+    void takeOutput();
+
+    QProcess m_process;
+    QStringList m_lines;
+    QByteArray m_partialLine;
+    QString m_device;
+};
+
+// The epoch microseconds of a log line ("t=<n>").
+qint64 logTimeUs(const QString& line);
