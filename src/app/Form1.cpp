@@ -4,6 +4,7 @@
 #include "RuntimeError.h"
 #include "protocol/AnswerWait.h"
 #include "protocol/WallClock.h"
+#include "schedule/FormDefaults.h"
 #include "schedule/ScheduleCheckBox.h"
 #include "ui_Form1.h"
 
@@ -32,31 +33,10 @@ Form1::Form1(const Form1Seams& seams, QWidget* parent)
                      findChild<ScheduleCheckBox*>(QStringLiteral("Check1%1").arg(row)),
                      findChild<ScheduleCheckBox*>(QStringLiteral("Check4%1").arg(row))};
     }
-    // The form defaults of the schedule: valid, static and ignore-hours states,
-    // start, length and refresh texts of rows 1 to 8.
-    static const struct {
-        CheckState valid;
-        const char* start;
-        const char* length;
-        const char* refresh;
-        CheckState staticFlag;
-    } kDefaults[kGroupCount] = {
-        {CheckState::Ticked, "08:00:00", "08:00:00", "07:00:00", CheckState::Ticked},
-        {CheckState::Ticked, "09:00:00", "00:30:00", "07:30:00", CheckState::Clear},
-        {CheckState::Ticked, "10:00:00", "11:00:00", "09:30:00", CheckState::Ticked},
-        {CheckState::Grey, "12:00:00", "00:30:00", "10:30:00", CheckState::Clear},
-        {CheckState::Ticked, "15:00:00", "00:30:00", "11:30:00", CheckState::Clear},
-        {CheckState::Clear, "17:00:00", "00:45:00", "20:15:00", CheckState::Clear},
-        {CheckState::Clear, "18:30:00", "01:00:00", "14:00:00", CheckState::Ticked},
-        {CheckState::Ticked, "21:00:00", "02:00:00", "16:30:00", CheckState::Clear},
-    };
-    for (int i = 0; i < kGroupCount; ++i) {
-        m_rows[i].valid->setState(kDefaults[i].valid);
-        m_rows[i].start->setText(QLatin1String(kDefaults[i].start));
-        m_rows[i].length->setText(QLatin1String(kDefaults[i].length));
-        m_rows[i].refresh->setText(QLatin1String(kDefaults[i].refresh));
-        m_rows[i].staticFlag->setState(kDefaults[i].staticFlag);
-        m_rows[i].ignoreHours->setState(CheckState::Clear);
+    const GroupRows defaults = formDefaultRows();
+    for (int row = 1; row <= kGroupCount; ++row) {
+        ShowRow(row, defaults[row - 1]);
+        m_rows[row - 1].start->setText(defaults[row - 1].StartTime);
     }
     ui->Combo2->setEditText(QStringLiteral("倒计时钟1"));
 

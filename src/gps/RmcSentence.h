@@ -5,6 +5,9 @@
 #include <QString>
 #include <QTime>
 
+// The NMEA 0183 checksum: the exclusive-or of the bytes between "$" and "*".
+quint8 nmeaChecksum(const QByteArray& body);
+
 // One NMEA 0183 RMC sentence for a given local time and date, standing in for
 // a GPS receiver. The time is sent as it is, without conversion to UTC: the
 // master clock adds its own eight hours.

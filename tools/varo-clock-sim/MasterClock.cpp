@@ -2,7 +2,9 @@
 
 #include "FrameText.h"
 #include "protocol/Frames.h"
+#include "schedule/FormDefaults.h"
 #include "schedule/GroupRecord.h"
+#include "schedule/TimeText.h"
 
 #include <QStringList>
 
@@ -33,14 +35,12 @@ MasterClock::MasterClock(const DeviceClock& clock, bool foreignAnswers)
     : m_clock(clock), m_foreignAnswers(foreignAnswers), m_records{defaultRecords(), defaultRecords()} {}
 
 QByteArray MasterClock::defaultRecords() {
-    return QByteArray::fromHex("070000480000"
-                               "073000003000"
-                               "093000510000"
-                               "103000003000"
-                               "113000003000"
-                               "601500004500"
-                               "540000410000"
-                               "163000020000");
+    QByteArray records;
+    for (const GroupRow& row : formDefaultRows())
+        records +=
+            GroupRecord::encode(TimeText::toTime(row.RefreshTime), TimeText::toTime(row.CountdownLength),
+                                row.Valid, row.StaticFlag, row.IgnoreHours);
+    return records;
 }
 
 MasterClock::Reaction MasterClock::receive(const QByteArray& frame, qint64 atUs) {

@@ -1,5 +1,6 @@
 #include "RmcCheck.h"
 
+#include "gps/RmcSentence.h"
 #include "protocol/Frames.h"
 
 #include <QList>
@@ -8,9 +9,7 @@ namespace RmcCheck {
 
 namespace {
 QString checksumText(const QByteArray& body, const QByteArray& sent) {
-    quint8 computed = 0;
-    for (const char byte : body)
-        computed ^= quint8(byte);
+    const quint8 computed = nmeaChecksum(body);
     bool isHex = false;
     const uint sentValue = sent.toUInt(&isHex, 16);
     if (sent.size() == 2 && isHex && sentValue == computed)
