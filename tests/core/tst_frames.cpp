@@ -1,9 +1,12 @@
 // Frames sent to and answers read from the master clock: the two-digit rule,
 // hex texts and the exact bytes of every frame the tool builds.
 
+#include "KnownBytes.h"
 #include "app/RuntimeError.h"
 #include "protocol/Frames.h"
+#include "schedule/FormDefaults.h"
 #include "schedule/GroupRecord.h"
+#include "schedule/TimeText.h"
 
 #include <QtTest>
 #include <functional>
@@ -11,32 +14,13 @@
 
 namespace {
 
-struct DefaultRow {
-    const char* refresh;
-    const char* length;
-    CheckState valid;
-    CheckState staticFlag;
-};
-
-// The eight rows as the window starts: row 4's valid box is grey.
-const DefaultRow kFormDefaults[kGroupCount] = {
-    {"07:00:00", "08:00:00", CheckState::Ticked, CheckState::Ticked},
-    {"07:30:00", "00:30:00", CheckState::Ticked, CheckState::Clear},
-    {"09:30:00", "11:00:00", CheckState::Ticked, CheckState::Ticked},
-    {"10:30:00", "00:30:00", CheckState::Grey, CheckState::Clear},
-    {"11:30:00", "00:30:00", CheckState::Ticked, CheckState::Clear},
-    {"20:15:00", "00:45:00", CheckState::Clear, CheckState::Clear},
-    {"14:00:00", "01:00:00", CheckState::Clear, CheckState::Ticked},
-    {"16:30:00", "02:00:00", CheckState::Ticked, CheckState::Clear},
-};
-
+// The records of the window's default rows, as the write command encodes them.
 QByteArray formDefaultRecords() {
     QByteArray records;
-    for (const DefaultRow& row : kFormDefaults) {
-        const QTime refresh = QTime::fromString(QLatin1String(row.refresh), QStringLiteral("HH:mm:ss"));
-        const QTime length = QTime::fromString(QLatin1String(row.length), QStringLiteral("HH:mm:ss"));
-        records += GroupRecord::encode(refresh, length, row.valid, row.staticFlag, CheckState::Clear);
-    }
+    for (const GroupRow& row : formDefaultRows())
+        records +=
+            GroupRecord::encode(TimeText::toTime(row.RefreshTime), TimeText::toTime(row.CountdownLength),
+                                row.Valid, row.StaticFlag, row.IgnoreHours);
     return records;
 }
 
@@ -262,15 +246,7 @@ void TestFrames::readRequest() {
 
 void TestFrames::writeFrameOfFormDefaults() {
     const QByteArray frame = Frames::writeFrame(0, formDefaultRecords());
-    QCOMPARE(frame, QByteArray::fromHex("ccb1"
-                                        "070000480000"
-                                        "073000003000"
-                                        "093000510000"
-                                        "103000003000"
-                                        "113000003000"
-                                        "601500004500"
-                                        "540000410000"
-                                        "163000020000"));
+    QCOMPARE(frame, hexBytes("CCB1") + kDefaultRecords);
     QCOMPARE(frame.size(), 50);
 
     const auto [first, second] = Frames::writeFrameLines(frame);

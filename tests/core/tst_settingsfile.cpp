@@ -1,6 +1,8 @@
 // The settings file of one countdown clock: the exact bytes written, and what
 // the reader makes of good, odd and broken files.
 
+#include "KnownBytes.h"
+#include "schedule/FormDefaults.h"
 #include "settings_file/SettingsFile.h"
 
 #include <QtTest>
@@ -20,33 +22,6 @@ GroupRow makeRow(CheckState valid, const char* refresh, const char* length, Chec
     row.IgnoreHours = ignoreHours;
     return row;
 }
-
-// The rows as the window starts, start times included (they are never saved).
-GroupRows formDefaults() {
-    const CheckState C = CheckState::Clear;
-    const CheckState T = CheckState::Ticked;
-    const CheckState G = CheckState::Grey;
-    return {
-        makeRow(T, "07:00:00", "08:00:00", T, C, "08:00:00"),
-        makeRow(T, "07:30:00", "00:30:00", C, C, "08:00:00"),
-        makeRow(T, "09:30:00", "11:00:00", T, C, "11:00:00"),
-        makeRow(G, "10:30:00", "00:30:00", C, C, "11:00:00"),
-        makeRow(T, "11:30:00", "00:30:00", C, C, "12:00:00"),
-        makeRow(C, "20:15:00", "00:45:00", C, C, "21:00:00"),
-        makeRow(C, "14:00:00", "01:00:00", T, C, "01:00:00"),
-        makeRow(T, "16:30:00", "02:00:00", C, C, "18:30:00"),
-    };
-}
-
-const QByteArray kStartUpFile = "[CLOCK1]\r\n"
-                                "A,07:00:00,08:00:00,S\r\n"
-                                "A,07:30:00,00:30:00,R\r\n"
-                                "A,09:30:00,11:00:00,S\r\n"
-                                "A,10:30:00,00:30:00,R\r\n"
-                                "A,11:30:00,00:30:00,R\r\n"
-                                "V,20:15:00,00:45:00,R\r\n"
-                                "V,14:00:00,01:00:00,S\r\n"
-                                "A,16:30:00,02:00:00,R\r\n";
 
 QString stateText(CheckState state) {
     switch (state) {
@@ -70,7 +45,7 @@ QString describe(const GroupRow& row) {
 // The rows a file of the start-up rows gives back: no start times, grey valid
 // of row 4 ticked.
 GroupRows loadedFormDefaults() {
-    GroupRows rows = formDefaults();
+    GroupRows rows = formDefaultRows();
     for (GroupRow& row : rows)
         row.StartTime.clear();
     rows[3].Valid = CheckState::Ticked;
@@ -123,19 +98,19 @@ private slots:
 };
 
 void TestSettingsFile::writesStartUpFile() {
-    const QByteArray bytes = SettingsFile::write(1, formDefaults());
-    QCOMPARE(bytes, kStartUpFile);
+    const QByteArray bytes = SettingsFile::write(1, formDefaultRows());
+    QCOMPARE(bytes, kStartUpSettingsFile);
     QCOMPARE(bytes.size(), 194);
 }
 
 void TestSettingsFile::writesClockTwoHeader() {
-    const QByteArray bytes = SettingsFile::write(2, formDefaults());
-    QCOMPARE(bytes, QByteArray("[CLOCK2]") + kStartUpFile.mid(8));
+    const QByteArray bytes = SettingsFile::write(2, formDefaultRows());
+    QCOMPARE(bytes, QByteArray("[CLOCK2]") + kStartUpSettingsFile.mid(8));
 }
 
 void TestSettingsFile::writesClockZeroHeaderThatWillNotLoad() {
-    const QByteArray bytes = SettingsFile::write(0, formDefaults());
-    QCOMPARE(bytes, QByteArray("[CLOCK0]") + kStartUpFile.mid(8));
+    const QByteArray bytes = SettingsFile::write(0, formDefaultRows());
+    QCOMPARE(bytes, QByteArray("[CLOCK0]") + kStartUpSettingsFile.mid(8));
     QCOMPARE(statusName(SettingsFile::read(bytes).status), statusName(Status::BadHeader));
 }
 
@@ -152,17 +127,17 @@ void TestSettingsFile::ignoreHoursAppendsH() {
     QFETCH(CheckState, ignoreHours);
     QFETCH(QByteArray, line);
 
-    GroupRows rows = formDefaults();
+    GroupRows rows = formDefaultRows();
     rows[1].IgnoreHours = ignoreHours;
     const QByteArray bytes = SettingsFile::write(1, rows);
     const qsizetype secondGroup = 10 + 23;
-    QCOMPARE(bytes.left(secondGroup), kStartUpFile.left(secondGroup));
+    QCOMPARE(bytes.left(secondGroup), kStartUpSettingsFile.left(secondGroup));
     QCOMPARE(bytes.mid(secondGroup, line.size()), line);
-    QCOMPARE(bytes.mid(secondGroup + line.size()), kStartUpFile.mid(secondGroup + 23));
+    QCOMPARE(bytes.mid(secondGroup + line.size()), kStartUpSettingsFile.mid(secondGroup + 23));
 }
 
 void TestSettingsFile::loadsStartUpFile() {
-    const SettingsFile::Loaded loaded = SettingsFile::read(kStartUpFile);
+    const SettingsFile::Loaded loaded = SettingsFile::read(kStartUpSettingsFile);
     QCOMPARE(statusName(loaded.status), statusName(Status::Ok));
     QCOMPARE(loaded.schedule.ClockNumber, 1);
     compareRows(loaded.schedule.rows, loadedFormDefaults());
@@ -220,15 +195,15 @@ void TestSettingsFile::acceptedFiles_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("clockNumber");
 
-    QTest::newRow("clock 1") << kStartUpFile << 1;
-    QTest::newRow("clock 2") << QByteArray("[CLOCK2]") + kStartUpFile.mid(8) << 2;
-    QTest::newRow("ninth line without CR LF") << kStartUpFile.chopped(2) << 1;
-    QTest::newRow("ninth line ends with CR only") << kStartUpFile.chopped(1) << 1;
-    QTest::newRow("lines end with CR only") << QByteArray(kStartUpFile).replace("\r\n", "\r") << 1;
+    QTest::newRow("clock 1") << kStartUpSettingsFile << 1;
+    QTest::newRow("clock 2") << QByteArray("[CLOCK2]") + kStartUpSettingsFile.mid(8) << 2;
+    QTest::newRow("ninth line without CR LF") << kStartUpSettingsFile.chopped(2) << 1;
+    QTest::newRow("ninth line ends with CR only") << kStartUpSettingsFile.chopped(1) << 1;
+    QTest::newRow("lines end with CR only") << QByteArray(kStartUpSettingsFile).replace("\r\n", "\r") << 1;
     QTest::newRow("more than nine lines")
-        << kStartUpFile + "V,00:00:00,00:00:00,S,H\r\n[CLOCK2]\r\nanything\r\n"
+        << kStartUpSettingsFile + "V,00:00:00,00:00:00,S,H\r\n[CLOCK2]\r\nanything\r\n"
         << 1;
-    QTest::newRow("tenth line without line end") << kStartUpFile + "V,00:00:00,00:00:00,S" << 1;
+    QTest::newRow("tenth line without line end") << kStartUpSettingsFile + "V,00:00:00,00:00:00,S" << 1;
 }
 
 void TestSettingsFile::acceptedFiles() {
@@ -244,18 +219,18 @@ void TestSettingsFile::acceptedFiles() {
 void TestSettingsFile::rejectedHeaders_data() {
     QTest::addColumn<QByteArray>("bytes");
 
-    const QByteArray groups = kStartUpFile.mid(8);
+    const QByteArray groups = kStartUpSettingsFile.mid(8);
     QTest::newRow("clock 3") << QByteArray("[CLOCK3]") + groups;
     QTest::newRow("clock 0") << QByteArray("[CLOCK0]") + groups;
     QTest::newRow("lower case") << QByteArray("[clock1]") + groups;
     QTest::newRow("trailing blank") << QByteArray("[CLOCK1] ") + groups;
     QTest::newRow("leading blank") << QByteArray(" [CLOCK1]") + groups;
     QTest::newRow("two digits") << QByteArray("[CLOCK12]") + groups;
-    QTest::newRow("UTF-8 byte-order mark") << QByteArray("\xEF\xBB\xBF") + kStartUpFile;
-    QTest::newRow("bare LF line ends") << QByteArray(kStartUpFile).replace("\r\n", "\n");
-    QTest::newRow("LF CR line ends") << QByteArray(kStartUpFile).replace("\r\n", "\n\r");
-    QTest::newRow("group line first") << kStartUpFile.mid(10);
-    QTest::newRow("empty first line") << QByteArray("\r\n") + kStartUpFile;
+    QTest::newRow("UTF-8 byte-order mark") << QByteArray("\xEF\xBB\xBF") + kStartUpSettingsFile;
+    QTest::newRow("bare LF line ends") << QByteArray(kStartUpSettingsFile).replace("\r\n", "\n");
+    QTest::newRow("LF CR line ends") << QByteArray(kStartUpSettingsFile).replace("\r\n", "\n\r");
+    QTest::newRow("group line first") << kStartUpSettingsFile.mid(10);
+    QTest::newRow("empty first line") << QByteArray("\r\n") + kStartUpSettingsFile;
 }
 
 void TestSettingsFile::rejectedHeaders() {
@@ -269,7 +244,7 @@ void TestSettingsFile::shortFiles_data() {
 
     // Header and group lines 1 to n of the start-up file.
     const auto firstLines = [](int n) {
-        return kStartUpFile.left(10 + 23 * n);
+        return kStartUpSettingsFile.left(10 + 23 * n);
     };
     QTest::newRow("empty file") << QByteArray() << 0;
     QTest::newRow("header without line end") << QByteArray("[CLOCK1]") << 1;
@@ -323,7 +298,7 @@ void TestSettingsFile::groupLine() {
     QFETCH(GroupRow, expected);
 
     // The line stands as group 3 of an otherwise normal file.
-    QList<QByteArray> lines = kStartUpFile.split('\n');
+    QList<QByteArray> lines = kStartUpSettingsFile.split('\n');
     lines[3] = line + '\r';
     const SettingsFile::Loaded loaded = SettingsFile::read(lines.join('\n'));
     QCOMPARE(statusName(loaded.status), statusName(Status::Ok));

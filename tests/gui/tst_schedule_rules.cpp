@@ -10,9 +10,6 @@ class ScheduleRulesTest : public QObject {
     Q_OBJECT
 
 private:
-    static QLineEdit* box(const Form1Harness& h, const char* column, int row) {
-        return h.find<QLineEdit>(QStringLiteral("Text%1%2").arg(QLatin1String(column)).arg(row));
-    }
     static ScheduleCheckBox* staticBox(const Form1Harness& h, int row) {
         return h.find<ScheduleCheckBox>(QStringLiteral("Check1%1").arg(row));
     }
@@ -24,9 +21,9 @@ private:
     // Row 2 of the form defaults made into a given normal row.
     static void setRow(Form1Harness& h, int row, const QString& start, const QString& length,
                        const QString& refresh) {
-        box(h, "2", row)->setText(start);
-        box(h, "3", row)->setText(length);
-        box(h, "4", row)->setText(refresh);
+        h.box("2", row)->setText(start);
+        h.box("3", row)->setText(length);
+        h.box("4", row)->setText(refresh);
     }
 
 private slots:
@@ -37,13 +34,13 @@ private slots:
         const char* expected[] = {"08:00:00", "08:00:00", "11:00:00", "11:00:00",
                                   "12:00:00", "21:00:00", "01:00:00", "18:30:00"};
         for (int row = 1; row <= 8; ++row) {
-            QCOMPARE(box(h, "2", row)->text(), QLatin1String(expected[row - 1]));
+            QCOMPARE(h.box("2", row)->text(), QLatin1String(expected[row - 1]));
             const bool staticRow = row == 1 || row == 3 || row == 7;
-            QCOMPARE(box(h, "3", row)->isVisible(), !staticRow);
+            QCOMPARE(h.box("3", row)->isVisible(), !staticRow);
         }
         QCOMPARE(h.find<ScheduleCheckBox>(QStringLiteral("Check4"))->state(), CheckState::Grey);
         QCOMPARE(h.find<ScheduleCheckBox>(QStringLiteral("Check6"))->state(), CheckState::Clear);
-        QVERIFY(!box(h, "4", 1)->isEnabled());
+        QVERIFY(!h.box("4", 1)->isEnabled());
     }
 
     void tickingFoldsLengthIntoRefresh_data() {
@@ -70,10 +67,10 @@ private slots:
         setRow(h, 2, start, length, refresh);
         clickStatic(h, 2);
         QCOMPARE(staticBox(h, 2)->state(), CheckState::Ticked);
-        QCOMPARE(box(h, "4", 2)->text(), newRefresh);
-        QCOMPARE(box(h, "3", 2)->text(), start);
-        QVERIFY(!box(h, "3", 2)->isVisible());
-        QCOMPARE(box(h, "2", 2)->text(), start);
+        QCOMPARE(h.box("4", 2)->text(), newRefresh);
+        QCOMPARE(h.box("3", 2)->text(), start);
+        QVERIFY(!h.box("3", 2)->isVisible());
+        QCOMPARE(h.box("2", 2)->text(), start);
     }
 
     void untickingRestoresLength_data() {
@@ -93,13 +90,13 @@ private slots:
         QFETCH(QString, length);
         Form1Harness h;
         h.start().show();
-        box(h, "2", 1)->setText(start);
-        box(h, "4", 1)->setText(refresh);
+        h.box("2", 1)->setText(start);
+        h.box("4", 1)->setText(refresh);
         clickStatic(h, 1);
         QCOMPARE(staticBox(h, 1)->state(), CheckState::Clear);
-        QVERIFY(box(h, "3", 1)->isVisible());
-        QCOMPARE(box(h, "3", 1)->text(), length);
-        QCOMPARE(box(h, "4", 1)->text(), refresh);
+        QVERIFY(h.box("3", 1)->isVisible());
+        QCOMPARE(h.box("3", 1)->text(), length);
+        QCOMPARE(h.box("4", 1)->text(), refresh);
     }
 
     void releaseWithoutChangeLeavesStaticRowAlone() {
@@ -110,8 +107,8 @@ private slots:
         QTest::mousePress(check, Qt::LeftButton, {}, check->rect().center());
         QTest::mouseRelease(check, Qt::LeftButton, {}, QPoint(-50, -50));
         QCOMPARE(check->state(), CheckState::Ticked);
-        QCOMPARE(box(h, "4", 1)->text(), QStringLiteral("07:00:00"));
-        QCOMPARE(box(h, "3", 1)->text(), QStringLiteral("08:00:00"));
+        QCOMPARE(h.box("4", 1)->text(), QStringLiteral("07:00:00"));
+        QCOMPARE(h.box("3", 1)->text(), QStringLiteral("08:00:00"));
     }
 
     void ruleWithBadTextLeavesRowUnchanged() {
@@ -121,9 +118,9 @@ private slots:
         clickStatic(h, 2);
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Writing Error 13:Type mismatch")});
         QCOMPARE(staticBox(h, 2)->state(), CheckState::Clear);
-        QVERIFY(box(h, "3", 2)->isVisible());
-        QCOMPARE(box(h, "3", 2)->text(), QStringLiteral("00:30:00"));
-        QCOMPARE(box(h, "4", 2)->text(), QStringLiteral("07:30:00"));
+        QVERIFY(h.box("3", 2)->isVisible());
+        QCOMPARE(h.box("3", 2)->text(), QStringLiteral("00:30:00"));
+        QCOMPARE(h.box("4", 2)->text(), QStringLiteral("07:30:00"));
     }
 
     void greyBoxClickedBecomesClear() {
@@ -139,11 +136,11 @@ private slots:
     void changingClockLeavesRows() {
         Form1Harness h;
         h.start();
-        const QString before = box(h, "4", 6)->text() + box(h, "3", 6)->text() + box(h, "2", 6)->text();
+        const QString before = h.box("4", 6)->text() + h.box("3", 6)->text() + h.box("2", 6)->text();
         auto* combo = h.find<QComboBox>(QStringLiteral("Combo2"));
         combo->setCurrentIndex(1);
         emit combo->activated(1);
-        QCOMPARE(box(h, "4", 6)->text() + box(h, "3", 6)->text() + box(h, "2", 6)->text(), before);
+        QCOMPARE(h.box("4", 6)->text() + h.box("3", 6)->text() + h.box("2", 6)->text(), before);
     }
 };
 

@@ -13,45 +13,15 @@
 #include <QTimer>
 
 namespace {
-QByteArray hex(const char* text) {
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-
-// The eight group records of the form defaults, rows 1 to 8.
-const QByteArray kDefaultRecords = hex("070000480000 073000003000 093000510000 103000003000 "
-                                       "113000003000 601500004500 540000410000 163000020000");
-
 // A reply whose eight records differ from the defaults in every row.
-const QByteArray kOtherRecords = hex("731530410030 083000004500 200000013000 934500004500 "
-                                     "0000004A0000 121212121212 5959594000A0 233000010000");
+const QByteArray kOtherRecords = hexBytes("731530410030 083000004500 200000013000 934500004500 "
+                                          "0000004A0000 121212121212 5959594000A0 233000010000");
 } // namespace
 
 class SettingsCommandsTest : public QObject {
     Q_OBJECT
 
 private:
-    static void startWithPort(Form1Harness& h) {
-        h.serial.setPort(1, FakeSerialBank::Port::Usable);
-        h.start().show();
-    }
-    static QLineEdit* box(const Form1Harness& h, const char* column, int row) {
-        return h.find<QLineEdit>(QStringLiteral("Text%1%2").arg(QLatin1String(column)).arg(row));
-    }
-    static ScheduleCheckBox* check(const Form1Harness& h, const QString& name) {
-        return h.find<ScheduleCheckBox>(name);
-    }
-    // Everything the rows show, to tell whether a command changed them.
-    static QStringList rowsShown(const Form1Harness& h) {
-        QStringList shown;
-        for (int row = 1; row <= 8; ++row)
-            shown << QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
-                         .arg(int(check(h, QStringLiteral("Check%1").arg(row))->state()))
-                         .arg(box(h, "2", row)->text(), box(h, "3", row)->text(), box(h, "4", row)->text())
-                         .arg(int(check(h, QStringLiteral("Check1%1").arg(row))->state()))
-                         .arg(int(check(h, QStringLiteral("Check4%1").arg(row))->state()))
-                         .arg(box(h, "3", row)->isVisible());
-        return shown;
-    }
     static void answerWith(Form1Harness& h, const QByteArray& answer) {
         h.serial.responder = [&h, answer](const QByteArray&) {
             h.serial.receive(answer);
@@ -61,10 +31,10 @@ private:
 private slots:
     void writeFrameOfTheFormDefaults() {
         Form1Harness h;
-        startWithPort(h);
-        answerWith(h, hex("CCC1") + kDefaultRecords);
+        h.startWithPort().show();
+        answerWith(h, hexBytes("CCC1") + kDefaultRecords);
         h.click(QStringLiteral("Command7"));
-        QCOMPARE(h.serial.writes, QList<QByteArray>{hex("CCB1") + kDefaultRecords});
+        QCOMPARE(h.serial.writes, QList<QByteArray>{hexBytes("CCB1") + kDefaultRecords});
         QCOMPARE(h.text(QStringLiteral("Label2")),
                  QStringLiteral("CCB1 070000480000 073000003000 093000510000 103000003000"));
         QCOMPARE(h.text(QStringLiteral("Label3")),
@@ -72,19 +42,19 @@ private slots:
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Write success!")});
         QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Varo_Clock"));
         // Row 4's grey box was sent as valid and comes back ticked.
-        QCOMPARE(check(h, QStringLiteral("Check4"))->state(), CheckState::Ticked);
-        QCOMPARE(box(h, "2", 8)->text(), QStringLiteral("18:30:00"));
+        QCOMPARE(h.check(QStringLiteral("Check4"))->state(), CheckState::Ticked);
+        QCOMPARE(h.box("2", 8)->text(), QStringLiteral("18:30:00"));
     }
 
     void writeForClockTwo() {
         Form1Harness h;
-        startWithPort(h);
+        h.startWithPort().show();
         h.find<QComboBox>(QStringLiteral("Combo2"))->setCurrentIndex(1);
         h.serial.responder = [&h](const QByteArray& frame) {
-            h.serial.receive(hex("CCC2") + frame.mid(2));
+            h.serial.receive(hexBytes("CCC2") + frame.mid(2));
         };
         h.click(QStringLiteral("Command7"));
-        QCOMPARE(h.serial.writes.value(0).left(2), hex("CCB2"));
+        QCOMPARE(h.serial.writes.value(0).left(2), hexBytes("CCB2"));
         QVERIFY(h.text(QStringLiteral("Label2")).startsWith(QStringLiteral("CCB2 ")));
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Write success!")});
     }
@@ -98,19 +68,20 @@ private slots:
         QTest::addColumn<QByteArray>("record");
         QTest::addColumn<QString>("shownRefresh");
         QTest::newRow("one-digit fields") << 1 << 0 << 0 << "7:05:03"
-                                          << "0:30" << hex("070503003000") << "07:05:03";
+                                          << "0:30" << hexBytes("070503003000") << "07:05:03";
         QTest::newRow("last second") << 1 << 0 << 0 << "23:59:59"
-                                     << "00:00:01" << hex("235959000001") << "23:59:59";
+                                     << "00:00:01" << hexBytes("235959000001") << "23:59:59";
         QTest::newRow("ignore hours") << 1 << 0 << 1 << "07:15:30"
-                                      << "00:30:00" << hex("331530003000") << "07:15:30";
+                                      << "00:30:00" << hexBytes("331530003000") << "07:15:30";
         QTest::newRow("ignore hours, not valid") << 0 << 0 << 1 << "07:15:30"
-                                                 << "00:30:00" << hex("731530003000") << "07:15:30";
+                                                 << "00:30:00" << hexBytes("731530003000") << "07:15:30";
         QTest::newRow("not valid, static") << 0 << 1 << 0 << "20:15:00"
-                                           << "01:00:00" << hex("601500410000") << "20:15:00";
-        QTest::newRow("grey ignore hours is not ticked") << 1 << 0 << 2 << "07:15:30"
-                                                         << "00:30:00" << hex("071530003000") << "07:15:30";
+                                           << "01:00:00" << hexBytes("601500410000") << "20:15:00";
+        QTest::newRow("grey ignore hours is not ticked")
+            << 1 << 0 << 2 << "07:15:30"
+            << "00:30:00" << hexBytes("071530003000") << "07:15:30";
         QTest::newRow("grey static is static") << 2 << 2 << 0 << "08:00:00"
-                                               << "11:00:00" << hex("080000510000") << "08:00:00";
+                                               << "11:00:00" << hexBytes("080000510000") << "08:00:00";
     }
     void writeEncodesFlagsAndNormalizesTexts() {
         QFETCH(int, valid);
@@ -121,66 +92,66 @@ private slots:
         QFETCH(QByteArray, record);
         QFETCH(QString, shownRefresh);
         Form1Harness h;
-        startWithPort(h);
-        check(h, QStringLiteral("Check2"))->setState(CheckState(valid));
-        check(h, QStringLiteral("Check12"))->setState(CheckState(staticFlag));
-        check(h, QStringLiteral("Check42"))->setState(CheckState(ignoreHours));
-        box(h, "4", 2)->setText(refresh);
-        box(h, "3", 2)->setText(length);
+        h.startWithPort().show();
+        h.check(QStringLiteral("Check2"))->setState(CheckState(valid));
+        h.check(QStringLiteral("Check12"))->setState(CheckState(staticFlag));
+        h.check(QStringLiteral("Check42"))->setState(CheckState(ignoreHours));
+        h.box("4", 2)->setText(refresh);
+        h.box("3", 2)->setText(length);
         h.serial.responder = [&h](const QByteArray& frame) {
-            h.serial.receive(hex("CCC1") + frame.mid(2));
+            h.serial.receive(hexBytes("CCC1") + frame.mid(2));
         };
         h.click(QStringLiteral("Command7"));
         QCOMPARE(h.serial.writes.value(0).mid(8, 6).toHex(), record.toHex());
         // What the master clock echoes is what the row shows afterwards.
         const bool echoedIgnoreHours = ignoreHours == 1;
-        QCOMPARE(box(h, "4", 2)->text(),
+        QCOMPARE(h.box("4", 2)->text(),
                  echoedIgnoreHours ? QStringLiteral("00:") + shownRefresh.mid(3) : shownRefresh);
-        QCOMPARE(check(h, QStringLiteral("Check42"))->state(),
+        QCOMPARE(h.check(QStringLiteral("Check42"))->state(),
                  echoedIgnoreHours ? CheckState::Ticked : CheckState::Clear);
     }
 
     void emptyLengthStopsBeforeSending() {
         Form1Harness h;
-        startWithPort(h);
-        box(h, "3", 2)->setText(QStringLiteral("0:30"));
-        box(h, "3", 5)->clear();
+        h.startWithPort().show();
+        h.box("3", 2)->setText(QStringLiteral("0:30"));
+        h.box("3", 5)->clear();
         h.click(QStringLiteral("Command7"));
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Writing Error 13:Type mismatch")});
         QVERIFY(h.serial.writes.isEmpty());
-        QCOMPARE(box(h, "3", 2)->text(), QStringLiteral("00:30:00"));
-        QCOMPARE(box(h, "4", 5)->text(), QStringLiteral("11:30:00"));
+        QCOMPARE(h.box("3", 2)->text(), QStringLiteral("00:30:00"));
+        QCOMPARE(h.box("4", 5)->text(), QStringLiteral("11:30:00"));
         QCOMPARE(h.text(QStringLiteral("Label2")), QString());
         QVERIFY(h.find(QStringLiteral("Command7"))->isEnabled());
     }
 
     void replyForTheOtherClockSelectsIt() {
         Form1Harness h;
-        startWithPort(h);
-        answerWith(h, hex("CCC2") + kOtherRecords);
+        h.startWithPort().show();
+        answerWith(h, hexBytes("CCC2") + kOtherRecords);
         h.click(QStringLiteral("Command7"));
         QCOMPARE(h.find<QComboBox>(QStringLiteral("Combo2"))->currentIndex(), 1);
-        QCOMPARE(box(h, "4", 1)->text(), QStringLiteral("00:15:30"));
+        QCOMPARE(h.box("4", 1)->text(), QStringLiteral("00:15:30"));
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Write success!")});
     }
 
     void foreignAnswerEndsSilently_data() {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QByteArray>("answer");
-        QTest::newRow("settings reply to a write") << "Command7" << hex("BBB1") + kOtherRecords;
-        QTest::newRow("clock 3 to a write") << "Command7" << hex("CCC3") + kOtherRecords;
-        QTest::newRow("write reply to a read") << "Command6" << hex("CCC1") + kOtherRecords;
-        QTest::newRow("read request echoed") << "Command6" << hex("BBA1") + kOtherRecords;
+        QTest::newRow("settings reply to a write") << "Command7" << hexBytes("BBB1") + kOtherRecords;
+        QTest::newRow("clock 3 to a write") << "Command7" << hexBytes("CCC3") + kOtherRecords;
+        QTest::newRow("write reply to a read") << "Command6" << hexBytes("CCC1") + kOtherRecords;
+        QTest::newRow("read request echoed") << "Command6" << hexBytes("BBA1") + kOtherRecords;
     }
     void foreignAnswerEndsSilently() {
         QFETCH(QString, button);
         QFETCH(QByteArray, answer);
         Form1Harness h;
-        startWithPort(h);
-        const QStringList before = rowsShown(h);
+        h.startWithPort().show();
+        const QStringList before = h.rowsShown();
         answerWith(h, answer);
         h.click(button);
-        QCOMPARE(rowsShown(h), before);
+        QCOMPARE(h.rowsShown(), before);
         QCOMPARE(h.find<QComboBox>(QStringLiteral("Combo2"))->currentIndex(), 0);
         QVERIFY(h.dialogs.messages.isEmpty());
         QVERIFY(!h.text(QStringLiteral("Label2")).isEmpty());
@@ -188,69 +159,69 @@ private slots:
 
     void noAnswerEndsSilentlyAfterTwoToThreeSeconds() {
         Form1Harness h;
-        startWithPort(h);
-        const QStringList before = rowsShown(h);
+        h.startWithPort().show();
+        const QStringList before = h.rowsShown();
         QElapsedTimer elapsed;
         elapsed.start();
         h.click(QStringLiteral("Command6"));
         QVERIFY2(elapsed.elapsed() >= 2000 && elapsed.elapsed() <= 3200,
                  qPrintable(QString::number(elapsed.elapsed())));
-        QCOMPARE(rowsShown(h), before);
+        QCOMPARE(h.rowsShown(), before);
         QVERIFY(h.dialogs.messages.isEmpty());
         QCOMPARE(h.text(QStringLiteral("Label2")), QStringLiteral("BBA1"));
     }
 
     void shortAnswerChangesNothing() {
         Form1Harness h;
-        startWithPort(h);
-        const QStringList before = rowsShown(h);
-        answerWith(h, (hex("BBB2") + kOtherRecords).left(20));
+        h.startWithPort().show();
+        const QStringList before = h.rowsShown();
+        answerWith(h, (hexBytes("BBB2") + kOtherRecords).left(20));
         h.click(QStringLiteral("Command6"));
         QCOMPARE(h.dialogs.texts(),
                  QStringList{
                      QStringLiteral("Writing Error 9:Subscript out of range: the master clock's answer held "
                                     "only 20 of its 50 bytes; nothing was changed")});
-        QCOMPARE(rowsShown(h), before);
+        QCOMPARE(h.rowsShown(), before);
         QCOMPARE(h.find<QComboBox>(QStringLiteral("Combo2"))->currentIndex(), 0);
     }
 
     void readRequestAndReplyDecoding() {
         Form1Harness h;
-        startWithPort(h);
+        h.startWithPort().show();
         h.find<QComboBox>(QStringLiteral("Combo2"))->setCurrentIndex(1);
         // More than 50 bytes: the rest is ignored.
-        answerWith(h, hex("BBB2") + kOtherRecords + hex("FFFF"));
+        answerWith(h, hexBytes("BBB2") + kOtherRecords + hexBytes("FFFF"));
         h.click(QStringLiteral("Command6"));
-        QCOMPARE(h.serial.writes, QList<QByteArray>{hex("BBA2")});
+        QCOMPARE(h.serial.writes, QList<QByteArray>{hexBytes("BBA2")});
         QCOMPARE(h.text(QStringLiteral("Label2")), QStringLiteral("BBA2"));
         QCOMPARE(h.text(QStringLiteral("Label3")), QString());
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Read success!")});
-        QCOMPARE(rowsShown(h), (QStringList{
-                                   // valid, start, length, refresh, static, ignore hours, length visible
-                                   "0 01:00:30 01:00:30 00:15:30 1 1 0",
-                                   "1 09:15:00 00:45:00 08:30:00 0 0 1",
-                                   "1 21:30:00 01:30:00 20:00:00 0 0 1",
-                                   "1 14:30:00 00:45:00 13:45:00 0 0 1",
-                                   "1 0A:00:00 0A:00:00 00:00:00 1 0 0",
-                                   "1 00:24:24 12:12:12 12:12:12 0 0 1",
-                                   "0 00:00:A0 00:00:A0 19:59:59 1 0 0",
-                                   "1 00:30:00 01:00:00 23:30:00 0 0 1",
-                               }));
+        QCOMPARE(h.rowsShown(), (QStringList{
+                                    // valid, start, length, refresh, static, ignore hours, length visible
+                                    "0 01:00:30 01:00:30 00:15:30 1 1 0",
+                                    "1 09:15:00 00:45:00 08:30:00 0 0 1",
+                                    "1 21:30:00 01:30:00 20:00:00 0 0 1",
+                                    "1 14:30:00 00:45:00 13:45:00 0 0 1",
+                                    "1 0A:00:00 0A:00:00 00:00:00 1 0 0",
+                                    "1 00:24:24 12:12:12 12:12:12 0 0 1",
+                                    "0 00:00:A0 00:00:A0 19:59:59 1 0 0",
+                                    "1 00:30:00 01:00:00 23:30:00 0 0 1",
+                                }));
     }
 
     void nonTimeInANormalRowFailsTheDerivation() {
         Form1Harness h;
-        startWithPort(h);
-        answerWith(h, hex("BBB1") + hex("1A0000003000") + kOtherRecords.mid(6));
+        h.startWithPort().show();
+        answerWith(h, hexBytes("BBB1") + hexBytes("1A0000003000") + kOtherRecords.mid(6));
         h.click(QStringLiteral("Command6"));
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Writing Error 13:Type mismatch")});
-        QCOMPARE(box(h, "4", 1)->text(), QStringLiteral("1A:00:00"));
+        QCOMPARE(h.box("4", 1)->text(), QStringLiteral("1A:00:00"));
     }
 
     void answerInPieces() {
         Form1Harness h;
-        startWithPort(h);
-        const QByteArray answer = hex("BBB1") + kOtherRecords;
+        h.startWithPort().show();
+        const QByteArray answer = hexBytes("BBB1") + kOtherRecords;
         h.serial.responder = [&h, answer](const QByteArray&) {
             h.serial.receive(answer.left(7));
             QTimer::singleShot(30, [&h, answer] { h.serial.receive(answer.mid(7, 20)); });
@@ -261,14 +232,14 @@ private slots:
         h.click(QStringLiteral("Command6"));
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Read success!")});
         QVERIFY(elapsed.elapsed() < 1000);
-        QCOMPARE(box(h, "4", 2)->text(), QStringLiteral("08:30:00"));
+        QCOMPARE(h.box("4", 2)->text(), QStringLiteral("08:30:00"));
     }
 
     void otherCommandsAreRefusedDuringTheWait() {
         Form1Harness h;
-        startWithPort(h);
+        h.startWithPort().show();
         QStringList enabledDuringWait;
-        const QByteArray answer = hex("BBB1") + kDefaultRecords;
+        const QByteArray answer = hexBytes("BBB1") + kDefaultRecords;
         h.serial.responder = [&](const QByteArray&) {
             QTimer::singleShot(50, [&] {
                 for (const char* name :
@@ -293,7 +264,7 @@ private slots:
 
     void deviceLostDuringTheWait() {
         Form1Harness h;
-        startWithPort(h);
+        h.startWithPort().show();
         h.serial.responder = [&h](const QByteArray&) {
             QTimer::singleShot(
                 20, [&h] { h.serial.loseDevice(QStringLiteral("Com1 (/dev/ttyUSB0) stopped working")); });

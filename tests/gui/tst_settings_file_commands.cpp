@@ -13,16 +13,6 @@
 #include <unistd.h>
 
 namespace {
-const QByteArray kStartUpFile = "[CLOCK1]\r\n"
-                                "A,07:00:00,08:00:00,S\r\n"
-                                "A,07:30:00,00:30:00,R\r\n"
-                                "A,09:30:00,11:00:00,S\r\n"
-                                "A,10:30:00,00:30:00,R\r\n"
-                                "A,11:30:00,00:30:00,R\r\n"
-                                "V,20:15:00,00:45:00,R\r\n"
-                                "V,14:00:00,01:00:00,S\r\n"
-                                "A,16:30:00,02:00:00,R\r\n";
-
 QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -59,22 +49,6 @@ class SettingsFileCommandsTest : public QObject {
     Q_OBJECT
 
 private:
-    static QLineEdit* box(const Form1Harness& h, const char* column, int row) {
-        return h.find<QLineEdit>(QStringLiteral("Text%1%2").arg(QLatin1String(column)).arg(row));
-    }
-    static ScheduleCheckBox* check(const Form1Harness& h, const QString& name) {
-        return h.find<ScheduleCheckBox>(name);
-    }
-    static QStringList rowsShown(const Form1Harness& h) {
-        QStringList shown;
-        for (int row = 1; row <= 8; ++row)
-            shown << QStringLiteral("%1 %2 %3 %4 %5 %6")
-                         .arg(int(check(h, QStringLiteral("Check%1").arg(row))->state()))
-                         .arg(box(h, "2", row)->text(), box(h, "3", row)->text(), box(h, "4", row)->text())
-                         .arg(int(check(h, QStringLiteral("Check1%1").arg(row))->state()))
-                         .arg(int(check(h, QStringLiteral("Check4%1").arg(row))->state()));
-        return shown;
-    }
     static int clockIndex(const Form1Harness& h) {
         return h.find<QComboBox>(QStringLiteral("Combo2"))->currentIndex();
     }
@@ -89,8 +63,8 @@ private slots:
         h.dialogs.nextSaveFileNames << path(QStringLiteral("startup.txt"));
         h.click(QStringLiteral("Command5"));
         QVERIFY(h.dialogs.messages.isEmpty());
-        QCOMPARE(readAll(path(QStringLiteral("startup.txt"))), kStartUpFile);
-        QCOMPARE(kStartUpFile.size(), 194);
+        QCOMPARE(readAll(path(QStringLiteral("startup.txt"))), kStartUpSettingsFile);
+        QCOMPARE(kStartUpSettingsFile.size(), 194);
         QCOMPARE(h.dialogs.lastFolder, QStringLiteral("/opt/varo-clock"));
         QCOMPARE(h.dialogs.lastFilter, QStringLiteral("时钟设置文件(*.txt)"));
     }
@@ -98,10 +72,10 @@ private slots:
     void roundTripKeepsRowsButGreyStates() {
         Form1Harness h;
         h.start();
-        check(h, QStringLiteral("Check42"))->setState(CheckState::Ticked);
-        check(h, QStringLiteral("Check43"))->setState(CheckState::Grey);
-        check(h, QStringLiteral("Check15"))->setState(CheckState::Grey);
-        box(h, "4", 6)->setText(QStringLiteral("21:15:00"));
+        h.check(QStringLiteral("Check42"))->setState(CheckState::Ticked);
+        h.check(QStringLiteral("Check43"))->setState(CheckState::Grey);
+        h.check(QStringLiteral("Check15"))->setState(CheckState::Grey);
+        h.box("4", 6)->setText(QStringLiteral("21:15:00"));
         h.find<QComboBox>(QStringLiteral("Combo2"))->setCurrentIndex(1);
         h.dialogs.nextSaveFileNames << path(QStringLiteral("round.txt"));
         h.click(QStringLiteral("Command5"));
@@ -113,13 +87,13 @@ private slots:
         other.click(QStringLiteral("Command4"));
         QVERIFY(other.dialogs.messages.isEmpty());
         QCOMPARE(clockIndex(other), 1);
-        QStringList expected = rowsShown(h);
-        expected[3] = QStringLiteral("1 11:00:00 00:30:00 10:30:00 0 0"); // grey valid comes back ticked
+        QStringList expected = h.rowsShown();
+        expected[3] = QStringLiteral("1 11:00:00 00:30:00 10:30:00 0 0 1"); // grey valid comes back ticked
         expected[2] =
-            QStringLiteral("1 11:00:00 11:00:00 09:30:00 1 0"); // grey ignore-hours comes back clear
-        expected[4] = QStringLiteral("1 00:30:00 00:30:00 11:30:00 1 0"); // grey static comes back ticked
-        expected[5] = QStringLiteral("0 22:00:00 00:45:00 21:15:00 0 0"); // start derived anew
-        QCOMPARE(rowsShown(other), expected);
+            QStringLiteral("1 11:00:00 11:00:00 09:30:00 1 0 0"); // grey ignore-hours comes back clear
+        expected[4] = QStringLiteral("1 00:30:00 00:30:00 11:30:00 1 0 0"); // grey static comes back ticked
+        expected[5] = QStringLiteral("0 22:00:00 00:45:00 21:15:00 0 0 1"); // start derived anew
+        QCOMPARE(other.rowsShown(), expected);
     }
 
     void headersThatDoNotLoad_data() {
@@ -132,19 +106,20 @@ private slots:
     }
     void headersThatDoNotLoad() {
         QFETCH(QByteArray, header);
-        writeFile(path(QStringLiteral("bad.txt")), header + kStartUpFile.mid(10).replace("07:", "06:"));
+        writeFile(path(QStringLiteral("bad.txt")),
+                  header + kStartUpSettingsFile.mid(10).replace("07:", "06:"));
         Form1Harness h;
         h.start();
-        const QStringList before = rowsShown(h);
+        const QStringList before = h.rowsShown();
         h.dialogs.nextOpenFileNames << path(QStringLiteral("bad.txt"));
         h.click(QStringLiteral("Command4"));
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("设置无法装载")});
         QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Varo_Clock"));
-        QCOMPARE(rowsShown(h), before);
+        QCOMPARE(h.rowsShown(), before);
     }
 
     void bareLineFeedsMakeOneLine() {
-        writeFile(path(QStringLiteral("lf.txt")), QByteArray(kStartUpFile).replace("\r\n", "\n"));
+        writeFile(path(QStringLiteral("lf.txt")), QByteArray(kStartUpSettingsFile).replace("\r\n", "\n"));
         Form1Harness h;
         h.start();
         h.dialogs.nextOpenFileNames << path(QStringLiteral("lf.txt"));
@@ -171,19 +146,19 @@ private slots:
         h.click(QStringLiteral("Command4"));
         QVERIFY(h.dialogs.messages.isEmpty());
         QCOMPARE(clockIndex(h), 1);
-        QCOMPARE(rowsShown(h).first(), QStringLiteral("2 08:00:00 08:00:00 07:00:00 2 0"));
-        QCOMPARE(rowsShown(h).at(1), QStringLiteral("1 08:00:00 00:30:00 07:30:00 0 1"));
+        QCOMPARE(h.rowsShown().first(), QStringLiteral("2 08:00:00 08:00:00 07:00:00 2 0 0"));
+        QCOMPARE(h.rowsShown().at(1), QStringLiteral("1 08:00:00 00:30:00 07:30:00 0 1 1"));
 
-        writeFile(path(QStringLiteral("no-end.txt")), kStartUpFile.chopped(2));
+        writeFile(path(QStringLiteral("no-end.txt")), kStartUpSettingsFile.chopped(2));
         h.dialogs.nextOpenFileNames << path(QStringLiteral("no-end.txt"));
         h.click(QStringLiteral("Command4"));
         QVERIFY(h.dialogs.messages.isEmpty());
         QCOMPARE(clockIndex(h), 0);
-        QCOMPARE(rowsShown(h).at(7), QStringLiteral("1 18:30:00 02:00:00 16:30:00 0 0"));
+        QCOMPARE(h.rowsShown().at(7), QStringLiteral("1 18:30:00 02:00:00 16:30:00 0 0 1"));
     }
 
     void aShortFileChangesNothing() {
-        const QList<QByteArray> lines = kStartUpFile.split('\n');
+        const QList<QByteArray> lines = kStartUpSettingsFile.split('\n');
         QByteArray fiveGroups;
         for (int i = 0; i < 6; ++i)
             fiveGroups += lines[i] + '\n';
@@ -191,7 +166,7 @@ private slots:
                   QByteArray(fiveGroups).replace("[CLOCK1]", "[CLOCK2]").replace("07:", "06:"));
         Form1Harness h;
         h.start();
-        const QStringList before = rowsShown(h);
+        const QStringList before = h.rowsShown();
         h.dialogs.nextOpenFileNames << path(QStringLiteral("short.txt"));
         h.click(QStringLiteral("Command4"));
         QCOMPARE(
@@ -199,16 +174,17 @@ private slots:
             QStringList{QStringLiteral("Writing Error 62:Input past end of file: %1 holds 6 of its 9 lines; "
                                        "nothing was loaded")
                             .arg(path(QStringLiteral("short.txt")))});
-        QCOMPARE(rowsShown(h), before);
+        QCOMPARE(h.rowsShown(), before);
         QCOMPARE(clockIndex(h), 0);
 
         // The next load works as usual.
-        writeFile(path(QStringLiteral("good.txt")), QByteArray(kStartUpFile).replace("07:00:00", "06:00:00"));
+        writeFile(path(QStringLiteral("good.txt")),
+                  QByteArray(kStartUpSettingsFile).replace("07:00:00", "06:00:00"));
         h.dialogs.messages.clear();
         h.dialogs.nextOpenFileNames << path(QStringLiteral("good.txt"));
         h.click(QStringLiteral("Command4"));
         QVERIFY(h.dialogs.messages.isEmpty());
-        QCOMPARE(box(h, "4", 1)->text(), QStringLiteral("06:00:00"));
+        QCOMPARE(h.box("4", 1)->text(), QStringLiteral("06:00:00"));
     }
 
     void cancelledDialogs() {
@@ -216,16 +192,16 @@ private slots:
         h.start();
         h.dialogs.nextSaveFileNames << path(QStringLiteral("kept.txt"));
         h.click(QStringLiteral("Command5"));
-        box(h, "3", 2)->setText(QStringLiteral("00:40:00"));
+        h.box("3", 2)->setText(QStringLiteral("00:40:00"));
         // Cancelled: the earlier name is not reused and nothing is written.
         h.click(QStringLiteral("Command5"));
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("缺少一个装载文件名！")});
-        QCOMPARE(readAll(path(QStringLiteral("kept.txt"))), kStartUpFile);
+        QCOMPARE(readAll(path(QStringLiteral("kept.txt"))), kStartUpSettingsFile);
 
         h.dialogs.messages.clear();
         h.click(QStringLiteral("Command4"));
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("请选择一个装载文件！")});
-        QCOMPARE(box(h, "3", 2)->text(), QStringLiteral("00:40:00"));
+        QCOMPARE(h.box("3", 2)->text(), QStringLiteral("00:40:00"));
     }
 
     void openFailures_data() {
@@ -257,10 +233,10 @@ private slots:
     }
 
     void saveThatFailsPartWayKeepsTheEarlierFile() {
-        writeFile(path(QStringLiteral("earlier.txt")), kStartUpFile);
+        writeFile(path(QStringLiteral("earlier.txt")), kStartUpSettingsFile);
         Form1Harness h;
         h.start();
-        box(h, "3", 2)->setText(QStringLiteral("00:40:00"));
+        h.box("3", 2)->setText(QStringLiteral("00:40:00"));
         h.dialogs.nextSaveFileNames << path(QStringLiteral("earlier.txt"));
         {
             const FileSizeLimit limit(100);
@@ -269,14 +245,14 @@ private slots:
         QCOMPARE(h.dialogs.messages.size(), 1);
         QVERIFY2(h.dialogs.messages[0].text.startsWith(QStringLiteral("Writing Error 57:Device I/O error: ")),
                  qPrintable(h.dialogs.messages[0].text));
-        QCOMPARE(readAll(path(QStringLiteral("earlier.txt"))), kStartUpFile);
+        QCOMPARE(readAll(path(QStringLiteral("earlier.txt"))), kStartUpSettingsFile);
     }
 
     void saveWithoutPermission() {
         if (geteuid() == 0)
             QSKIP("file permissions do not bind the superuser");
         QDir(m_dir.path()).mkdir(QStringLiteral("locked"));
-        writeFile(path(QStringLiteral("locked/earlier.txt")), kStartUpFile);
+        writeFile(path(QStringLiteral("locked/earlier.txt")), kStartUpSettingsFile);
         QFile::setPermissions(path(QStringLiteral("locked")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         Form1Harness h;
         h.start();
@@ -287,7 +263,7 @@ private slots:
         QCOMPARE(h.dialogs.messages.size(), 1);
         QVERIFY(
             h.dialogs.messages[0].text.startsWith(QStringLiteral("Writing Error 70:Permission denied: ")));
-        QCOMPARE(readAll(path(QStringLiteral("locked/earlier.txt"))), kStartUpFile);
+        QCOMPARE(readAll(path(QStringLiteral("locked/earlier.txt"))), kStartUpSettingsFile);
     }
 
     void noClockChosenSavesAFileThatWillNotLoad() {

@@ -12,17 +12,10 @@
 #include <QTimer>
 
 namespace {
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray result;
-    for (int v : values)
-        result.append(char(v));
-    return result;
-}
-
 // The master clock's own time frame for 2026-12-06, a Sunday, at hh:mm:ss
 // (packed BCD, as the master clock sends it).
 QByteArray timeFrame(int hh, int mm, int ss) {
-    return bytes({0xAA, 0x00, 0x26, 0x12, 0x06, 0x00, hh, mm, ss});
+    return bytesOf({0xAA, 0x00, 0x26, 0x12, 0x06, 0x00, hh, mm, ss});
 }
 
 const QString kSuccess = QStringLiteral("Synchronize success!");
@@ -48,8 +41,7 @@ class SyncGpsTest : public QObject {
 
 private:
     static void startWithPort(Form1Harness& h) {
-        h.serial.setPort(1, FakeSerialBank::Port::Usable);
-        h.start();
+        h.startWithPort();
         h.find<QLabel>(QStringLiteral("Label2"))->setText(QStringLiteral("old frame"));
         h.find<QLabel>(QStringLiteral("Label3"))->setText(QStringLiteral("old text"));
     }
@@ -70,7 +62,7 @@ private slots:
     void frameSetsComputerClock_data() {
         QTest::addColumn<QList<QByteArray>>("parts");
         QTest::addColumn<QTime>("expected");
-        QTest::newRow("afternoon") << QList<QByteArray>{bytes(
+        QTest::newRow("afternoon") << QList<QByteArray>{bytesOf(
                                           {0xAA, 0x00, 0x26, 0x12, 0x06, 0x01, 0x12, 0x34, 0x56})}
                                    << QTime(12, 34, 56);
         QTest::newRow("midnight") << QList<QByteArray>{timeFrame(0x00, 0x00, 0x00)} << QTime(0, 0, 0);
@@ -79,7 +71,7 @@ private slots:
         QTest::newRow("single-digit fields")
             << QList<QByteArray>{timeFrame(0x09, 0x05, 0x07)} << QTime(9, 5, 7);
         QTest::newRow("date bytes not examined")
-            << QList<QByteArray>{bytes({0xAA, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x12, 0x34, 0x56})}
+            << QList<QByteArray>{bytesOf({0xAA, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x12, 0x34, 0x56})}
             << QTime(12, 34, 56);
         const QByteArray frame = timeFrame(0x12, 0x34, 0x56);
         QTest::newRow("five then four bytes")
@@ -110,12 +102,12 @@ private slots:
     void misshapenOrForeignFrameEndsSilently_data() {
         QTest::addColumn<QList<QByteArray>>("parts");
         QTest::newRow("frame and a stray byte")
-            << QList<QByteArray>{timeFrame(0x12, 0x34, 0x56) + bytes({0x00})};
+            << QList<QByteArray>{timeFrame(0x12, 0x34, 0x56) + bytesOf({0x00})};
         QTest::newRow("byte 1 is 0x01")
-            << QList<QByteArray>{bytes({0xAA, 0x01, 0x26, 0x12, 0x06, 0x00, 0x12, 0x34, 0x56})};
+            << QList<QByteArray>{bytesOf({0xAA, 0x01, 0x26, 0x12, 0x06, 0x00, 0x12, 0x34, 0x56})};
         QTest::newRow("byte 0 is 0xBB")
-            << QList<QByteArray>{bytes({0xBB, 0x00, 0x26, 0x12, 0x06, 0x00, 0x12, 0x34, 0x56})};
-        QTest::newRow("settings reply") << QList<QByteArray>{bytes({0xBB, 0xB1}) + QByteArray(48, '\0')};
+            << QList<QByteArray>{bytesOf({0xBB, 0x00, 0x26, 0x12, 0x06, 0x00, 0x12, 0x34, 0x56})};
+        QTest::newRow("settings reply") << QList<QByteArray>{bytesOf({0xBB, 0xB1}) + QByteArray(48, '\0')};
     }
     void misshapenOrForeignFrameEndsSilently() {
         QFETCH(QList<QByteArray>, parts);

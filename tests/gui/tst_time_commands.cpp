@@ -8,13 +8,6 @@
 #include <QTest>
 
 namespace {
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray result;
-    for (int v : values)
-        result.append(char(v));
-    return result;
-}
-
 const QString kClosedPortReport = QStringLiteral(
     "Writing Error 8018:Operation valid only when the port is open: choose a serial port first");
 } // namespace
@@ -23,11 +16,6 @@ class TimeCommandsTest : public QObject {
     Q_OBJECT
 
 private:
-    static void startWithPort(Form1Harness& h) {
-        h.serial.setPort(1, FakeSerialBank::Port::Usable);
-        h.start();
-    }
-
 private slots:
     void computerTimeAfterBoundary_data() {
         QTest::addColumn<QDateTime>("pressed");
@@ -35,27 +23,27 @@ private slots:
         QTest::addColumn<QByteArray>("frame");
         QTest::newRow("tuesday") << QDateTime(QDate(2024, 3, 5), QTime(9, 7, 44, 600))
                                  << "2024-03-05,2,09:07:45"
-                                 << bytes({0xAA, 0x00, 0x24, 0x03, 0x05, 0x02, 0x09, 0x07, 0x45});
+                                 << bytesOf({0xAA, 0x00, 0x24, 0x03, 0x05, 0x02, 0x09, 0x07, 0x45});
         QTest::newRow("sunday") << QDateTime(QDate(2024, 3, 3), QTime(18, 0, 0, 1)) << "2024-03-03,0,18:00:01"
-                                << bytes({0xAA, 0x00, 0x24, 0x03, 0x03, 0x00, 0x18, 0x00, 0x01});
+                                << bytesOf({0xAA, 0x00, 0x24, 0x03, 0x03, 0x00, 0x18, 0x00, 0x01});
         QTest::newRow("saturday") << QDateTime(QDate(2024, 3, 9), QTime(12, 30, 58, 999))
                                   << "2024-03-09,6,12:30:59"
-                                  << bytes({0xAA, 0x00, 0x24, 0x03, 0x09, 0x06, 0x12, 0x30, 0x59});
+                                  << bytesOf({0xAA, 0x00, 0x24, 0x03, 0x09, 0x06, 0x12, 0x30, 0x59});
         QTest::newRow("year 2000") << QDateTime(QDate(2000, 1, 1), QTime(0, 0, 0)) << "2000-01-01,6,00:00:01"
-                                   << bytes({0xAA, 0x00, 0x00, 0x01, 0x01, 0x06, 0x00, 0x00, 0x01});
+                                   << bytesOf({0xAA, 0x00, 0x00, 0x01, 0x01, 0x06, 0x00, 0x00, 0x01});
         QTest::newRow("year 2099") << QDateTime(QDate(2099, 12, 31), QTime(23, 0, 0))
                                    << "2099-12-31,4,23:00:01"
-                                   << bytes({0xAA, 0x00, 0x99, 0x12, 0x31, 0x04, 0x23, 0x00, 0x01});
+                                   << bytesOf({0xAA, 0x00, 0x99, 0x12, 0x31, 0x04, 0x23, 0x00, 0x01});
         QTest::newRow("midnight") << QDateTime(QDate(2024, 3, 5), QTime(23, 59, 59, 400))
                                   << "2024-03-06,3,00:00:00"
-                                  << bytes({0xAA, 0x00, 0x24, 0x03, 0x06, 0x03, 0x00, 0x00, 0x00});
+                                  << bytesOf({0xAA, 0x00, 0x24, 0x03, 0x06, 0x03, 0x00, 0x00, 0x00});
     }
     void computerTimeAfterBoundary() {
         QFETCH(QDateTime, pressed);
         QFETCH(QString, frameText);
         QFETCH(QByteArray, frame);
         Form1Harness h;
-        startWithPort(h);
+        h.startWithPort();
         h.clock.set(pressed);
         h.click(QStringLiteral("Command1"));
         QCOMPARE(h.serial.writes, QList<QByteArray>{frame});
@@ -68,24 +56,24 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QByteArray>("frame");
-        const QByteArray date = bytes({0xAA, 0x00, 0x24, 0x03, 0x05, 0x02});
+        const QByteArray date = bytesOf({0xAA, 0x00, 0x24, 0x03, 0x05, 0x02});
         QTest::newRow("two-digit") << "12:34:56"
-                                   << "12:34:56" << date + bytes({0x12, 0x34, 0x56});
+                                   << "12:34:56" << date + bytesOf({0x12, 0x34, 0x56});
         QTest::newRow("one-digit fields") << "9:7:5"
-                                          << "09:07:05" << date + bytes({0x09, 0x07, 0x05});
+                                          << "09:07:05" << date + bytesOf({0x09, 0x07, 0x05});
         QTest::newRow("hours and minutes") << "9:5"
-                                           << "09:05:00" << date + bytes({0x09, 0x05, 0x00});
+                                           << "09:05:00" << date + bytesOf({0x09, 0x05, 0x00});
         QTest::newRow("with a date") << "2023-12-31 23:59:58"
-                                     << "23:59:58" << date + bytes({0x23, 0x59, 0x58});
+                                     << "23:59:58" << date + bytesOf({0x23, 0x59, 0x58});
         QTest::newRow("date alone") << "2023/1/2"
-                                    << "00:00:00" << date + bytes({0x00, 0x00, 0x00});
+                                    << "00:00:00" << date + bytesOf({0x00, 0x00, 0x00});
     }
     void typedTime() {
         QFETCH(QString, typed);
         QFETCH(QString, shown);
         QFETCH(QByteArray, frame);
         Form1Harness h;
-        startWithPort(h);
+        h.startWithPort();
         h.clock.set(QDateTime(QDate(2024, 3, 5), QTime(16, 20, 11, 500)));
         h.find<QLineEdit>(QStringLiteral("Text1"))->setText(typed);
         h.click(QStringLiteral("Command2"));
@@ -104,7 +92,7 @@ private slots:
     void typedTimeThatDoesNotConvert() {
         QFETCH(QString, typed);
         Form1Harness h;
-        startWithPort(h);
+        h.startWithPort();
         h.find<QLineEdit>(QStringLiteral("Text1"))->setText(typed);
         h.click(QStringLiteral("Command2"));
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Writing Error 13:Type mismatch")});
@@ -131,7 +119,7 @@ private slots:
 
     void refusedWriteIsReported() {
         Form1Harness h;
-        startWithPort(h);
+        h.startWithPort();
         h.serial.refuseWrites = true;
         h.click(QStringLiteral("Command2"));
         QCOMPARE(h.dialogs.texts(),
@@ -146,19 +134,19 @@ private slots:
         QTest::addColumn<QString>("normalized");
         QTest::addColumn<QByteArray>("frame");
         QTest::newRow("later today") << "10:00:00" << 0 << QTime(9, 15, 29, 500) << "10:00:00"
-                                     << bytes({0xDD, 0xD1, 0x00, 0x44, 0x30});
+                                     << bytesOf({0xDD, 0xD1, 0x00, 0x44, 0x30});
         QTest::newRow("tomorrow on clock 2") << "10:00:00" << 1 << QTime(10, 29, 59, 10) << "10:00:00"
-                                             << bytes({0xDD, 0xD2, 0x23, 0x30, 0x00});
+                                             << bytesOf({0xDD, 0xD2, 0x23, 0x30, 0x00});
         QTest::newRow("equal times") << "10:00:00" << 0 << QTime(9, 59, 59, 900) << "10:00:00"
-                                     << bytes({0xDD, 0xD1, 0x00, 0x00, 0x00});
+                                     << bytesOf({0xDD, 0xD1, 0x00, 0x00, 0x00});
         QTest::newRow("short form") << "9:5" << 0 << QTime(8, 4, 59, 0) << "09:05:00"
-                                    << bytes({0xDD, 0xD1, 0x01, 0x00, 0x00});
+                                    << bytesOf({0xDD, 0xD1, 0x01, 0x00, 0x00});
         QTest::newRow("with a date") << "2020-01-01 10:00:00" << 0 << QTime(9, 15, 29, 500) << "10:00:00"
-                                     << bytes({0xDD, 0xD1, 0x00, 0x44, 0x30});
+                                     << bytesOf({0xDD, 0xD1, 0x00, 0x44, 0x30});
         QTest::newRow("empty means midnight")
-            << "" << 0 << QTime(21, 59, 59, 0) << "00:00:00" << bytes({0xDD, 0xD1, 0x02, 0x00, 0x00});
+            << "" << 0 << QTime(21, 59, 59, 0) << "00:00:00" << bytesOf({0xDD, 0xD1, 0x02, 0x00, 0x00});
         QTest::newRow("letters mean midnight")
-            << "abc" << 0 << QTime(21, 59, 59, 0) << "00:00:00" << bytes({0xDD, 0xD1, 0x02, 0x00, 0x00});
+            << "abc" << 0 << QTime(21, 59, 59, 0) << "00:00:00" << bytesOf({0xDD, 0xD1, 0x02, 0x00, 0x00});
     }
     void countdown() {
         QFETCH(QString, startText);
@@ -167,7 +155,7 @@ private slots:
         QFETCH(QString, normalized);
         QFETCH(QByteArray, frame);
         Form1Harness h;
-        startWithPort(h);
+        h.startWithPort();
         h.find<QLabel>(QStringLiteral("Label3"))->setText(QStringLiteral("old"));
         h.find<QComboBox>(QStringLiteral("Combo2"))->setCurrentIndex(clockIndex);
         h.find<QLineEdit>(QStringLiteral("Text18"))->setText(startText);
@@ -182,7 +170,7 @@ private slots:
 
     void countdownWithoutClockChoice() {
         Form1Harness h;
-        startWithPort(h);
+        h.startWithPort();
         h.find<QComboBox>(QStringLiteral("Combo2"))->setEditText(QStringLiteral("倒计时钟9"));
         h.find<QLineEdit>(QStringLiteral("Text18"))->setText(QStringLiteral("9:5"));
         h.click(QStringLiteral("Command3"));

@@ -1,5 +1,7 @@
 #include "Form1Harness.h"
 
+#include "schedule/ScheduleCheckBox.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,4 +20,30 @@ QString Form1Harness::text(const QString& objectName) const {
     if (auto* edit = qobject_cast<QLineEdit*>(widget))
         return edit->text();
     qFatal("%s has no text", qPrintable(objectName));
+}
+
+QLineEdit* Form1Harness::box(const char* column, int row) const {
+    return find<QLineEdit>(QStringLiteral("Text%1%2").arg(QLatin1String(column)).arg(row));
+}
+
+ScheduleCheckBox* Form1Harness::check(const QString& objectName) const {
+    return find<ScheduleCheckBox>(objectName);
+}
+
+QStringList Form1Harness::rowsShown() const {
+    const auto state = [this](const QString& name) {
+        return int(find<ScheduleCheckBox>(name)->state());
+    };
+    QStringList rows;
+    for (int row = 1; row <= 8; ++row) {
+        const auto* length = find<QLineEdit>(QStringLiteral("Text3%1").arg(row));
+        rows << QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
+                    .arg(state(QStringLiteral("Check%1").arg(row)))
+                    .arg(text(QStringLiteral("Text2%1").arg(row)), length->text(),
+                         text(QStringLiteral("Text4%1").arg(row)))
+                    .arg(state(QStringLiteral("Check1%1").arg(row)))
+                    .arg(state(QStringLiteral("Check4%1").arg(row)))
+                    .arg(int(!length->isHidden()));
+    }
+    return rows;
 }

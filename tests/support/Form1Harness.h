@@ -4,11 +4,15 @@
 #include "FakeClockSetter.h"
 #include "FakeDialogs.h"
 #include "FakeSerial.h"
+#include "KnownBytes.h"
 #include "app/Form1.h"
 
 #include <QAction>
 #include <QTest>
 #include <memory>
+
+class QLineEdit;
+class ScheduleCheckBox;
 
 // A window wired to fakes: declared serial ports, a clock the test sets, a
 // message recorder and a clock-setter recorder. Widgets are found by their
@@ -31,6 +35,20 @@ public:
         window = std::make_unique<Form1>(seams);
         return *window;
     }
+
+    // Starts with the given port usable, so that the window opens it.
+    Form1& startWithPort(int portNumber = 1) {
+        serial.setPort(portNumber, FakeSerialBank::Port::Usable);
+        return start();
+    }
+
+    // A row's text box by column ("2" start, "3" length, "4" refresh) and row 1..8.
+    QLineEdit* box(const char* column, int row) const;
+    ScheduleCheckBox* check(const QString& objectName) const;
+
+    // Each row as "valid start length refresh static ignore-hours length-shown",
+    // check states as 0, 1 or 2.
+    QStringList rowsShown() const;
 
     template <typename T = QWidget> T* find(const QString& objectName) const {
         T* found = window->findChild<T*>(objectName);
