@@ -1,8 +1,5 @@
-#include "app/Dialogs.h"
 #include "app/Form1.h"
-#include "protocol/SystemClockSetter.h"
-#include "protocol/WallClock.h"
-#include "serial/QtSerialDevice.h"
+#include "app/ProductionSeams.h"
 
 #include <QApplication>
 
@@ -11,17 +8,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(Form1::kApplicationTitle);
     QApplication::setApplicationDisplayName(QString());
 
-    SystemWallClock clock;
-    WidgetDialogs dialogs;
-    ShellClockSetter clockSetter;
-    Form1Seams seams;
-    seams.serialDevices = QtSerialDevice::factory();
-    seams.clock = &clock;
-    seams.dialogs = &dialogs;
-    seams.clockSetter = &clockSetter;
-    seams.programFolder = QCoreApplication::applicationDirPath();
-
-    Form1 window(seams);
+    const ProductionSeams production;
+    Form1 window(production.seams());
     window.show();
     return app.exec();
 }

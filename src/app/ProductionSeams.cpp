@@ -1,0 +1,13 @@
+#include "ProductionSeams.h"
+
+#include "serial/QtSerialDevice.h"
+
+#include <QCoreApplication>
+
+ProductionSeams::ProductionSeams(Dialogs* dialogs) {
+    m_seams.serialDevices = QtSerialDevice::factory();
+    m_seams.clock = &m_clock;
+    m_seams.dialogs = dialogs ? dialogs : &m_dialogs;
+    m_seams.clockSetter = &m_clockSetter;
+    m_seams.programFolder = QCoreApplication::applicationDirPath();
+}

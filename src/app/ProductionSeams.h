@@ -1,0 +1,21 @@
+#pragma once
+
+#include "Dialogs.h"
+#include "Form1.h"
+#include "protocol/SystemClockSetter.h"
+#include "protocol/WallClock.h"
+
+// The window's seams as the program runs for real: the serial ports of this
+// computer, its clock, the system's clock setter and real dialogs.
+class ProductionSeams {
+public:
+    // `dialogs` replaces the real message boxes and file dialogs when given.
+    explicit ProductionSeams(Dialogs* dialogs = nullptr);
+    const Form1Seams& seams() const { return m_seams; }
+
+private:
+    SystemWallClock m_clock;
+    WidgetDialogs m_dialogs;
+    ShellClockSetter m_clockSetter;
+    Form1Seams m_seams;
+};
