@@ -54,6 +54,12 @@ if [[ -z "${DISPLAY:-}" ]]; then
     screenshot=$PWD/build/varo-clock-screenshot.png
     import -window root "$screenshot"
     echo "Screenshot: $screenshot"
+    # A second picture with the window enlarged shows the widgets that lie
+    # beyond the first view (ignore-hours column, frame lines, GPS buttons).
+    xdotool search --name '^Varo Clock - ' windowsize 720 880 >/dev/null 2>&1 || true
+    sleep 0.5
+    import -window root "${screenshot%.png}-full.png"
+    echo "Screenshot of the whole window: ${screenshot%.png}-full.png"
     ((exit_after_screenshot)) && exit 0
     wait "$window"
 else

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-serialport-dev libgl-dev libxkbcommon-dev
-    xvfb xauth x11-utils imagemagick
+    xvfb xauth x11-utils xdotool imagemagick
     fonts-wqy-microhei fonts-liberation
     gpsd-clients
 )
