@@ -125,6 +125,11 @@ void QtSerialDevice::write(const QByteArray& bytes) {
 }
 
 QByteArray QtSerialDevice::readAll() {
+    // QSerialPort fetches from the driver only when the event loop runs; take
+    // what the driver holds too, or bytes that came while the window was busy
+    // would survive a flush and pass for the next answer.
+    while (m_port.waitForReadyRead(0)) {
+    }
     return m_port.readAll();
 }
 
@@ -140,7 +145,9 @@ void QtSerialDevice::onError(QSerialPort::SerialPortError error) {
     if (m_lost)
         return;
     m_lost = true;
-    const QString reason = QStringLiteral("%1 stopped working: %2").arg(portLabel(), m_port.errorString());
+    // errorString() here is a leftover of an earlier call, not the cause.
+    const QString reason =
+        QStringLiteral("%1 stopped working: the device was unplugged or its far end closed").arg(portLabel());
     QTimer::singleShot(0, this, [this] { close(); });
     emit lost(reason);
 }

@@ -15,9 +15,13 @@ public:
     QString device() const { return m_device; }
     qint64 pid() const { return m_process.processId(); }
 
-    // Waits for a log line matching `pattern`, looking at every line so far.
-    QRegularExpressionMatch waitForLine(const QRegularExpression& pattern, int timeoutMs = 5000);
-    QStringList linesMatching(const QRegularExpression& pattern) const;
+    // Waits for a log line matching `pattern`, looking at every line so far
+    // from line number `fromLine` on (0 is the DEVICE line).
+    QRegularExpressionMatch waitForLine(const QRegularExpression& pattern, int timeoutMs = 5000,
+                                        int fromLine = 0);
+    QStringList linesMatching(const QRegularExpression& pattern, int fromLine = 0) const;
+    // Every log line so far; its size marks where the lines of a later step begin.
+    const QStringList& lines();
 
     // Waits for the process to end; the exit code, or -1 for a crash or timeout.
     int waitForExit(int timeoutMs = 5000);

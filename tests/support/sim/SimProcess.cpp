@@ -22,9 +22,10 @@ bool SimProcess::start(const QStringList& arguments, int timeoutMs) {
     return true;
 }
 
-QRegularExpressionMatch SimProcess::waitForLine(const QRegularExpression& pattern, int timeoutMs) {
+QRegularExpressionMatch SimProcess::waitForLine(const QRegularExpression& pattern, int timeoutMs,
+                                                int fromLine) {
     const QDeadlineTimer deadline(timeoutMs);
-    for (int checked = 0;;) {
+    for (int checked = fromLine;;) {
         takeOutput();
         for (; checked < m_lines.size(); ++checked) {
             const QRegularExpressionMatch match = pattern.match(m_lines.at(checked));
@@ -37,12 +38,17 @@ QRegularExpressionMatch SimProcess::waitForLine(const QRegularExpression& patter
     }
 }
 
-QStringList SimProcess::linesMatching(const QRegularExpression& pattern) const {
+QStringList SimProcess::linesMatching(const QRegularExpression& pattern, int fromLine) const {
     QStringList matching;
-    for (const QString& line : m_lines)
-        if (pattern.match(line).hasMatch())
-            matching << line;
+    for (int i = fromLine; i < m_lines.size(); ++i)
+        if (pattern.match(m_lines.at(i)).hasMatch())
+            matching << m_lines.at(i);
     return matching;
+}
+
+const QStringList& SimProcess::lines() {
+    takeOutput();
+    return m_lines;
 }
 
 int SimProcess::waitForExit(int timeoutMs) {
