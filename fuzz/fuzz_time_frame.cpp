@@ -1,0 +1,50 @@
+// The master clock's own 9-byte time frame as the clock synchronization reads
+// it: bytes 6 to 8 written in hexadecimal without leading zero, joined by ':'
+// and parsed as a time text.
+#include "FuzzCheck.h"
+#include "protocol/Frames.h"
+#include "schedule/TimeText.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+// A packed BCD byte's value; a byte with a nibble above 9 is no number.
+std::optional<int> bcd(quint8 byte) {
+    if ((byte >> 4) > 9 || (byte & 0x0F) > 9)
+        return std::nullopt;
+    return (byte >> 4) * 10 + (byte & 0x0F);
+}
+
+// The time the three bytes stand for when each is BCD of a valid field.
+std::optional<QTime> bcdTime(quint8 hoursByte, quint8 minutesByte, quint8 secondsByte) {
+    const std::optional<int> hours = bcd(hoursByte);
+    const std::optional<int> minutes = bcd(minutesByte);
+    const std::optional<int> seconds = bcd(secondsByte);
+    if (!hours || !minutes || !seconds || *hours > 23 || *minutes > 59 || *seconds > 59)
+        return std::nullopt;
+    return QTime(*hours, *minutes, *seconds);
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray frame = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    // The checks the command makes before it looks at the time.
+    if (frame.size() != Frames::Length::ClockTime || quint8(frame[0]) != Frames::Code::SetTime ||
+        quint8(frame[1]) != 0x00)
+        return 0;
+    const auto field = [&frame](int i) {
+        return QString::number(quint8(frame[i]), 16).toUpper();
+    };
+    const QString text = field(6) + QLatin1Char(':') + field(7) + QLatin1Char(':') + field(8);
+    const std::optional<QTime> time = TimeText::parse(text);
+    const std::optional<QTime> expected = bcdTime(quint8(frame[6]), quint8(frame[7]), quint8(frame[8]));
+    FUZZ_CHECK(time == expected);
+    if (time) {
+        const QString shown = Frames::byteText(quint8(frame[6])) + QLatin1Char(':') +
+                              Frames::byteText(quint8(frame[7])) + QLatin1Char(':') +
+                              Frames::byteText(quint8(frame[8]));
+        FUZZ_CHECK(TimeText::format(*time) == shown);
+    }
+    return 0;
+}
