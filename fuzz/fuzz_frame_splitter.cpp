@@ -10,6 +10,7 @@
 #include "MasterClock.h"
 #include "RmcCheck.h"
 #include "protocol/Frames.h"
+#include "schedule/FormDefaults.h"
 #include "schedule/GroupRecord.h"
 
 #include <algorithm>
@@ -160,7 +161,7 @@ private:
     }
 
     static const QByteArray& defaultRecords() {
-        static const QByteArray records = MasterClock::defaultRecords();
+        static const QByteArray records = formDefaultRecords();
         return records;
     }
 

@@ -1,5 +1,8 @@
 #include "FormDefaults.h"
 
+#include "GroupRecord.h"
+#include "TimeText.h"
+
 GroupRows formDefaultRows() {
     const auto row = [](CheckState valid, const char* start, const char* length, const char* refresh,
                         CheckState staticFlag) {
@@ -22,4 +25,13 @@ GroupRows formDefaultRows() {
         row(CheckState::Clear, "18:30:00", "01:00:00", "14:00:00", CheckState::Ticked),
         row(CheckState::Ticked, "21:00:00", "02:00:00", "16:30:00", CheckState::Clear),
     };
+}
+
+QByteArray formDefaultRecords() {
+    QByteArray records;
+    for (const GroupRow& row : formDefaultRows())
+        records +=
+            GroupRecord::encode(TimeText::toTime(row.RefreshTime), TimeText::toTime(row.CountdownLength),
+                                row.Valid, row.StaticFlag, row.IgnoreHours);
+    return records;
 }

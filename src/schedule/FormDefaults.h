@@ -2,6 +2,11 @@
 
 #include "GroupRow.h"
 
+#include <QByteArray>
+
 // The eight groups the window starts with, before anything is read or
 // loaded. The simulator's countdown clocks start from them too.
 GroupRows formDefaultRows();
+
+// Their group records, as the write command sends them.
+QByteArray formDefaultRecords();

@@ -5,24 +5,12 @@
 #include "app/RuntimeError.h"
 #include "protocol/Frames.h"
 #include "schedule/FormDefaults.h"
-#include "schedule/GroupRecord.h"
-#include "schedule/TimeText.h"
 
 #include <QtTest>
 #include <functional>
 #include <optional>
 
 namespace {
-
-// The records of the window's default rows, as the write command encodes them.
-QByteArray formDefaultRecords() {
-    QByteArray records;
-    for (const GroupRow& row : formDefaultRows())
-        records +=
-            GroupRecord::encode(TimeText::toTime(row.RefreshTime), TimeText::toTime(row.CountdownLength),
-                                row.Valid, row.StaticFlag, row.IgnoreHours);
-    return records;
-}
 
 int errorNumberOf(const std::function<void()>& action) {
     try {

@@ -1,3 +1,4 @@
+#include "KnownBytes.h"
 #include "PeerPort.h"
 #include "SimProcess.h"
 #include "gps/RmcSentence.h"
@@ -16,10 +17,6 @@ namespace {
 QRegularExpression lineWith(const QString& pattern) {
     return QRegularExpression(pattern);
 }
-
-// The form defaults, which both countdown clocks hold at start.
-const QByteArray kDefaultRecords = QByteArray::fromHex("070000480000073000003000093000510000103000003000"
-                                                       "113000003000601500004500540000410000163000020000");
 
 // BCD seconds since midnight of bytes 6 to 8 of a time frame.
 int frameSeconds(const QByteArray& frame) {

@@ -4,7 +4,6 @@
 #include "protocol/Frames.h"
 #include "schedule/FormDefaults.h"
 #include "schedule/GroupRecord.h"
-#include "schedule/TimeText.h"
 
 #include <QStringList>
 
@@ -32,16 +31,8 @@ QString ignored(const QString& what, const QByteArray& frame) {
 } // namespace
 
 MasterClock::MasterClock(const DeviceClock& clock, bool foreignAnswers)
-    : m_clock(clock), m_foreignAnswers(foreignAnswers), m_records{defaultRecords(), defaultRecords()} {}
-
-QByteArray MasterClock::defaultRecords() {
-    QByteArray records;
-    for (const GroupRow& row : formDefaultRows())
-        records +=
-            GroupRecord::encode(TimeText::toTime(row.RefreshTime), TimeText::toTime(row.CountdownLength),
-                                row.Valid, row.StaticFlag, row.IgnoreHours);
-    return records;
-}
+    : m_clock(clock),
+      m_foreignAnswers(foreignAnswers), m_records{formDefaultRecords(), formDefaultRecords()} {}
 
 MasterClock::Reaction MasterClock::receive(const QByteArray& frame, qint64 atUs) {
     switch (quint8(frame.at(0))) {

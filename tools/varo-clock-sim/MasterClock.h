@@ -43,9 +43,6 @@ public:
 
     const DeviceClock& clock() const { return m_clock; }
 
-    // The records both countdown clocks start with: the window's form defaults.
-    static QByteArray defaultRecords();
-
 private:
     Reaction setTime(const QByteArray& frame, qint64 atUs);
     Reaction readRequest(const QByteArray& frame);
