@@ -125,6 +125,22 @@ private slots:
         QCOMPARE(lost.first().first().toInt(), SerialError::DeviceLost);
         QVERIFY(lost.first().at(1).toString().startsWith(QStringLiteral("Com16 (")));
     }
+
+    // The far end gone before the loss is noticed: the write the OS refuses
+    // is an error, not a frame taken as sent.
+    void aRefusedWriteIsReported() {
+        auto pty = std::make_unique<PseudoTerminal>();
+        qputenv("VARO_CLOCK_COM16", pty->slavePath().toLocal8Bit());
+        SerialPortComponent port(QtSerialDevice::factory());
+        port.setCommPort(kPort);
+        port.setPortOpen(true);
+        QSignalSpy lost(&port, &SerialPortComponent::lineLost);
+        pty.reset();
+        QCOMPARE(errorNumberOf([&] { port.Output(QByteArray::fromHex("AA0026120601123456")); }),
+                 SerialError::WriteFailed);
+        QTRY_VERIFY(!port.PortOpen());
+        QCOMPARE(lost.count(), 1);
+    }
 };
 
 QTEST_MAIN(SerialPtyTest)
