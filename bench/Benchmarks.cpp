@@ -116,7 +116,7 @@ const QStringList BenchRun::kParts = {QStringLiteral("startup"),  QStringLiteral
                                       QStringLiteral("boundary"), QStringLiteral("breakdown"),
                                       QStringLiteral("answer"),   QStringLiteral("answer-wait")};
 
-BenchRun::BenchRun(BenchOptions options) : m_options(std::move(options)), m_random(m_options.seed) {}
+BenchRun::BenchRun(BenchOptions options) : m_options(std::move(options)), m_random(quint32(m_options.seed)) {}
 
 BenchRun::~BenchRun() = default;
 

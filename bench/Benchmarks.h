@@ -26,7 +26,7 @@ struct BenchOptions {
     int waits = 12;      // second-boundary waits, each design
     int silentReads = 3; // unanswered settings reads, each design
     int startupRuns = 10;
-    quint32 seed = 1;   // of the random click phases
+    int seed = 1;       // of the random click phases
     QSet<QString> only; // parts to run; empty runs all
 };
 

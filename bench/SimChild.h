@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStringList>
+#include "SimProcess.h"
+
 #include <optional>
 
 // One simulator log line: `HH:MM:SS.uuuuuu t=<epoch us> <RX|TX|EV> <HEX|-> <text>`.
@@ -13,29 +12,22 @@ struct SimLogLine {
     QString text;
 };
 
-// The master clock simulator as a child process on its own pseudo-terminal.
-// Its log is collected as it comes; a cursor walks forward through it, so each
-// step finds the lines that came after the previous step's.
+// The master clock simulator on its own pseudo-terminal, its log read by a
+// cursor that walks forward, so each step finds the lines that came after the
+// previous step's.
 class SimChild {
 public:
-    explicit SimChild(QString program) : m_program(std::move(program)) {}
-    ~SimChild();
+    explicit SimChild(const QString& program) : m_process(program) {}
 
     // Starts the simulator and waits for its DEVICE line.
     bool start(const QStringList& options, QString* error);
-    QString device() const { return m_device; }
+    QString device() const { return m_process.device(); }
 
     // The next line after the cursor whose direction and hex start match;
     // lines skipped on the way are passed over for good.
     std::optional<SimLogLine> next(const QString& direction, const QString& hexPrefix, int timeoutMs);
 
 private:
-    void takeOutput();
-
-    QString m_program;
-    QProcess m_process;
-    QStringList m_lines;
-    qsizetype m_cursor = 0;
-    QByteArray m_partialLine;
-    QString m_device;
+    SimProcess m_process;
+    int m_cursor = 1; // after the DEVICE line
 };

@@ -2,6 +2,7 @@
 // the master clock simulator on a pseudo-terminal. See README.md, section
 // "Performance".
 #include "Benchmarks.h"
+#include "SimProcess.h"
 #include "StartupProbe.h"
 
 #include <QApplication>
@@ -14,23 +15,48 @@ namespace {
 
 QString defaultSimPath() {
     // Beside the build tree's simulator first, then next to this program.
-    const QString built = QStringLiteral(VARO_BENCH_SIM_PATH);
+    const QString built = SimProcess::builtProgram();
     if (QFileInfo(built).isExecutable())
         return built;
     return QCoreApplication::applicationDirPath() + QStringLiteral("/varo-clock-sim");
 }
 
-bool readCount(const QCommandLineParser& parser, const QCommandLineOption& option, int minimum, int* value) {
-    if (!parser.isSet(option))
+// The numeric options: how often each part measures, and the seed.
+struct CountOption {
+    const char* name;
+    const char* description;
+    int BenchOptions::*field;
+    int minimum;
+};
+const CountOption kCountOptions[] = {
+    {"presses", "Presses of each timed command", &BenchOptions::presses, 1},
+    {"reads", "Answered settings reads", &BenchOptions::reads, 1},
+    {"waits", "Second-boundary waits of each design", &BenchOptions::waits, 1},
+    {"silent-reads", "Unanswered settings reads of each design", &BenchOptions::silentReads, 1},
+    {"startup-runs", "Start-up probe processes", &BenchOptions::startupRuns, 1},
+    {"seed", "Seed of the random click phases", &BenchOptions::seed, 0},
+};
+
+QCommandLineOption commandLineOption(const CountOption& count) {
+    return QCommandLineOption(QString::fromLatin1(count.name),
+                              QStringLiteral("%1 (default %2).")
+                                  .arg(QString::fromLatin1(count.description))
+                                  .arg(BenchOptions().*count.field),
+                              QStringLiteral("n"));
+}
+
+bool readCount(const QCommandLineParser& parser, const CountOption& count, BenchOptions& options) {
+    const QString name = QString::fromLatin1(count.name);
+    if (!parser.isSet(name))
         return true;
     bool ok = false;
-    const int parsed = parser.value(option).toInt(&ok);
-    if (!ok || parsed < minimum) {
-        QTextStream(stderr) << "varo-clock-bench: --" << option.names().first()
-                            << " needs a number of at least " << minimum << Qt::endl;
+    const int parsed = parser.value(name).toInt(&ok);
+    if (!ok || parsed < count.minimum) {
+        QTextStream(stderr) << "varo-clock-bench: --" << name << " needs a number of at least "
+                            << count.minimum << Qt::endl;
         return false;
     }
-    *value = parsed;
+    options.*count.field = parsed;
     return true;
 }
 
@@ -57,41 +83,21 @@ int main(int argc, char* argv[]) {
                                   QStringLiteral("file"));
     const QCommandLineOption sim(QStringLiteral("sim"), QStringLiteral("The simulator program."),
                                  QStringLiteral("path"), defaultSimPath());
-    const QCommandLineOption presses(QStringLiteral("presses"),
-                                     QStringLiteral("Presses of each timed command (default 20)."),
-                                     QStringLiteral("n"));
-    const QCommandLineOption reads(QStringLiteral("reads"),
-                                   QStringLiteral("Answered settings reads (default 20)."),
-                                   QStringLiteral("n"));
-    const QCommandLineOption waits(QStringLiteral("waits"),
-                                   QStringLiteral("Second-boundary waits of each design (default 12)."),
-                                   QStringLiteral("n"));
-    const QCommandLineOption silentReads(
-        QStringLiteral("silent-reads"),
-        QStringLiteral("Unanswered settings reads of each design (default 3)."), QStringLiteral("n"));
-    const QCommandLineOption startupRuns(QStringLiteral("startup-runs"),
-                                         QStringLiteral("Start-up probe processes (default 10)."),
-                                         QStringLiteral("n"));
-    const QCommandLineOption seed(QStringLiteral("seed"),
-                                  QStringLiteral("Seed of the random click phases (default 1)."),
-                                  QStringLiteral("n"));
     const QCommandLineOption only(QStringLiteral("only"),
                                   QStringLiteral("Run only these parts, comma-separated: ") +
                                       BenchRun::kParts.join(QLatin1Char(',')) + QLatin1Char('.'),
                                   QStringLiteral("parts"));
-    parser.addOptions({json, sim, presses, reads, waits, silentReads, startupRuns, seed, only});
+    parser.addOptions({json, sim, only});
+    for (const CountOption& count : kCountOptions)
+        parser.addOption(commandLineOption(count));
     parser.process(app);
 
     BenchOptions options;
     options.jsonPath = parser.value(json);
     options.simPath = parser.value(sim);
-    int seedValue = int(options.seed);
-    if (!readCount(parser, presses, 1, &options.presses) || !readCount(parser, reads, 1, &options.reads) ||
-        !readCount(parser, waits, 1, &options.waits) ||
-        !readCount(parser, silentReads, 1, &options.silentReads) ||
-        !readCount(parser, startupRuns, 1, &options.startupRuns) || !readCount(parser, seed, 0, &seedValue))
-        return 2;
-    options.seed = quint32(seedValue);
+    for (const CountOption& count : kCountOptions)
+        if (!readCount(parser, count, options))
+            return 2;
     if (parser.isSet(only))
         for (const QString& part : parser.value(only).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
             if (!BenchRun::kParts.contains(part)) {

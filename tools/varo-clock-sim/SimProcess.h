@@ -8,7 +8,11 @@
 // device taken from the first line, its log collected line by line.
 class SimProcess {
 public:
+    // The simulator built with this project unless `program` names another.
+    explicit SimProcess(QString program = builtProgram());
     ~SimProcess();
+
+    static QString builtProgram();
 
     // Starts the simulator and waits for its DEVICE line.
     bool start(const QStringList& arguments, int timeoutMs = 5000);
@@ -17,8 +21,9 @@ public:
 
     // Waits for a log line matching `pattern`, looking at every line so far
     // from line number `fromLine` on (0 is the DEVICE line).
+    // `lineNumber`, when given, receives the matching line's number.
     QRegularExpressionMatch waitForLine(const QRegularExpression& pattern, int timeoutMs = 5000,
-                                        int fromLine = 0);
+                                        int fromLine = 0, int* lineNumber = nullptr);
     QStringList linesMatching(const QRegularExpression& pattern, int fromLine = 0) const;
     // Every log line so far; its size marks where the lines of a later step begin.
     const QStringList& lines();
@@ -32,6 +37,7 @@ public:
 private:
     void takeOutput();
 
+    QString m_program;
     QProcess m_process;
     QStringList m_lines;
     QByteArray m_partialLine;

@@ -2,8 +2,24 @@
 
 #include <QDeadlineTimer>
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
+#endif
+
 namespace {
 const QRegularExpression kDeviceLine(QStringLiteral("^DEVICE (\\S+)$"));
+}
+
+SimProcess::SimProcess(QString program) : m_program(std::move(program)) {
+#ifdef Q_OS_LINUX
+    // A test or benchmark that dies must not leave a simulator behind.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+#endif
+}
+
+QString SimProcess::builtProgram() {
+    return QStringLiteral(VARO_CLOCK_SIM_PATH);
 }
 
 SimProcess::~SimProcess() {
@@ -14,7 +30,7 @@ SimProcess::~SimProcess() {
 }
 
 bool SimProcess::start(const QStringList& arguments, int timeoutMs) {
-    m_process.start(QStringLiteral(VARO_CLOCK_SIM_PATH), arguments);
+    m_process.start(m_program, arguments);
     const QRegularExpressionMatch device = waitForLine(kDeviceLine, timeoutMs);
     if (!device.hasMatch() || m_lines.first() != device.captured(0))
         return false;
@@ -23,14 +39,17 @@ bool SimProcess::start(const QStringList& arguments, int timeoutMs) {
 }
 
 QRegularExpressionMatch SimProcess::waitForLine(const QRegularExpression& pattern, int timeoutMs,
-                                                int fromLine) {
+                                                int fromLine, int* lineNumber) {
     const QDeadlineTimer deadline(timeoutMs);
     for (int checked = fromLine;;) {
         takeOutput();
         for (; checked < m_lines.size(); ++checked) {
             const QRegularExpressionMatch match = pattern.match(m_lines.at(checked));
-            if (match.hasMatch())
+            if (match.hasMatch()) {
+                if (lineNumber)
+                    *lineNumber = checked;
                 return match;
+            }
         }
         if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
             return {};
