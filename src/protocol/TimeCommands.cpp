@@ -35,11 +35,13 @@ void Form1::SendSetTimeFrame(const QDate& date, const QTime& time) {
 
 void Form1::StartTemporaryCountdown() {
     RunCommand([this] {
-        const QDateTime now = waitForNextSecond(*m_seams.clock, m_values.secondMarker);
         // A text that does not convert counts down to midnight; the box shows
-        // "00:00:00" so the operator sees what was sent.
+        // "00:00:00" so the operator sees what was sent. No event runs during
+        // the boundary wait, so the text is taken before it: the frame then
+        // leaves sooner after the boundary.
         const QTime start = TimeText::parse(ui->Text18->text()).value_or(QTime(0, 0));
         ui->Text18->setText(TimeText::format(start));
+        const QDateTime now = waitForNextSecond(*m_seams.clock, m_values.secondMarker);
         const QTime current(now.time().hour(), now.time().minute(), now.time().second());
         const QTime remaining = TimeText::subtract(start, current);
         m_values.timeValue = QDateTime(now.date(), remaining);
