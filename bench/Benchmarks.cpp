@@ -7,7 +7,7 @@
 #include "StartupProbe.h"
 #include "Stats.h"
 #include "app/Form1.h"
-#include "app/RuntimeError.h"
+#include "common/RuntimeError.h"
 #include "protocol/Frames.h"
 #include "protocol/SecondBoundary.h"
 #include "serial/PortNames.h"

@@ -1,6 +1,5 @@
-// The master clock's own 9-byte time frame as the clock synchronization reads
-// it: bytes 6 to 8 written in hexadecimal without leading zero, joined by ':'
-// and parsed as a time text.
+// The master clock's own 9-byte time frame through the decoder the clock
+// synchronization uses, against an independent BCD decode of bytes 6 to 8.
 #include "FuzzCheck.h"
 #include "protocol/Frames.h"
 #include "schedule/TimeText.h"
@@ -29,15 +28,12 @@ std::optional<QTime> bcdTime(quint8 hoursByte, quint8 minutesByte, quint8 second
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray frame = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    // The checks the command makes before it looks at the time.
-    if (frame.size() != Frames::Length::ClockTime || quint8(frame[0]) != Frames::Code::SetTime ||
-        quint8(frame[1]) != 0x00)
+    const std::optional<QString> text = Frames::clockTimeText(frame);
+    const bool isTimeFrame = frame.size() == 9 && data[0] == 0xAA && data[1] == 0x00;
+    FUZZ_CHECK(text.has_value() == isTimeFrame);
+    if (!text)
         return 0;
-    const auto field = [&frame](int i) {
-        return QString::number(quint8(frame[i]), 16).toUpper();
-    };
-    const QString text = field(6) + QLatin1Char(':') + field(7) + QLatin1Char(':') + field(8);
-    const std::optional<QTime> time = TimeText::parse(text);
+    const std::optional<QTime> time = TimeText::parse(*text);
     const std::optional<QTime> expected = bcdTime(quint8(frame[6]), quint8(frame[7]), quint8(frame[8]));
     FUZZ_CHECK(time == expected);
     if (time) {

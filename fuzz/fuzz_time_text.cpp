@@ -2,7 +2,7 @@
 // "hh:mm:ss" and parses again to the same time; whatever does not is a type
 // mismatch.
 #include "FuzzCheck.h"
-#include "app/RuntimeError.h"
+#include "common/RuntimeError.h"
 #include "schedule/TimeText.h"
 
 #include <cstddef>

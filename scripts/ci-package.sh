@@ -4,6 +4,7 @@
 # the installed simulator answers --help, then removes the package again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/xvfb.sh
 
 build=build-pkg
 sudo=""
@@ -40,11 +41,7 @@ trap cleanup EXIT
     { echo "ci-package: varo-clock-sim --version does not match the package version" >&2; exit 1; }
 
 # The installed window on its own display, found by its title.
-display=:$((200 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x900x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+start_xvfb
 workdir=$(mktemp -d)
 (cd "$workdir" && exec /usr/bin/varo-clock) >"$build/installed-varo-clock.log" 2>&1 &
 window=$!

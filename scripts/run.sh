@@ -5,6 +5,7 @@
 # Without a display the window runs under Xvfb and a screenshot is written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/xvfb.sh
 
 hardware=0
 exit_after_screenshot=0
@@ -41,11 +42,7 @@ if ((!hardware)); then
 fi
 
 if [[ -z "${DISPLAY:-}" ]]; then
-    display=:$((90 + RANDOM % 100))
-    Xvfb "$display" -screen 0 1024x900x24 -nolisten tcp >/dev/null 2>&1 &
-    pids+=($!)
-    export DISPLAY=$display
-    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+    start_xvfb
     build/src/varo-clock &
     window=$!
     pids+=($window)

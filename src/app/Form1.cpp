@@ -1,17 +1,21 @@
+// The window itself: its construction and wiring, start-up, the live clock,
+// About, the common error report, the trap every command runs under and the
+// wait for the master clock's answer.
 #include "Form1.h"
 
 #include "Dialogs.h"
-#include "RuntimeError.h"
+#include "ScheduleCheckBox.h"
+#include "common/RuntimeError.h"
 #include "protocol/AnswerWait.h"
 #include "protocol/WallClock.h"
 #include "schedule/FormDefaults.h"
-#include "schedule/ScheduleCheckBox.h"
 #include "ui_Form1.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 
 const QString Form1::kApplicationTitle = QStringLiteral("Varo_Clock");
 
@@ -48,35 +52,73 @@ Form1::Form1(const Form1Seams& seams, QWidget* parent)
 
 Form1::~Form1() = default;
 
+std::vector<Form1::LineSpeedItem> Form1::LineSpeedItems() const {
+    return {{ui->B4800, QStringLiteral("4800,n,8,1")},
+            {ui->B9600, QStringLiteral("9600,n,8,1")},
+            {ui->B19200, QStringLiteral("19200,n,8,1")},
+            {ui->B38400, QStringLiteral("38400,n,8,1")}};
+}
+
+std::vector<Form1::CommandButton> Form1::CommandButtons() {
+    return {{ui->Command1,
+             [this] {
+                 SetClockToComputerTime();
+             }},
+            {ui->Command2,
+             [this] {
+                 SetClockToTypedTime();
+             }},
+            {ui->Command3,
+             [this] {
+                 StartTemporaryCountdown();
+             }},
+            {ui->Command4,
+             [this] {
+                 LoadSettingsFile();
+             }},
+            {ui->Command5,
+             [this] {
+                 SaveSettingsFile();
+             }},
+            {ui->Command6,
+             [this] {
+                 ReadClockSettings();
+             }},
+            {ui->Command7,
+             [this] {
+                 WriteClockSettings();
+             }},
+            {ui->Command8,
+             [this] {
+                 SyncComputerClock();
+             }},
+            {ui->Command9,
+             [this] {
+                 SendSimulatedRmc('A');
+             }},
+            {ui->Command10, [this] {
+                 SendSimulatedRmc('V');
+             }}};
+}
+
 void Form1::ConnectHandlers() {
     connect(&Timer1, &QTimer::timeout, this, &Form1::ShowLiveClock);
     connect(ui->Exit, &QAction::triggered, this, &QWidget::close);
     connect(ui->About, &QAction::triggered, this, &Form1::ShowAbout);
-    const std::pair<QAction*, QString> speeds[] = {{ui->B4800, QStringLiteral("4800,n,8,1")},
-                                                   {ui->B9600, QStringLiteral("9600,n,8,1")},
-                                                   {ui->B19200, QStringLiteral("19200,n,8,1")},
-                                                   {ui->B38400, QStringLiteral("38400,n,8,1")}};
-    for (const auto& [item, settings] : speeds)
-        connect(item, &QAction::triggered, this, [this, settings = settings] { SelectLineSpeed(settings); });
+    for (const LineSpeedItem& speed : LineSpeedItems())
+        connect(speed.item, &QAction::triggered, this,
+                [this, settings = speed.settings] { SelectLineSpeed(settings); });
     connect(ui->Combo1, qOverload<int>(&QComboBox::activated), this, [this] { OpenChosenPort(); });
 
-    connect(ui->Command1, &QPushButton::clicked, this, &Form1::SetClockToComputerTime);
-    connect(ui->Command2, &QPushButton::clicked, this, &Form1::SetClockToTypedTime);
-    connect(ui->Command3, &QPushButton::clicked, this, &Form1::StartTemporaryCountdown);
-    connect(ui->Command4, &QPushButton::clicked, this, &Form1::LoadSettingsFile);
-    connect(ui->Command5, &QPushButton::clicked, this, &Form1::SaveSettingsFile);
-    connect(ui->Command6, &QPushButton::clicked, this, &Form1::ReadClockSettings);
-    connect(ui->Command7, &QPushButton::clicked, this, &Form1::WriteClockSettings);
-    connect(ui->Command8, &QPushButton::clicked, this, &Form1::SyncComputerClock);
-    connect(ui->Command9, &QPushButton::clicked, this, [this] { SendSimulatedRmc('A'); });
-    connect(ui->Command10, &QPushButton::clicked, this, [this] { SendSimulatedRmc('V'); });
+    for (const CommandButton& command : CommandButtons())
+        connect(command.button, &QPushButton::clicked, this, command.handler);
     for (int i = 0; i < kGroupCount; ++i)
         connect(m_rows[i].staticFlag, &ScheduleCheckBox::changedByMouse, this,
                 [this, row = i + 1](CheckState previous) { ApplyStaticRule(row, previous); });
 }
 
 void Form1::Load() {
-    setWindowTitle(QStringLiteral("Varo Clock - ") + MSComm1.Settings());
+    ShowLineSettings();
     m_fileDialogFolder = m_seams.programFolder;
     ui->Combo2->setCurrentIndex(0);
     ScanPorts();
@@ -133,10 +175,8 @@ void Form1::RunCommand(const std::function<void()>& body) {
 }
 
 void Form1::SetCommandsEnabled(bool enabled) {
-    QPushButton* const commands[] = {ui->Command1, ui->Command2, ui->Command3, ui->Command4, ui->Command5,
-                                     ui->Command6, ui->Command7, ui->Command8, ui->Command9, ui->Command10};
-    for (QPushButton* command : commands)
-        command->setEnabled(enabled);
+    for (const CommandButton& command : CommandButtons())
+        command.button->setEnabled(enabled);
     ui->Combo1->setEnabled(enabled);
     ui->Baud->menuAction()->setEnabled(enabled);
 }
@@ -145,4 +185,21 @@ void Form1::closeEvent(QCloseEvent* event) {
     if (m_runningWait)
         m_runningWait->cancel();
     event->accept();
+}
+
+QByteArray Form1::AwaitAnswer(int expectedBytes, int limitSeconds) {
+    m_values.timeValue = m_seams.clock->now();
+    AnswerWait wait(MSComm1);
+    const QScopedValueRollback<AnswerWait*> running(m_runningWait, &wait);
+    switch (wait.run(expectedBytes, limitSeconds, m_values.timeValue.time().msec())) {
+    case AnswerWait::Outcome::LineLost:
+        throw *wait.lineError();
+    case AnswerWait::Outcome::Cancelled:
+        return {};
+    case AnswerWait::Outcome::Complete:
+    case AnswerWait::Outcome::TimedOut:
+        break;
+    }
+    m_values.receiveBuffer = MSComm1.Input();
+    return m_values.receiveBuffer;
 }

@@ -9,8 +9,11 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class AnswerWait;
+class QAction;
+class QPushButton;
 class Dialogs;
 class QLineEdit;
 class RuntimeError;
@@ -56,6 +59,20 @@ private:
         ScheduleCheckBox* ignoreHours;
     };
 
+    // A line-speed menu item and the settings text it selects.
+    struct LineSpeedItem {
+        QAction* item;
+        QString settings;
+    };
+    // A command button and its click handler; the same list enables and
+    // disables them while a command waits.
+    struct CommandButton {
+        QPushButton* button;
+        std::function<void()> handler;
+    };
+    std::vector<LineSpeedItem> LineSpeedItems() const;
+    std::vector<CommandButton> CommandButtons();
+
     // Shell (start-up, live clock, About, error reports).
     void Load();
     void ConnectHandlers();
@@ -72,6 +89,7 @@ private:
     void ProbePort(int portNumber);
     void OpenChosenPort();
     void SelectLineSpeed(const QString& settingsText);
+    void ShowLineSettings(); // caption and check marks
 
     // Clock commands.
     void SetClockToComputerTime();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/RuntimeError.h"
+#include "common/RuntimeError.h"
 
 #include <QEventLoop>
 #include <QPointer>

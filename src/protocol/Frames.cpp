@@ -1,6 +1,6 @@
 #include "Frames.h"
 
-#include "app/RuntimeError.h"
+#include "common/RuntimeError.h"
 #include "schedule/GroupRecord.h"
 
 #include <QStringList>
@@ -107,6 +107,15 @@ std::optional<int> answeredClockIndex(const QByteArray& answer, quint8 command, 
     if (clock != base + 1 && clock != base + 2)
         return std::nullopt;
     return clock - base - 1;
+}
+
+std::optional<QString> clockTimeText(const QByteArray& frame) {
+    if (frame.size() != Length::ClockTime || quint8(frame[0]) != Code::SetTime || quint8(frame[1]) != 0x00)
+        return std::nullopt;
+    const auto field = [&frame](int i) {
+        return QString::number(quint8(frame[i]), 16).toUpper();
+    };
+    return field(6) + QLatin1Char(':') + field(7) + QLatin1Char(':') + field(8);
 }
 
 } // namespace Frames

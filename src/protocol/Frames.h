@@ -70,4 +70,11 @@ std::pair<QString, QString> writeFrameLines(const QByteArray& frame);
 // 1 are `command` and base + 1 or base + 2; nothing for a short or foreign answer.
 std::optional<int> answeredClockIndex(const QByteArray& answer, quint8 command, quint8 base);
 
+// The master clock's own time frame as the computer clock synchronization
+// takes it: a read of exactly nine bytes that starts AA 00 gives the text of
+// bytes 6 to 8, each in upper-case hexadecimal without leading zero, joined by
+// ':' (09 05 07 gives "9:5:7"; a byte that is not BCD gives a text that is no
+// time). Any other read gives nothing.
+std::optional<QString> clockTimeText(const QByteArray& frame);
+
 } // namespace Frames

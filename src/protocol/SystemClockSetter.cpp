@@ -1,6 +1,6 @@
 #include "SystemClockSetter.h"
 
-#include "app/RuntimeError.h"
+#include "common/RuntimeError.h"
 
 #include <QEventLoop>
 #include <QProcess>

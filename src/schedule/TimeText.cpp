@@ -1,6 +1,6 @@
 #include "TimeText.h"
 
-#include "app/RuntimeError.h"
+#include "common/RuntimeError.h"
 
 #include <QDate>
 #include <QRegularExpression>

@@ -2,7 +2,7 @@
 
 #include "PortNames.h"
 #include "SerialError.h"
-#include "app/RuntimeError.h"
+#include "common/RuntimeError.h"
 
 #include <QFileInfo>
 #include <QTimer>

@@ -2,7 +2,7 @@
 
 #include "PortNames.h"
 #include "SerialError.h"
-#include "app/RuntimeError.h"
+#include "common/RuntimeError.h"
 
 SerialPortComponent::SerialPortComponent(SerialDeviceFactory factory, QObject* parent)
     : QObject(parent), m_factory(std::move(factory)) {}

@@ -2,7 +2,7 @@
 // hex texts and the exact bytes of every frame the tool builds.
 
 #include "KnownBytes.h"
-#include "app/RuntimeError.h"
+#include "common/RuntimeError.h"
 #include "protocol/Frames.h"
 #include "schedule/FormDefaults.h"
 
@@ -52,6 +52,9 @@ private slots:
 
     void answeredClockIndex_data();
     void answeredClockIndex();
+
+    void clockTimeText_data();
+    void clockTimeText();
 };
 
 void TestFrames::twoDigit_data() {
@@ -293,6 +296,26 @@ void TestFrames::answeredClockIndex() {
 
     const std::optional<int> index = Frames::answeredClockIndex(answer, quint8(command), quint8(base));
     QCOMPARE(index.value_or(-1), expected);
+}
+
+void TestFrames::clockTimeText_data() {
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("expected"); // "-" for a read that is not used
+    QTest::newRow("12:34:56") << QByteArray::fromHex("aa0026120601123456") << "12:34:56";
+    QTest::newRow("no leading zero") << QByteArray::fromHex("aa0026120601090507") << "9:5:7";
+    QTest::newRow("midnight") << QByteArray::fromHex("aa0000000000000000") << "0:0:0";
+    QTest::newRow("date bytes ignored") << QByteArray::fromHex("aa00ffffffff235959") << "23:59:59";
+    QTest::newRow("not BCD") << QByteArray::fromHex("aa00261206011a3456") << "1A:34:56";
+    QTest::newRow("stray byte after") << QByteArray::fromHex("aa002612060112345600") << "-";
+    QTest::newRow("eight bytes") << QByteArray::fromHex("aa0026120601123456").left(8) << "-";
+    QTest::newRow("byte 1 is 01") << QByteArray::fromHex("aa0126120601123456") << "-";
+    QTest::newRow("byte 0 is BB") << QByteArray::fromHex("bb0026120601123456") << "-";
+}
+
+void TestFrames::clockTimeText() {
+    QFETCH(QByteArray, frame);
+    QFETCH(QString, expected);
+    QCOMPARE(Frames::clockTimeText(frame).value_or(QStringLiteral("-")), expected);
 }
 
 QTEST_GUILESS_MAIN(TestFrames)

@@ -1,7 +1,7 @@
 // Time-of-day texts: what the operator may type, the two-digit form shown back
 // and the arithmetic that wraps at midnight.
 
-#include "app/RuntimeError.h"
+#include "common/RuntimeError.h"
 #include "schedule/TimeText.h"
 
 #include <QtTest>

@@ -23,7 +23,7 @@ bool SimWindow::start(const QStringList& options) {
 
 bool SimWindow::openWindow() {
     ui.window.reset();
-    ui.dialogs.messages.clear();
+    ui.dialogs.takeTexts();
     Form1Seams seams = m_production.seams();
     seams.clockSetter = &ui.clockSetter;
     ui.window = std::make_unique<Form1>(seams);
@@ -38,8 +38,8 @@ bool SimWindow::openWindow() {
         qWarning("the window does not hold %s open", qPrintable(m_sim->device()));
         return false;
     }
-    if (!ui.dialogs.messages.isEmpty()) {
-        qWarning("start-up showed \"%s\"", qPrintable(ui.dialogs.messages.first().text));
+    if (!ui.dialogs.messages().isEmpty()) {
+        qWarning("start-up showed \"%s\"", qPrintable(ui.dialogs.messages().first().text));
         return false;
     }
     return true;

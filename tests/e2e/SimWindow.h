@@ -57,7 +57,7 @@ public:
     void chooseSearch();
 
     QComboBox* combo(const QString& name) const;
-    QStringList messages() const { return ui.dialogs.texts(); }
+    QStringList messages() { return ui.dialogs.texts(); }
 
     Form1Harness ui;
 

@@ -3,7 +3,7 @@
 // serial component, the master clock simulator at the other end of a
 // pseudo-terminal with its fault options.
 #include "SimWindow.h"
-#include "schedule/ScheduleCheckBox.h"
+#include "app/ScheduleCheckBox.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -29,7 +29,7 @@ bool inMillisecondsOfSecond(int fromMs) {
 }
 } // namespace
 
-class E2eLineFaultsTest : public QObject {
+class E2eLineFaultsTest : public GuiTest {
     Q_OBJECT
 
 private slots:
@@ -159,7 +159,7 @@ private slots:
             QVERIFY2(w.ui.find(QLatin1String(command))->isEnabled(), command);
         QVERIFY(w.combo(QStringLiteral("Combo1"))->isEnabled());
         QVERIFY(w.ui.find<QMenu>(QStringLiteral("Baud"))->menuAction()->isEnabled());
-        w.ui.dialogs.messages.clear();
+        w.ui.dialogs.takeTexts();
         w.click(QStringLiteral("Command6"));
         QCOMPARE(w.messages().size(), 1);
         QVERIFY2(w.messages().first().startsWith(QStringLiteral("Writing Error 8018:")),
@@ -168,7 +168,7 @@ private slots:
         // A new master clock on another pseudo-terminal: "Search" finds it as
         // Com16 and opens it, and a read works again.
         QVERIFY(w.startSimulator());
-        w.ui.dialogs.messages.clear();
+        w.ui.dialogs.takeTexts();
         w.chooseSearch();
         QCOMPARE(w.messages(), QStringList());
         QCOMPARE(w.combo(QStringLiteral("Combo1"))->currentText(), QStringLiteral("Com16"));

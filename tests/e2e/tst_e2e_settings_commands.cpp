@@ -2,7 +2,7 @@
 // at every line speed: the window on the real serial component, the master
 // clock simulator at the other end of a pseudo-terminal.
 #include "SimWindow.h"
-#include "schedule/ScheduleCheckBox.h"
+#include "app/ScheduleCheckBox.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -30,7 +30,7 @@ QByteArray frame(const QString& header, const QByteArray& records = {}) {
 }
 } // namespace
 
-class E2eSettingsCommandsTest : public QObject {
+class E2eSettingsCommandsTest : public GuiTest {
     Q_OBJECT
 
 private slots:
@@ -89,7 +89,7 @@ private slots:
         // The other countdown clock keeps its own groups.
         const int otherIndex = 1 - clockIndex;
         w.combo(QStringLiteral("Combo2"))->setCurrentIndex(otherIndex);
-        w.ui.dialogs.messages.clear();
+        w.ui.dialogs.takeTexts();
         w.click(QStringLiteral("Command6"));
         QCOMPARE(w.messages(), QStringList{QStringLiteral("Read success!")});
         QCOMPARE(w.combo(QStringLiteral("Combo2"))->currentIndex(), otherIndex);

@@ -38,7 +38,7 @@ int secondsApart(const QTime& a, const QTime& b) {
 }
 } // namespace
 
-class E2eTimeCommandsTest : public QObject {
+class E2eTimeCommandsTest : public GuiTest {
     Q_OBJECT
 
 private:

@@ -1,12 +1,12 @@
 // The schedule grid: form defaults, derived start times and the static rule.
 #include "Form1Harness.h"
-#include "schedule/ScheduleCheckBox.h"
+#include "app/ScheduleCheckBox.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
 
-class ScheduleRulesTest : public QObject {
+class ScheduleRulesTest : public GuiTest {
     Q_OBJECT
 
 private:

@@ -1,7 +1,7 @@
 // Writing the schedule into the master clock and reading it back, against a
 // fake far end that answers as the test says.
 #include "Form1Harness.h"
-#include "schedule/ScheduleCheckBox.h"
+#include "app/ScheduleCheckBox.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -18,7 +18,7 @@ const QByteArray kOtherRecords = hexBytes("731530410030 083000004500 20000001300
                                           "0000004A0000 121212121212 5959594000A0 233000010000");
 } // namespace
 
-class SettingsCommandsTest : public QObject {
+class SettingsCommandsTest : public GuiTest {
     Q_OBJECT
 
 private:
@@ -40,7 +40,7 @@ private slots:
         QCOMPARE(h.text(QStringLiteral("Label3")),
                  QStringLiteral("113000003000 601500004500 540000410000 163000020000"));
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Write success!")});
-        QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Varo_Clock"));
+        QCOMPARE(h.dialogs.messages()[0].title, QStringLiteral("Varo_Clock"));
         // Row 4's grey box was sent as valid and comes back ticked.
         QCOMPARE(h.check(QStringLiteral("Check4"))->state(), CheckState::Ticked);
         QCOMPARE(h.box("2", 8)->text(), QStringLiteral("18:30:00"));
@@ -109,6 +109,7 @@ private slots:
                  echoedIgnoreHours ? QStringLiteral("00:") + shownRefresh.mid(3) : shownRefresh);
         QCOMPARE(h.check(QStringLiteral("Check42"))->state(),
                  echoedIgnoreHours ? CheckState::Ticked : CheckState::Clear);
+        QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Write success!")});
     }
 
     void emptyLengthStopsBeforeSending() {
@@ -153,7 +154,7 @@ private slots:
         h.click(button);
         QCOMPARE(h.rowsShown(), before);
         QCOMPARE(h.find<QComboBox>(QStringLiteral("Combo2"))->currentIndex(), 0);
-        QVERIFY(h.dialogs.messages.isEmpty());
+        QVERIFY(h.dialogs.messages().isEmpty());
         QVERIFY(!h.text(QStringLiteral("Label2")).isEmpty());
     }
 
@@ -167,7 +168,7 @@ private slots:
         QVERIFY2(elapsed.elapsed() >= 2000 && elapsed.elapsed() <= 3200,
                  qPrintable(QString::number(elapsed.elapsed())));
         QCOMPARE(h.rowsShown(), before);
-        QVERIFY(h.dialogs.messages.isEmpty());
+        QVERIFY(h.dialogs.messages().isEmpty());
         QCOMPARE(h.text(QStringLiteral("Label2")), QStringLiteral("BBA1"));
     }
 

@@ -1,7 +1,7 @@
 // Saving the schedule to a settings file and loading it back through the
 // window's buttons, with the file dialogs answered by the test.
 #include "Form1Harness.h"
-#include "schedule/ScheduleCheckBox.h"
+#include "app/ScheduleCheckBox.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -45,7 +45,7 @@ private:
 };
 } // namespace
 
-class SettingsFileCommandsTest : public QObject {
+class SettingsFileCommandsTest : public GuiTest {
     Q_OBJECT
 
 private:
@@ -62,7 +62,7 @@ private slots:
         h.start(QStringLiteral("/opt/varo-clock"));
         h.dialogs.nextSaveFileNames << path(QStringLiteral("startup.txt"));
         h.click(QStringLiteral("Command5"));
-        QVERIFY(h.dialogs.messages.isEmpty());
+        QVERIFY(h.dialogs.messages().isEmpty());
         QCOMPARE(readAll(path(QStringLiteral("startup.txt"))), kStartUpSettingsFile);
         QCOMPARE(kStartUpSettingsFile.size(), 194);
         QCOMPARE(h.dialogs.lastFolder, QStringLiteral("/opt/varo-clock"));
@@ -85,7 +85,7 @@ private slots:
         other.start();
         other.dialogs.nextOpenFileNames << path(QStringLiteral("round.txt"));
         other.click(QStringLiteral("Command4"));
-        QVERIFY(other.dialogs.messages.isEmpty());
+        QVERIFY(other.dialogs.messages().isEmpty());
         QCOMPARE(clockIndex(other), 1);
         QStringList expected = h.rowsShown();
         expected[3] = QStringLiteral("1 11:00:00 00:30:00 10:30:00 0 0 1"); // grey valid comes back ticked
@@ -114,7 +114,7 @@ private slots:
         h.dialogs.nextOpenFileNames << path(QStringLiteral("bad.txt"));
         h.click(QStringLiteral("Command4"));
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("设置无法装载")});
-        QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Varo_Clock"));
+        QCOMPARE(h.dialogs.messages()[0].title, QStringLiteral("Varo_Clock"));
         QCOMPARE(h.rowsShown(), before);
     }
 
@@ -144,7 +144,7 @@ private slots:
         h.start();
         h.dialogs.nextOpenFileNames << path(QStringLiteral("old.txt"));
         h.click(QStringLiteral("Command4"));
-        QVERIFY(h.dialogs.messages.isEmpty());
+        QVERIFY(h.dialogs.messages().isEmpty());
         QCOMPARE(clockIndex(h), 1);
         QCOMPARE(h.rowsShown().first(), QStringLiteral("2 08:00:00 08:00:00 07:00:00 2 0 0"));
         QCOMPARE(h.rowsShown().at(1), QStringLiteral("1 08:00:00 00:30:00 07:30:00 0 1 1"));
@@ -152,7 +152,7 @@ private slots:
         writeFile(path(QStringLiteral("no-end.txt")), kStartUpSettingsFile.chopped(2));
         h.dialogs.nextOpenFileNames << path(QStringLiteral("no-end.txt"));
         h.click(QStringLiteral("Command4"));
-        QVERIFY(h.dialogs.messages.isEmpty());
+        QVERIFY(h.dialogs.messages().isEmpty());
         QCOMPARE(clockIndex(h), 0);
         QCOMPARE(h.rowsShown().at(7), QStringLiteral("1 18:30:00 02:00:00 16:30:00 0 0 1"));
     }
@@ -180,10 +180,10 @@ private slots:
         // The next load works as usual.
         writeFile(path(QStringLiteral("good.txt")),
                   QByteArray(kStartUpSettingsFile).replace("07:00:00", "06:00:00"));
-        h.dialogs.messages.clear();
+        h.dialogs.takeTexts();
         h.dialogs.nextOpenFileNames << path(QStringLiteral("good.txt"));
         h.click(QStringLiteral("Command4"));
-        QVERIFY(h.dialogs.messages.isEmpty());
+        QVERIFY(h.dialogs.messages().isEmpty());
         QCOMPARE(h.box("4", 1)->text(), QStringLiteral("06:00:00"));
     }
 
@@ -198,7 +198,7 @@ private slots:
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("缺少一个装载文件名！")});
         QCOMPARE(readAll(path(QStringLiteral("kept.txt"))), kStartUpSettingsFile);
 
-        h.dialogs.messages.clear();
+        h.dialogs.takeTexts();
         h.click(QStringLiteral("Command4"));
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("请选择一个装载文件！")});
         QCOMPARE(h.box("3", 2)->text(), QStringLiteral("00:40:00"));
@@ -242,9 +242,10 @@ private slots:
             const FileSizeLimit limit(100);
             h.click(QStringLiteral("Command5"));
         }
-        QCOMPARE(h.dialogs.messages.size(), 1);
-        QVERIFY2(h.dialogs.messages[0].text.startsWith(QStringLiteral("Writing Error 57:Device I/O error: ")),
-                 qPrintable(h.dialogs.messages[0].text));
+        QCOMPARE(h.dialogs.messages().size(), 1);
+        QVERIFY2(
+            h.dialogs.messages()[0].text.startsWith(QStringLiteral("Writing Error 57:Device I/O error: ")),
+            qPrintable(h.dialogs.messages()[0].text));
         QCOMPARE(readAll(path(QStringLiteral("earlier.txt"))), kStartUpSettingsFile);
     }
 
@@ -260,9 +261,9 @@ private slots:
         h.click(QStringLiteral("Command5"));
         QFile::setPermissions(path(QStringLiteral("locked")),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QCOMPARE(h.dialogs.messages.size(), 1);
+        QCOMPARE(h.dialogs.messages().size(), 1);
         QVERIFY(
-            h.dialogs.messages[0].text.startsWith(QStringLiteral("Writing Error 70:Permission denied: ")));
+            h.dialogs.messages()[0].text.startsWith(QStringLiteral("Writing Error 70:Permission denied: ")));
         QCOMPARE(readAll(path(QStringLiteral("locked/earlier.txt"))), kStartUpSettingsFile);
     }
 

@@ -36,7 +36,7 @@ const QList<bool> kAllEnabled(12, true);
 const QList<bool> kAllDisabled(12, false);
 } // namespace
 
-class SyncGpsTest : public QObject {
+class SyncGpsTest : public GuiTest {
     Q_OBJECT
 
 private:
@@ -89,8 +89,8 @@ private slots:
         const qint64 ms = syncWhileClockSends(h, parts);
         QCOMPARE(h.clockSetter.times, QList<QTime>{expected});
         QCOMPARE(h.dialogs.texts(), QStringList{kSuccess});
-        QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Varo_Clock"));
-        QCOMPARE(h.dialogs.messages[0].icon, Dialogs::Icon::None);
+        QCOMPARE(h.dialogs.messages()[0].title, QStringLiteral("Varo_Clock"));
+        QCOMPARE(h.dialogs.messages()[0].icon, Dialogs::Icon::None);
         QCOMPARE(h.text(QStringLiteral("Label2")), QString());
         QCOMPARE(h.text(QStringLiteral("Label3")), QString());
         QVERIFY(h.serial.writes.isEmpty());

@@ -12,7 +12,7 @@ const QString kClosedPortReport = QStringLiteral(
     "Writing Error 8018:Operation valid only when the port is open: choose a serial port first");
 } // namespace
 
-class TimeCommandsTest : public QObject {
+class TimeCommandsTest : public GuiTest {
     Q_OBJECT
 
 private:
@@ -49,7 +49,7 @@ private slots:
         QCOMPARE(h.serial.writes, QList<QByteArray>{frame});
         QCOMPARE(h.text(QStringLiteral("Label3")), frameText);
         QCOMPARE(h.text(QStringLiteral("Label2")), QString::fromLatin1(frame.toHex().toUpper()));
-        QVERIFY(h.dialogs.messages.isEmpty());
+        QVERIFY(h.dialogs.messages().isEmpty());
     }
 
     void typedTime_data() {
@@ -111,7 +111,7 @@ private slots:
         QCOMPARE(h.text(QStringLiteral("Label3")), QStringLiteral("2024-03-05,2,09:07:45"));
         QCOMPARE(h.text(QStringLiteral("Label2")), QStringLiteral("AA0024030502090745"));
 
-        h.dialogs.messages.clear();
+        h.dialogs.takeTexts();
         h.click(QStringLiteral("Command2"));
         QCOMPARE(h.dialogs.texts(), QStringList{kClosedPortReport});
         QCOMPARE(h.text(QStringLiteral("Label3")), QStringLiteral("2024-03-05,2,12:34:56"));
@@ -165,7 +165,7 @@ private slots:
         QCOMPARE(h.serial.writes, QList<QByteArray>{frame});
         QCOMPARE(h.text(QStringLiteral("Label2")), QString::fromLatin1(frame.toHex().toUpper()));
         QCOMPARE(h.text(QStringLiteral("Label3")), QString());
-        QVERIFY(h.dialogs.messages.isEmpty());
+        QVERIFY(h.dialogs.messages().isEmpty());
     }
 
     void countdownWithoutClockChoice() {
@@ -174,8 +174,8 @@ private slots:
         h.find<QComboBox>(QStringLiteral("Combo2"))->setEditText(QStringLiteral("倒计时钟9"));
         h.find<QLineEdit>(QStringLiteral("Text18"))->setText(QStringLiteral("9:5"));
         h.click(QStringLiteral("Command3"));
-        QCOMPARE(h.dialogs.messages.size(), 1);
-        QVERIFY(h.dialogs.messages[0].text.startsWith(QStringLiteral("Writing Error 6:Overflow")));
+        QCOMPARE(h.dialogs.messages().size(), 1);
+        QVERIFY(h.dialogs.messages()[0].text.startsWith(QStringLiteral("Writing Error 6:Overflow")));
         QCOMPARE(h.text(QStringLiteral("Text18")), QStringLiteral("09:05:00"));
         QCOMPARE(h.text(QStringLiteral("Label2")), QString());
         QVERIFY(h.serial.writes.isEmpty());

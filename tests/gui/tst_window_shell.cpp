@@ -10,7 +10,7 @@
 #include <QScrollArea>
 #include <QTest>
 
-class WindowShellTest : public QObject {
+class WindowShellTest : public GuiTest {
     Q_OBJECT
 
 private:
@@ -49,7 +49,7 @@ private slots:
         QCOMPARE(h.text(QStringLiteral("Label1")), QString());
         QCOMPARE(h.text(QStringLiteral("Text1")), QStringLiteral("12:34:56"));
         QCOMPARE(h.text(QStringLiteral("Text18")), QStringLiteral("10:00:00"));
-        QVERIFY(h.dialogs.messages.isEmpty());
+        QVERIFY(h.dialogs.messages().isEmpty());
     }
 
     void captionsAndLayout_data() {
@@ -134,7 +134,7 @@ private slots:
         QCOMPARE(entries(h), QStringList{QStringLiteral("Search")});
         QCOMPARE(h.find<QComboBox>(QStringLiteral("Combo1"))->currentIndex(), -1);
         QCOMPARE(h.serial.openPort(), 0);
-        QVERIFY(h.dialogs.messages.isEmpty());
+        QVERIFY(h.dialogs.messages().isEmpty());
     }
 
     void searchRescansAndOpensLastPort() {
@@ -148,7 +148,7 @@ private slots:
         emit combo->activated(combo->currentIndex());
         QCOMPARE(entries(h), (QStringList{"Com1", "Com5", "Search"}));
         QCOMPARE(h.serial.openPort(), 5);
-        QVERIFY(h.dialogs.messages.isEmpty());
+        QVERIFY(h.dialogs.messages().isEmpty());
     }
 
     void choosingARemovedPortGivesPrompt() {
@@ -161,10 +161,10 @@ private slots:
         combo->setCurrentIndex(0);
         emit combo->activated(0);
         QCOMPARE(h.serial.openPort(), 0);
-        QCOMPARE(h.dialogs.messages.size(), 1);
-        QCOMPARE(h.dialogs.messages[0].text, QStringLiteral("8002: Com1 does not exist"));
-        QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Prompt"));
-        QCOMPARE(h.dialogs.messages[0].icon, Dialogs::Icon::Information);
+        QCOMPARE(h.dialogs.messages().size(), 1);
+        QCOMPARE(h.dialogs.messages()[0].text, QStringLiteral("8002: Com1 does not exist"));
+        QCOMPARE(h.dialogs.messages()[0].title, QStringLiteral("Prompt"));
+        QCOMPARE(h.dialogs.messages()[0].icon, Dialogs::Icon::Information);
     }
 
     void lineSpeedWithOpenPort() {
@@ -213,20 +213,20 @@ private slots:
         h.trigger(QStringLiteral("B38400"));
         QCOMPARE(h.serial.openPort(), 0);
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("8002: Com3 does not exist")});
-        QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Prompt"));
+        QCOMPARE(h.dialogs.messages()[0].title, QStringLiteral("Prompt"));
     }
 
     void commonErrorReportOnClosedPort() {
         Form1Harness h;
         h.start();
         h.click(QStringLiteral("Command6"));
-        QCOMPARE(h.dialogs.messages.size(), 1);
+        QCOMPARE(h.dialogs.messages().size(), 1);
         QCOMPARE(
-            h.dialogs.messages[0].text,
+            h.dialogs.messages()[0].text,
             QStringLiteral("Writing Error 8018:Operation valid only when the port is open: choose a serial "
                            "port first"));
-        QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Varo_Clock"));
-        QCOMPARE(h.dialogs.messages[0].icon, Dialogs::Icon::None);
+        QCOMPARE(h.dialogs.messages()[0].title, QStringLiteral("Varo_Clock"));
+        QCOMPARE(h.dialogs.messages()[0].icon, Dialogs::Icon::None);
         QVERIFY(h.find(QStringLiteral("Command6"))->isEnabled());
     }
 
@@ -244,14 +244,14 @@ private slots:
         Form1Harness h;
         h.start();
         h.trigger(QStringLiteral("About"));
-        QCOMPARE(h.dialogs.messages.size(), 1);
-        const QStringList lines = h.dialogs.messages[0].text.split(QStringLiteral("\r\n"));
+        QCOMPARE(h.dialogs.messages().size(), 1);
+        const QStringList lines = h.dialogs.messages()[0].text.split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 5);
         QCOMPARE(lines[0], QStringLiteral("Version: 2.0.1304"));
         QVERIFY(lines[1].isEmpty() && lines[3].isEmpty());
         QVERIFY(!lines[2].isEmpty() && !lines[4].isEmpty());
-        QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Varo_Clock"));
-        QCOMPARE(h.dialogs.messages[0].icon, Dialogs::Icon::None);
+        QCOMPARE(h.dialogs.messages()[0].title, QStringLiteral("Varo_Clock"));
+        QCOMPARE(h.dialogs.messages()[0].icon, Dialogs::Icon::None);
     }
 
     void exitClosesWindowAndPort() {

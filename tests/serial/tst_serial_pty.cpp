@@ -1,7 +1,7 @@
 // The serial component on real pseudo-terminals: transparency for every byte
 // value at every line speed, and the failures an operator can meet.
 #include "PseudoTerminal.h"
-#include "app/RuntimeError.h"
+#include "common/RuntimeError.h"
 #include "serial/QtSerialDevice.h"
 #include "serial/SerialError.h"
 #include "serial/SerialPortComponent.h"

@@ -6,7 +6,10 @@
 #include <QStringList>
 
 // Records every message box instead of showing it and answers the file
-// dialogs from a queue; an empty queue answers like a cancelled dialog.
+// dialogs from a queue; an empty queue answers like a cancelled dialog. A
+// message counts as read once the test looks at the messages; one that is
+// still unread when the fake goes is kept in unreadLeftBehind(), which
+// GuiTest's cleanup() checks.
 class FakeDialogs : public Dialogs {
 public:
     struct Message {
@@ -15,8 +18,10 @@ public:
         Icon icon;
     };
 
+    ~FakeDialogs() override;
+
     void showMessage(QWidget*, const QString& text, const QString& title, Icon icon) override {
-        messages.append({text, title, icon});
+        m_messages.append({text, title, icon});
     }
     QString askOpenFileName(QWidget*, const QString& folder, const QString& filter) override {
         lastFolder = folder;
@@ -29,16 +34,19 @@ public:
         return nextSaveFileNames.isEmpty() ? QString() : nextSaveFileNames.takeFirst();
     }
 
-    QStringList texts() const {
-        QStringList all;
-        for (const Message& m : messages)
-            all << m.text;
-        return all;
-    }
+    const QList<Message>& messages();
+    QStringList texts();
+    // Reads the messages so far and forgets them, so the next step's stand alone.
+    QStringList takeTexts();
 
-    QList<Message> messages;
+    static QStringList& unreadLeftBehind();
+
     QStringList nextOpenFileNames;
     QStringList nextSaveFileNames;
     QString lastFolder;
     QString lastFilter;
+
+private:
+    QList<Message> m_messages;
+    qsizetype m_read = 0;
 };

@@ -1,6 +1,6 @@
 #include "FakeSerial.h"
 
-#include "app/RuntimeError.h"
+#include "common/RuntimeError.h"
 #include "serial/SerialError.h"
 
 #include <QTimer>

@@ -1,9 +1,10 @@
 #include "Form1Harness.h"
 
-#include "schedule/ScheduleCheckBox.h"
+#include "app/ScheduleCheckBox.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 
 void Form1Harness::click(const QString& buttonName) const {
@@ -11,6 +12,17 @@ void Form1Harness::click(const QString& buttonName) const {
     if (!button->isEnabled())
         qFatal("%s is disabled", qPrintable(buttonName));
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void Form1Harness::trigger(const QString& actionName) const {
+    QAction* action = find<QAction>(actionName);
+    bool enabled = action->isEnabled();
+    for (QObject* holder : action->associatedObjects())
+        if (auto* menu = qobject_cast<QMenu*>(holder))
+            enabled = enabled && menu->menuAction()->isEnabled();
+    if (!enabled)
+        qFatal("%s is disabled", qPrintable(actionName));
+    action->trigger();
 }
 
 QString Form1Harness::text(const QString& objectName) const {

@@ -4,6 +4,7 @@
 #include "FakeClockSetter.h"
 #include "FakeDialogs.h"
 #include "FakeSerial.h"
+#include "GuiTest.h"
 #include "KnownBytes.h"
 #include "app/Form1.h"
 
@@ -57,7 +58,9 @@ public:
         return found;
     }
     void click(const QString& buttonName) const;
-    void trigger(const QString& actionName) const { find<QAction>(actionName)->trigger(); }
+    // Triggers a menu item as the operator does; a disabled item, or one in a
+    // disabled menu, fails the test.
+    void trigger(const QString& actionName) const;
     QString text(const QString& objectName) const;
 
     std::unique_ptr<Form1> window;

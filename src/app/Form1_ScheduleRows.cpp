@@ -1,9 +1,9 @@
 // The schedule grid: reading and showing rows, the derived start times and
 // the static rule.
+#include "Form1.h"
 #include "ScheduleCheckBox.h"
-#include "TimeText.h"
-#include "app/Form1.h"
-#include "app/RuntimeError.h"
+#include "common/RuntimeError.h"
+#include "schedule/TimeText.h"
 #include "ui_Form1.h"
 
 #include <QLineEdit>

@@ -1,11 +1,11 @@
 // The commands that put the time of day on the line right after a second
 // boundary or at once: set time, temporary countdown and the simulated GPS
 // receiver.
-#include "Frames.h"
-#include "SecondBoundary.h"
-#include "WallClock.h"
-#include "app/Form1.h"
+#include "Form1.h"
 #include "gps/RmcSentence.h"
+#include "protocol/Frames.h"
+#include "protocol/SecondBoundary.h"
+#include "protocol/WallClock.h"
 #include "schedule/TimeText.h"
 #include "ui_Form1.h"
 

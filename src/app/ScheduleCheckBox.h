@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GroupRow.h"
+#include "schedule/GroupRow.h"
 
 #include <QCheckBox>
 

@@ -1,7 +1,7 @@
 // The window's port list and line-speed menu.
-#include "PortNames.h"
-#include "app/Form1.h"
-#include "app/RuntimeError.h"
+#include "Form1.h"
+#include "common/RuntimeError.h"
+#include "serial/PortNames.h"
 #include "ui_Form1.h"
 
 void Form1::ScanPorts() {
@@ -57,11 +57,7 @@ void Form1::SelectLineSpeed(const QString& settingsText) {
     if (wasOpen)
         MSComm1.setPortOpen(false);
     MSComm1.setSettings(settingsText);
-    setWindowTitle(QStringLiteral("Varo Clock - ") + MSComm1.Settings());
-    ui->B4800->setChecked(settingsText == QLatin1String("4800,n,8,1"));
-    ui->B9600->setChecked(settingsText == QLatin1String("9600,n,8,1"));
-    ui->B19200->setChecked(settingsText == QLatin1String("19200,n,8,1"));
-    ui->B38400->setChecked(settingsText == QLatin1String("38400,n,8,1"));
+    ShowLineSettings();
     if (!wasOpen)
         return;
     try {
@@ -69,4 +65,10 @@ void Form1::SelectLineSpeed(const QString& settingsText) {
     } catch (const RuntimeError& error) {
         ShowPortError(error);
     }
+}
+
+void Form1::ShowLineSettings() {
+    setWindowTitle(QStringLiteral("Varo Clock - ") + MSComm1.Settings());
+    for (const LineSpeedItem& speed : LineSpeedItems())
+        speed.item->setChecked(MSComm1.Settings() == speed.settings);
 }

@@ -1,8 +1,8 @@
 // Saving the schedule to a settings file and loading it again.
-#include "SettingsFile.h"
-#include "app/Dialogs.h"
-#include "app/Form1.h"
-#include "app/RuntimeError.h"
+#include "settings_file/SettingsFile.h"
+#include "Dialogs.h"
+#include "Form1.h"
+#include "common/RuntimeError.h"
 #include "ui_Form1.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 // Writing the schedule into the master clock and reading it back.
-#include "Frames.h"
-#include "app/Dialogs.h"
-#include "app/Form1.h"
-#include "app/RuntimeError.h"
+#include "Dialogs.h"
+#include "Form1.h"
+#include "common/RuntimeError.h"
+#include "protocol/Frames.h"
 #include "schedule/GroupRecord.h"
 #include "schedule/TimeText.h"
 #include "ui_Form1.h"

@@ -1,3 +1,4 @@
+// The three-state check boxes of the schedule grid and the operator's clicks on them.
 #include "ScheduleCheckBox.h"
 
 #include <QMouseEvent>
