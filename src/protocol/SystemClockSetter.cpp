@@ -14,22 +14,32 @@ namespace {
 constexpr int kSetterTimeoutMs = 15000;
 }
 
+ShellClockSetter::ShellClockSetter(QString program) : m_program(std::move(program)) {
+    if (m_program.isEmpty())
+#ifdef Q_OS_WIN
+        m_program = QStringLiteral("cmd");
+#else
+        m_program = QStringLiteral("date");
+#endif
+}
+
 SystemClockSetter::Result ShellClockSetter::setTimeOfDay(const QTime& time) {
     const QString timeText = time.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(".5");
     QProcess process;
 #ifdef Q_OS_WIN
-    const QString program = QStringLiteral("cmd");
     process.setNativeArguments(QStringLiteral("/c time ") + timeText);
     process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments* args) {
         args->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
         args->startupInfo->wShowWindow = SW_SHOWMINIMIZED;
     });
 #else
-    const QString program = QStringLiteral("date");
     process.setArguments({QStringLiteral("-s"), timeText});
 #endif
-    process.setProgram(program);
+    process.setProgram(m_program);
     process.setProcessChannelMode(QProcess::MergedChannels);
+    // A time the command cannot take makes cmd ask for another one: it must
+    // read the end of its input, not wait for an answer nobody gives.
+    process.setStandardInputFile(QProcess::nullDevice());
 
     // Wait in an event loop so that the window stays responsive.
     QEventLoop loop;
@@ -47,19 +57,25 @@ SystemClockSetter::Result ShellClockSetter::setTimeOfDay(const QTime& time) {
         return {false, ErrorNumber::FileNotFound,
                 QStringLiteral(
                     "File not found: the program %1 that sets the computer's clock cannot be started (%2)")
-                    .arg(program, process.errorString())};
+                    .arg(m_program, process.errorString())};
     if (process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished(1000);
         return {false, ErrorNumber::DeviceIoError,
-                QStringLiteral("%1 did not finish setting the computer's clock").arg(program)};
+                QStringLiteral("%1 did not finish setting the computer's clock").arg(m_program)};
     }
     const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return {false, ErrorNumber::PermissionDenied,
                 output.isEmpty() ? QStringLiteral("%1 failed to set the computer's clock (exit code %2)")
-                                       .arg(program)
+                                       .arg(m_program)
                                        .arg(process.exitCode())
                                  : output};
+#ifdef Q_OS_WIN
+    // cmd's time sets the clock silently; whatever it says means it did not
+    // (Wine's "Not Yet Implemented" even comes with exit code 0).
+    if (!output.isEmpty())
+        return {false, ErrorNumber::PermissionDenied, output};
+#endif
     return {true, 0, QString()};
 }

@@ -20,8 +20,12 @@ public:
 
 // Runs the system's own command: "cmd /c time hh:nn:ss.5" in a minimized
 // window on Windows, "date -s hh:nn:ss.5" elsewhere (GNU date keeps the date
-// when given a time alone).
+// when given a time alone). `program` replaces cmd or date (tests).
 class ShellClockSetter : public SystemClockSetter {
 public:
+    explicit ShellClockSetter(QString program = QString());
     Result setTimeOfDay(const QTime& time) override;
+
+private:
+    QString m_program;
 };

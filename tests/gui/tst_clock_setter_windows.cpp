@@ -1,0 +1,152 @@
+// The setter that has Windows' own "cmd /c time" set the computer's clock:
+// run against a stand-in for cmd that records how it was started, and
+// against the real cmd where that cannot set the clock (Wine), alone and
+// behind the window's "电脑同步于母钟".
+#include "FakeClock.h"
+#include "FakeDialogs.h"
+#include "FakeSerial.h"
+#include "GuiTest.h"
+#include "app/Form1.h"
+#include "protocol/SystemClockSetter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <windows.h>
+
+namespace {
+const QString kPrivilegeRefused = QStringLiteral("A required privilege is not held by the client.");
+const QString kWineTime = QStringLiteral("Not Yet Implemented");
+
+// The real cmd is only run where it cannot change this computer's clock.
+bool underWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+} // namespace
+
+class ClockSetterTest : public GuiTest {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+    static QString standIn() {
+        return QCoreApplication::applicationDirPath() + QStringLiteral("/clock-command-stand-in.exe");
+    }
+    QString recordPath() const { return QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("record"))); }
+    // What the stand-in recorded: its arguments, then how it was shown.
+    QStringList recorded() const {
+        QFile record(recordPath());
+        if (!record.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(record.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // The stand-in prints `output` (when not empty) and exits with `exitCode`.
+    void answerWith(const QString& output, int exitCode) {
+        if (output.isEmpty())
+            qunsetenv("VARO_STAND_IN_OUTPUT");
+        else
+            qputenv("VARO_STAND_IN_OUTPUT", output.toLocal8Bit());
+        qputenv("VARO_STAND_IN_EXIT", QByteArray::number(exitCode));
+    }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        qputenv("VARO_STAND_IN_RECORD", recordPath().toLocal8Bit());
+        QVERIFY(QFile::exists(standIn()));
+    }
+
+    void runsTimeMinimized_data() {
+        QTest::addColumn<QTime>("time");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<int>("errorNumber");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("clock set") << QTime(12, 34, 56) << QString() << 0 << "12:34:56.5" << 0 << QString();
+        QTest::newRow("midnight") << QTime(0, 0, 0) << QString() << 0 << "00:00:00.5" << 0 << QString();
+        QTest::newRow("single digits") << QTime(9, 5, 7) << QString() << 0 << "09:05:07.5" << 0 << QString();
+        QTest::newRow("privilege refused")
+            << QTime(23, 59, 59) << kPrivilegeRefused << 1 << "23:59:59.5" << 70 << kPrivilegeRefused;
+        QTest::newRow("says it did nothing, exit code 0")
+            << QTime(12, 34, 56) << kWineTime << 0 << "12:34:56.5" << 70 << kWineTime;
+    }
+    void runsTimeMinimized() {
+        QFETCH(QTime, time);
+        QFETCH(QString, output);
+        QFETCH(int, exitCode);
+        QFETCH(QString, argument);
+        QFETCH(int, errorNumber);
+        QFETCH(QString, reason);
+        answerWith(output, exitCode);
+        const SystemClockSetter::Result result = ShellClockSetter(standIn()).setTimeOfDay(time);
+        QCOMPARE(recorded(), (QStringList{QStringLiteral("/c time ") + argument,
+                                          QStringLiteral("show %1").arg(SW_SHOWMINIMIZED)}));
+        QCOMPARE(result.ok, errorNumber == 0);
+        QCOMPARE(result.errorNumber, errorNumber);
+        QCOMPARE(result.reason, reason);
+    }
+
+    void missingProgramIsFileNotFound() {
+        const QString missing = m_dir->filePath(QStringLiteral("no-cmd.exe"));
+        const SystemClockSetter::Result result = ShellClockSetter(missing).setTimeOfDay(QTime(12, 34, 56));
+        QVERIFY(!result.ok);
+        QCOMPARE(result.errorNumber, 53);
+        QVERIFY2(result.reason.contains(missing), qPrintable(result.reason));
+    }
+
+    void realCmdUnderWineIsAFailure() {
+        if (!underWine())
+            QSKIP("the real cmd would set this computer's clock");
+        const SystemClockSetter::Result result = ShellClockSetter().setTimeOfDay(QTime(12, 34, 56));
+        QVERIFY(!result.ok);
+        QCOMPARE(result.errorNumber, 70);
+        QCOMPARE(result.reason, kWineTime);
+    }
+
+    void windowReportsTheOutcome_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("clock set") << standIn() << QString() << 0 << "Synchronize success!";
+        QTest::newRow("privilege refused")
+            << standIn() << kPrivilegeRefused << 1 << QStringLiteral("Writing Error 70:") + kPrivilegeRefused;
+        QTest::newRow("Wine's cmd") << QString() << QString() << 0
+                                    << QStringLiteral("Writing Error 70:") + kWineTime;
+    }
+    void windowReportsTheOutcome() {
+        QFETCH(QString, program);
+        QFETCH(QString, output);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        if (program.isEmpty() && !underWine())
+            QSKIP("the real cmd would set this computer's clock");
+        answerWith(output, exitCode);
+        FakeSerialBank serial;
+        serial.setPort(1, FakeSerialBank::Port::Usable);
+        FakeClock clock;
+        FakeDialogs dialogs;
+        ShellClockSetter setter(program);
+        Form1Seams seams;
+        seams.serialDevices = serial.factory();
+        seams.clock = &clock;
+        seams.dialogs = &dialogs;
+        seams.clockSetter = &setter;
+        Form1 window(seams);
+
+        QTimer::singleShot(20, &window,
+                           [&serial] { serial.receive(QByteArray::fromHex("aa0026120601123456")); });
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command8")), Qt::LeftButton);
+        QCOMPARE(dialogs.texts(), QStringList{message});
+    }
+};
+
+QTEST_MAIN(ClockSetterTest)
+#include "tst_clock_setter_windows.moc"
