@@ -5,7 +5,7 @@
 #include "common/RuntimeError.h"
 
 #include <QFileInfo>
-#include <QTimer>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -13,6 +13,15 @@
 #endif
 
 namespace {
+
+#ifdef Q_OS_WIN
+constexpr bool kPollsReads = true;
+#else
+constexpr bool kPollsReads = false;
+#endif
+// Often enough that a 50-byte answer at 38400 baud waits no more than the
+// line took; rarely enough to cost nothing.
+constexpr int kReadPollMs = 15;
 
 QSerialPort::Parity toParity(char letter) {
     switch (letter) {
@@ -48,8 +57,10 @@ QtSerialDevice::QtSerialDevice(int portNumber, const QString& location, QObject*
     : SerialDevice(parent), m_portNumber(portNumber), m_location(location) {
     // Keep the full path: QSerialPort shortens /dev/pts/N to pts/N.
     m_port.setPortName(location);
-    connect(&m_port, &QSerialPort::readyRead, this, &SerialDevice::readyRead);
+    connect(&m_port, &QSerialPort::readyRead, this, &QtSerialDevice::takeIncoming);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialDevice::onError);
+    m_readPoll.setInterval(kReadPollMs);
+    connect(&m_readPoll, &QTimer::timeout, this, &QtSerialDevice::takeIncoming);
 }
 
 SerialDeviceFactory QtSerialDevice::factory() {
@@ -101,9 +112,13 @@ void QtSerialDevice::open(const LineSettings& settings) {
     }
     // Bytes that reached the driver before this open are not ours to decode.
     m_port.clear();
+    m_received.clear();
+    if (kPollsReads)
+        m_readPoll.start();
 }
 
 void QtSerialDevice::close() {
+    m_readPoll.stop();
     if (m_port.isOpen())
         m_port.close();
     m_port.clearError();
@@ -130,11 +145,20 @@ QByteArray QtSerialDevice::readAll() {
     // would survive a flush and pass for the next answer.
     while (m_port.waitForReadyRead(0)) {
     }
-    return m_port.readAll();
+    m_received += m_port.readAll();
+    return std::exchange(m_received, QByteArray());
 }
 
 qint64 QtSerialDevice::bytesAvailable() const {
-    return m_port.bytesAvailable();
+    return m_received.size() + m_port.bytesAvailable();
+}
+
+void QtSerialDevice::takeIncoming() {
+    const QByteArray bytes = m_port.readAll();
+    if (bytes.isEmpty())
+        return;
+    m_received += bytes;
+    emit readyRead();
 }
 
 void QtSerialDevice::onError(QSerialPort::SerialPortError error) {

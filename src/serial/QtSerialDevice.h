@@ -3,9 +3,12 @@
 #include "SerialDevice.h"
 
 #include <QSerialPort>
+#include <QTimer>
 
 // A serial device over QSerialPort: raw 8-bit line, no flow control, no
-// character translation.
+// character translation. On Windows it also reads on a short timer: under
+// Wine QSerialPort sees incoming bytes only when a read is asked for, never
+// by itself (and the timer costs nothing on Windows proper).
 class QtSerialDevice : public SerialDevice {
     Q_OBJECT
 public:
@@ -21,10 +24,14 @@ public:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    // Moves what QSerialPort holds into m_received; readyRead when that grew.
+    void takeIncoming();
     QString portLabel() const;
 
     int m_portNumber;
     QString m_location;
     QSerialPort m_port;
+    QTimer m_readPoll;
+    QByteArray m_received;
     bool m_lost = false;
 };
