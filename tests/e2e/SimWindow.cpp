@@ -76,12 +76,3 @@ void SimWindow::chooseSearch() {
 QComboBox* SimWindow::combo(const QString& name) const {
     return ui.find<QComboBox>(name);
 }
-
-QRegularExpression logLine(const QString& direction, const QString& bytes, const QString& text) {
-    return QRegularExpression(
-        QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{6} t=(\\d+) %1 (%2) %3$").arg(direction, bytes, text));
-}
-
-QDateTime logTime(const QRegularExpressionMatch& line) {
-    return QDateTime::fromMSecsSinceEpoch(line.captured(1).toLongLong() / 1000);
-}

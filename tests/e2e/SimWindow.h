@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Form1Harness.h"
+#include "SimLogLine.h"
 #include "SimProcess.h"
 #include "app/ProductionSeams.h"
 
@@ -65,12 +66,3 @@ private:
     ProductionSeams m_production{&ui.dialogs};
     std::unique_ptr<SimProcess> m_sim = std::make_unique<SimProcess>();
 };
-
-// A pattern for one whole simulator log line,
-// "HH:MM:SS.uuuuuu t=<epoch microseconds> <direction> <bytes> <text>":
-// capture 1 is the epoch microseconds, capture 2 the bytes in hexadecimal,
-// and the groups of `bytes` and `text` follow.
-QRegularExpression logLine(const QString& direction, const QString& bytes, const QString& text);
-
-// The local date and time of a log line's epoch microseconds.
-QDateTime logTime(const QRegularExpressionMatch& line);

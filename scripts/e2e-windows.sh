@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# End to end under Wine: the Windows build against the Linux master clock
+# simulator, whose pseudo-terminal is Wine's COM16. First the Windows test
+# program drives the real window through every command and checks the exact
+# frames in the simulator's log; then varo-clock.exe from the release zip
+# runs under Xvfb on COM16, and a screenshot of its window is written.
+# Needs scripts/build-windows.sh's build (made when missing) and the Linux
+# simulator (scripts/setup.sh, likewise). The logs land in build-win/e2e/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib/packages.sh
+source scripts/lib/wine.sh
+
+[[ -f build-win/tests/windows_e2e/tst_windows_e2e.exe ]] || scripts/build-windows.sh
+[[ -x build/tools/varo-clock-sim/varo-clock-sim ]] || scripts/setup.sh >/dev/null
+install_missing wine wine64 fonts-wine fonts-wqy-microhei xvfb xauth x11-utils xdotool imagemagick unzip
+wine_env "$PWD/build-win/wine" "$PWD/build-win/qt/bin"
+
+out=$PWD/build-win/e2e
+rm -rf "$out"
+mkdir -p "$out"
+pids=()
+cleanup() { ((${#pids[@]})) && kill "${pids[@]}" 2>/dev/null || true; }
+trap cleanup EXIT
+
+# start_sim NAME OPTION...: a simulator logging to $out/NAME.log, its
+# pseudo-terminal linked as COM16.
+start_sim() {
+    local name=$1 device
+    shift
+    sim_log=$out/$name.log
+    build/tools/varo-clock-sim/varo-clock-sim --persist --log-file "$sim_log" "$@" >/dev/null 2>"$out/$name.err" &
+    sim=$!
+    pids+=($sim)
+    for _ in $(seq 100); do
+        grep -q '^DEVICE ' "$sim_log" 2>/dev/null && break
+        sleep 0.05
+    done
+    device=$(sed -n 's/^DEVICE //p' "$sim_log" | head -n1)
+    [[ -n "$device" ]] || { cat "$out/$name.err" >&2; echo "e2e-windows: the simulator did not start" >&2; exit 1; }
+    ln -sfn "$device" "$com16_link"
+}
+stop_sim() { kill "$sim" && wait "$sim" || true; }
+
+# run_steps NAME FUNCTION...: the Windows test program's steps against the
+# simulator; any failure ends the script.
+run_steps() {
+    local name=$1
+    shift
+    if ! VARO_SIM_LOG=$(winepath -w "$sim_log") WINEQT_QPA_PLATFORM=offscreen \
+        timeout 300 wine build-win/tests/windows_e2e/tst_windows_e2e.exe "$@" >"$out/$name.txt" 2>&1; then
+        cat "$out/$name.txt" >&2
+        echo "e2e-windows: $name failed; the simulator's log: $sim_log" >&2
+        exit 1
+    fi
+    grep -E '^(PASS|SKIP|Totals)' "$out/$name.txt"
+}
+
+start_sim commands
+run_steps commands holdsCom16Open setTimeFromTheComputer temporaryCountdown writeThenReadBack \
+    simulatedGpsSentence setTypedTime
+stop_sim
+echo "--- frames the master clock received and sent (build-win/e2e/commands.log):"
+grep -E ' (RX|TX) ' "$sim_log"
+
+start_sim sync --time-frames 1
+run_steps sync syncFailsUnderWine
+stop_sim
+
+# The release zip as a Windows user unpacks it: only its own DLLs and plugins
+# (no WINEPATH), the Windows platform plugin, on an X display.
+unzip -q build-win/varo-clock-*-win64.zip -d "$out"
+exe=$(echo "$out"/varo-clock-*-win64/varo-clock.exe)
+start_sim window --time-frames 5
+display=:$((300 + RANDOM % 100))
+Xvfb "$display" -screen 0 1024x900x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+(unset WINEPATH WINEQT_QPA_FONTDIR && cd "$out" && exec wine "$exe") >"$out/window.txt" 2>&1 &
+window=$!
+pids+=($window)
+title="Varo Clock - 9600,n,8,1"
+for _ in $(seq 300); do
+    xwininfo -root -tree 2>/dev/null | grep -qF "\"$title\"" && break
+    kill -0 "$window" 2>/dev/null || break
+    sleep 0.1
+done
+if ! xwininfo -root -tree 2>/dev/null | grep -qF "\"$title\""; then
+    cat "$out/window.txt" >&2
+    echo "e2e-windows: varo-clock.exe from the zip showed no window \"$title\"" >&2
+    exit 1
+fi
+grep -q ' EV - peers with the device open: 1$' "$sim_log" ||
+    { echo "e2e-windows: varo-clock.exe did not open COM16" >&2; exit 1; }
+sleep 1.5 # the live clock ticks once before the picture
+import -window root "$out/varo-clock-windows.png"
+echo "Screenshot: $out/varo-clock-windows.png"
+echo "e2e-windows: every step passed"
