@@ -10,18 +10,28 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 source scripts/lib/wine.sh
+source scripts/lib/xvfb.sh
 
 [[ -f build-win/tests/windows_e2e/tst_windows_e2e.exe ]] || scripts/build-windows.sh
 [[ -x build/tools/varo-clock-sim/varo-clock-sim ]] || scripts/setup.sh >/dev/null
 install_missing wine wine64 fonts-wine fonts-wqy-microhei xvfb xauth x11-utils xdotool imagemagick unzip
-wine_env "$PWD/build-win/wine" "$PWD/build-win/qt/bin"
 
 out=$PWD/build-win/e2e
 rm -rf "$out"
 mkdir -p "$out"
 pids=()
-cleanup() { ((${#pids[@]})) && kill "${pids[@]}" 2>/dev/null || true; }
+cleanup() {
+    exec 2>/dev/null # a killed program's job notice is no news here
+    # Wine's programs first, while their X display is still there.
+    [[ -n "${WINEPREFIX:-}" ]] && wineserver -k >/dev/null 2>&1
+    ((${#pids[@]})) && kill "${pids[@]}" 2>/dev/null || true
+}
 trap cleanup EXIT
+
+# Wine's desktop process, started by the first program, keeps the display
+# it found: every program here runs with the X display of the window step.
+start_xvfb
+wine_env "$PWD/build-win/wine" "$PWD/build-win/qt/bin"
 
 # start_sim NAME OPTION...: a simulator logging to $out/NAME.log, its
 # pseudo-terminal linked as COM16.
@@ -72,11 +82,6 @@ stop_sim
 unzip -q build-win/varo-clock-*-win64.zip -d "$out"
 exe=$(echo "$out"/varo-clock-*-win64/varo-clock.exe)
 start_sim window --time-frames 5
-display=:$((300 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x900x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 (unset WINEPATH WINEQT_QPA_FONTDIR && cd "$out" && exec wine "$exe") >"$out/window.txt" 2>&1 &
 window=$!
 pids+=($window)
@@ -96,4 +101,32 @@ grep -q ' EV - peers with the device open: 1$' "$sim_log" ||
 sleep 1.5 # the live clock ticks once before the picture
 import -window root "$out/varo-clock-windows.png"
 echo "Screenshot: $out/varo-clock-windows.png"
+# Moved to the corner and enlarged, the window shows the widgets beyond the
+# first view too (ignore-hours column, frame lines, GPS buttons).
+for command in "windowmove 0 0" "windowsize 720 880"; do
+    xdotool search --name "^$title\$" $command >/dev/null 2>&1 || true
+done
+sleep 0.5
+
+# An operator's clicks on the real window: a widget's place in the form plus
+# the menu bar above it (20 pixels with these fonts under Wine).
+click_widget() {
+    local x=$1 y=$2 width=$3 height=$4 pattern=$5 mark
+    mark=$(wc -l <"$sim_log")
+    xdotool mousemove $((x + width / 2)) $((20 + y + height / 2)) click 1
+    for _ in $(seq 50); do
+        tail -n +"$((mark + 1))" "$sim_log" | grep -qE "$pattern" && return 0
+        sleep 0.1
+    done
+    echo "e2e-windows: a click at $x,$y on varo-clock.exe put no \"$pattern\" on the line" >&2
+    exit 1
+}
+click_widget 424 32 105 25 ' RX AA00[0-9A-F]{14} set time '         # 北京时间校时
+click_widget 40 760 465 33 ' RX 24[0-9A-F]+0D0A RMC [0-9.]+ A .* checksum ok$' # 模拟GPS校时…
+click_widget 40 808 465 33 ' RX 24[0-9A-F]+0D0A RMC [0-9.]+ V .* checksum ok$' # …(定位无效)
+sleep 0.5
+import -window root "$out/varo-clock-windows-full.png"
+echo "Screenshot of the whole window after three clicks: $out/varo-clock-windows-full.png"
+echo "--- what varo-clock.exe put on the line (build-win/e2e/window.log):"
+grep -E ' RX ' "$sim_log"
 echo "e2e-windows: every step passed"
