@@ -17,9 +17,10 @@ if [[ ! -f "$tarball" ]]; then
     exit 1
 fi
 
-# Compilers, Qt's host tools (moc, uic, rcc), the icon tools and NSIS.
+# Compilers, Qt's host tools (moc, uic, rcc), the icon tools, NSIS, and the
+# archive tools that look into the artefacts.
 install_missing cmake ninja-build mingw-w64 g++-mingw-w64-x86-64-posix qt6-base-dev-tools \
-    librsvg2-bin icoutils nsis
+    librsvg2-bin icoutils nsis unzip p7zip-full
 
 qt=$PWD/$build/qt
 if [[ ! -f "$qt/unpacked" || "$tarball" -nt "$qt/unpacked" ]]; then
@@ -35,7 +36,26 @@ cmake --build "$build" -j2
 
 rm -f "$build"/varo-clock-*-win64*.zip "$build"/varo-clock-*-win64*-setup.exe
 (cd "$build" && cpack -G ZIP && cpack -G NSIS)
-for artefact in "$build"/varo-clock-*-win64.zip "$build"/varo-clock-*-win64-setup.exe; do
+zip=$(echo "$build"/varo-clock-*-win64.zip)
+setup=$(echo "$build"/varo-clock-*-win64-setup.exe)
+for artefact in "$zip" "$setup"; do
     [[ -f "$artefact" ]] || { echo "build-windows: cpack made no $artefact" >&2; exit 1; }
-    echo "build-windows: $artefact"
 done
+
+# What a Windows PC needs from them: the program with its icon and version
+# information, the DLLs it links, the Windows platform plugin and the style.
+fail() { echo "build-windows: $*" >&2; exit 1; }
+resources=$(wrestool -l "$build/src/varo-clock.exe")
+grep -q "name='IDI_ICON1'.*type=group_icon" <<<"$resources" || fail "varo-clock.exe carries no icon"
+grep -q "type=version" <<<"$resources" || fail "varo-clock.exe carries no version information"
+files=(varo-clock.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6SerialPort.dll libgcc_s_seh-1.dll libstdc++-6.dll
+    libwinpthread-1.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll)
+zipped=$(unzip -Z1 "$zip")
+installed=$(7z l "$setup")
+grep -q 'NSIS-3 Unicode' <<<"$installed" || fail "$setup is not a Unicode NSIS installer"
+for file in "${files[@]}" Uninstall.exe; do
+    [[ $file == Uninstall.exe ]] || grep -qx "$(basename "$zip" .zip)/$file" <<<"$zipped" || fail "$file is missing from $zip"
+    grep -q " ${file}\$" <<<"$installed" || fail "$file is missing from $setup"
+done
+echo "build-windows: $zip"
+echo "build-windows: $setup"
