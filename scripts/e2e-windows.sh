@@ -67,7 +67,7 @@ run_steps() {
 }
 
 start_sim commands
-run_steps commands holdsCom16Open setTimeFromTheComputer temporaryCountdown writeThenReadBack \
+run_steps commands holdsCom16Open missingPortIsMissing setTimeFromTheComputer temporaryCountdown writeThenReadBack \
     simulatedGpsSentence setTypedTime
 stop_sim
 echo "--- frames the master clock received and sent (build-win/e2e/commands.log):"

@@ -79,7 +79,12 @@ void QtSerialDevice::open(const LineSettings& settings) {
         const QSerialPort::SerialPortError error = m_port.error();
         const QString reason = m_port.errorString();
         m_port.clearError();
-        if (error == QSerialPort::DeviceNotFoundError || !QFileInfo::exists(m_location))
+        // Windows' COMn is no file, and its driver tells a missing port apart.
+        bool missing = error == QSerialPort::DeviceNotFoundError;
+#ifdef Q_OS_UNIX
+        missing = missing || !QFileInfo::exists(m_location);
+#endif
+        if (missing)
             throw RuntimeError(SerialError::InvalidPortNumber,
                                QStringLiteral("%1 does not exist (%2)").arg(portLabel(), reason));
 #ifdef Q_OS_UNIX

@@ -3,11 +3,10 @@
 // window was asked to show ("show <wShowWindow>" when STARTF_USESHOWWINDOW is
 // set) to the file VARO_STAND_IN_RECORD, prints VARO_STAND_IN_OUTPUT and
 // exits with VARO_STAND_IN_EXIT.
-#include <windows.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <windows.h>
 
 namespace {
 // The command line after the program's name, as the program received it.

@@ -9,6 +9,10 @@
 #include "SimLogLine.h"
 #include "app/ProductionSeams.h"
 #include "app/ScheduleCheckBox.h"
+#include "common/RuntimeError.h"
+#include "serial/PortNames.h"
+#include "serial/QtSerialDevice.h"
+#include "serial/SerialError.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -39,8 +43,10 @@ bool underWine() {
 // A frame timed to a second boundary arrives within that second.
 void expectSentRightAfterBoundary(const QDateTime& carried, const QRegularExpressionMatch& line) {
     const qint64 lagMs = carried.msecsTo(logTime(line));
-    QVERIFY2(lagMs >= 0 && lagMs < 1000,
-             qPrintable(QStringLiteral("%1 arrived %2 ms after the time it carries").arg(line.captured(0)).arg(lagMs)));
+    QVERIFY2(
+        lagMs >= 0 && lagMs < 1000,
+        qPrintable(
+            QStringLiteral("%1 arrived %2 ms after the time it carries").arg(line.captured(0)).arg(lagMs)));
 }
 } // namespace
 
@@ -93,6 +99,23 @@ private slots:
         QCOMPARE(ui.window->windowTitle(), QStringLiteral("Varo Clock - 9600,n,8,1"));
     }
 
+    // COMn is no file: the driver tells that a port is missing, here one that
+    // VARO_CLOCK_COM3 names. (A port in use cannot be shown: Wine lets a
+    // second program open it too.)
+    void missingPortIsMissing() {
+        qputenv("VARO_CLOCK_COM3", "COM40");
+        QtSerialDevice missing(3, PortNames::deviceForPort(3));
+        qunsetenv("VARO_CLOCK_COM3");
+        try {
+            missing.open(LineSettings{});
+            QFAIL("COM40 opened, but Wine has no such port");
+        } catch (const RuntimeError& error) {
+            QCOMPARE(error.number(), SerialError::InvalidPortNumber);
+            QVERIFY2(error.description().startsWith(QStringLiteral("Com3 (COM40) does not exist")),
+                     qPrintable(error.description()));
+        }
+    }
+
     void setTimeFromTheComputer() {
         QVERIFY(openWindow());
         const int mark = m_log.mark();
@@ -125,8 +148,9 @@ private slots:
         click(QStringLiteral("Command3"));
         QCOMPARE(ui.dialogs.texts(), QStringList());
         const QRegularExpressionMatch countdown = waitForLog(
-            logLine(QStringLiteral("RX"), QStringLiteral("DDD%1[0-9]{6}").arg(clock),
-                    QStringLiteral("countdown clock %1 %2 target \\S+ weekday [0-6] %2").arg(clock, kTimeField)),
+            logLine(
+                QStringLiteral("RX"), QStringLiteral("DDD%1[0-9]{6}").arg(clock),
+                QStringLiteral("countdown clock %1 %2 target \\S+ weekday [0-6] %2").arg(clock, kTimeField)),
             mark);
         QVERIFY2(countdown.hasMatch(), "the master clock logged no countdown on the chosen clock");
         const int remaining =
@@ -154,11 +178,13 @@ private slots:
         click(QStringLiteral("Command7"));
         QCOMPARE(ui.dialogs.texts(), QStringList{QStringLiteral("Write success!")});
         const QByteArray written = QByteArray::fromHex("CCB" + clock.toLatin1()) + kChangedRecords;
-        QVERIFY(waitForLog(logLine(QStringLiteral("RX"), hexText(written), QStringLiteral("write clock %1 .*").arg(clock)),
+        QVERIFY(waitForLog(logLine(QStringLiteral("RX"), hexText(written),
+                                   QStringLiteral("write clock %1 .*").arg(clock)),
                            mark)
                     .hasMatch());
         const QByteArray echo = QByteArray::fromHex("CCC" + clock.toLatin1()) + kChangedRecords;
-        QVERIFY(waitForLog(logLine(QStringLiteral("TX"), hexText(echo), QStringLiteral("write reply clock %1 .*").arg(clock)),
+        QVERIFY(waitForLog(logLine(QStringLiteral("TX"), hexText(echo),
+                                   QStringLiteral("write reply clock %1 .*").arg(clock)),
                            mark)
                     .hasMatch());
         QCOMPARE(ui.rowsShown().at(1), kChangedRow2);
@@ -176,7 +202,8 @@ private slots:
                            mark)
                     .hasMatch());
         const QByteArray reply = QByteArray::fromHex("BBB" + clock.toLatin1()) + kChangedRecords;
-        QVERIFY(waitForLog(logLine(QStringLiteral("TX"), hexText(reply), QStringLiteral("settings reply clock %1 .*").arg(clock)),
+        QVERIFY(waitForLog(logLine(QStringLiteral("TX"), hexText(reply),
+                                   QStringLiteral("settings reply clock %1 .*").arg(clock)),
                            mark)
                     .hasMatch());
         QCOMPARE(ui.text(QStringLiteral("Label2")), QStringLiteral("BBA") + clock);
@@ -209,8 +236,10 @@ private slots:
         expectSentRightAfterBoundary(carried, rmc);
         const QByteArray sent = QByteArray::fromHex(rmc.captured(2).toLatin1());
         QCOMPARE(sent.size(), 70);
-        QCOMPARE(ui.text(QStringLiteral("Label3")), QStringLiteral("Checksum = ") + QString::fromLatin1(sent.mid(66, 2)));
-        QCOMPARE(ui.text(QStringLiteral("Label2")), QString::fromLatin1(QByteArray(sent).replace(66, 2, "??")));
+        QCOMPARE(ui.text(QStringLiteral("Label3")),
+                 QStringLiteral("Checksum = ") + QString::fromLatin1(sent.mid(66, 2)));
+        QCOMPARE(ui.text(QStringLiteral("Label2")),
+                 QString::fromLatin1(QByteArray(sent).replace(66, 2, "??")));
     }
 
     // Last of the steps on one simulator: it sets the master clock away from
@@ -240,7 +269,8 @@ private slots:
         const int mark = m_log.mark();
         click(QStringLiteral("Command8"));
         QCOMPARE(ui.dialogs.texts(), QStringList{QStringLiteral("Writing Error 70:Not Yet Implemented")});
-        QVERIFY(waitForLog(logLine(QStringLiteral("TX"), QStringLiteral("AA00[0-9A-F]{14}"), QStringLiteral("clock time .*")),
+        QVERIFY(waitForLog(logLine(QStringLiteral("TX"), QStringLiteral("AA00[0-9A-F]{14}"),
+                                   QStringLiteral("clock time .*")),
                            mark)
                     .hasMatch());
     }
