@@ -31,6 +31,12 @@ trap cleanup EXIT
 # Wine's desktop process, started by the first program, keeps the display
 # it found: every program here runs with the X display of the window step.
 start_xvfb
+# So a Wine session still running from an earlier script, without a display,
+# is ended first.
+if [[ -d build-win/wine ]]; then
+    WINEPREFIX=$PWD/build-win/wine wineserver -k >/dev/null 2>&1 || true
+    WINEPREFIX=$PWD/build-win/wine wineserver -w >/dev/null 2>&1 || true
+fi
 wine_env "$PWD/build-win/wine" "$PWD/build-win/qt/bin"
 
 # start_sim NAME OPTION...: a simulator logging to $out/NAME.log, its

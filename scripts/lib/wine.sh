@@ -33,8 +33,9 @@ wine_env() {
         touch "$prefix/varo-prefix-ready"
     fi
     com16_link=$prefix/com16-line
-    # The server outlives the programs: keep its messages off the caller's output.
-    wineserver >/dev/null 2>&1
+    # The server outlives the programs: keep its messages off the caller's
+    # output (one still running from an earlier script says so and stays).
+    wineserver >/dev/null 2>&1 || true
     WINEPATH=$(winepath -w "$qtbin")
     export WINEPATH
     # Qt's variables reach a Windows program only as WINEQT_*; test output
