@@ -7,6 +7,7 @@
 #include "ScheduleCheckBox.h"
 #include "common/RuntimeError.h"
 #include "protocol/AnswerWait.h"
+#include "protocol/CommandTexts.h"
 #include "protocol/WallClock.h"
 #include "schedule/FormDefaults.h"
 #include "ui_Form1.h"
@@ -141,14 +142,12 @@ void Form1::ShowMessage(const QString& text) {
 }
 
 void Form1::ShowErrorReport(const RuntimeError& error) {
-    ShowMessage(QStringLiteral("Writing Error ") + QString::number(error.number()) + QLatin1Char(':') +
-                error.description());
+    ShowMessage(CommandTexts::errorReport(error));
 }
 
 void Form1::ShowPortError(const RuntimeError& error) {
-    m_seams.dialogs->showMessage(this,
-                                 QString::number(error.number()) + QStringLiteral(": ") + error.description(),
-                                 QStringLiteral("Prompt"), Dialogs::Icon::Information);
+    m_seams.dialogs->showMessage(this, CommandTexts::portError(error), QStringLiteral("Prompt"),
+                                 Dialogs::Icon::Information);
 }
 
 void Form1::RunCommand(const std::function<void()>& body) {
@@ -191,15 +190,6 @@ QByteArray Form1::AwaitAnswer(int expectedBytes, int limitSeconds) {
     m_values.timeValue = m_seams.clock->now();
     AnswerWait wait(MSComm1);
     const QScopedValueRollback<AnswerWait*> running(m_runningWait, &wait);
-    switch (wait.run(expectedBytes, limitSeconds, m_values.timeValue.time().msec())) {
-    case AnswerWait::Outcome::LineLost:
-        throw *wait.lineError();
-    case AnswerWait::Outcome::Cancelled:
-        return {};
-    case AnswerWait::Outcome::Complete:
-    case AnswerWait::Outcome::TimedOut:
-        break;
-    }
-    m_values.receiveBuffer = MSComm1.Input();
+    m_values.receiveBuffer = wait.awaitAndRead(expectedBytes, limitSeconds, m_values.timeValue.time().msec());
     return m_values.receiveBuffer;
 }

@@ -2,6 +2,7 @@
 #include "Form1.h"
 #include "common/RuntimeError.h"
 #include "serial/PortNames.h"
+#include "serial/PortProbe.h"
 #include "ui_Form1.h"
 
 void Form1::ScanPorts() {
@@ -21,17 +22,8 @@ void Form1::ScanPorts() {
 }
 
 void Form1::ProbePort(int portNumber) {
-    // A port is listed exactly when it opens and closes again; any failure
-    // leaves it out without a word.
-    try {
-        if (MSComm1.PortOpen())
-            MSComm1.setPortOpen(false);
-        MSComm1.setCommPort(portNumber);
-        MSComm1.setPortOpen(true);
-        MSComm1.setPortOpen(false);
+    if (PortProbe::opens(MSComm1, portNumber))
         ui->Combo1->addItem(QStringLiteral("Com") + QString::number(portNumber));
-    } catch (const RuntimeError&) {
-    }
 }
 
 void Form1::OpenChosenPort() {

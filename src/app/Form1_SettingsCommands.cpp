@@ -2,16 +2,13 @@
 #include "Dialogs.h"
 #include "Form1.h"
 #include "common/RuntimeError.h"
+#include "protocol/CommandTexts.h"
 #include "protocol/Frames.h"
 #include "schedule/GroupRecord.h"
 #include "schedule/TimeText.h"
 #include "ui_Form1.h"
 
 #include <QLineEdit>
-
-namespace {
-constexpr int kSettingsAnswerLimitSeconds = 2;
-}
 
 void Form1::WriteClockSettings() {
     RunCommand([this] {
@@ -41,13 +38,13 @@ void Form1::WriteClockSettings() {
         ui->Label2->setText(firstLine);
         ui->Label3->setText(secondLine);
 
-        const QByteArray answer = AwaitAnswer(Frames::Length::Settings, kSettingsAnswerLimitSeconds);
+        const QByteArray answer = AwaitAnswer(Frames::Length::Settings, Frames::AnswerLimit::Settings);
         const std::optional<int> answeredClock =
             Frames::answeredClockIndex(answer, Frames::Code::WriteSettings, Frames::ClockBase::WriteReply);
         if (!answeredClock)
             return;
         ShowReplyRows(answer, *answeredClock);
-        ShowMessage(QStringLiteral("Write success!"));
+        ShowMessage(CommandTexts::kWriteSuccess);
     });
 }
 
@@ -61,28 +58,20 @@ void Form1::ReadClockSettings() {
         ui->Label2->setText(Frames::hexText(m_values.frameBuffer));
         ui->Label3->clear();
 
-        const QByteArray answer = AwaitAnswer(Frames::Length::Settings, kSettingsAnswerLimitSeconds);
+        const QByteArray answer = AwaitAnswer(Frames::Length::Settings, Frames::AnswerLimit::Settings);
         const std::optional<int> answeredClock =
             Frames::answeredClockIndex(answer, Frames::Code::ReadSettings, Frames::ClockBase::SettingsReply);
         if (!answeredClock)
             return;
         ShowReplyRows(answer, *answeredClock);
-        ShowMessage(QStringLiteral("Read success!"));
+        ShowMessage(CommandTexts::kReadSuccess);
     });
 }
 
 void Form1::ShowReplyRows(const QByteArray& answer, int clockListIndex) {
-    // A cut answer changes nothing: half-filled rows would look like settings
-    // the master clock holds.
-    if (answer.size() < Frames::Length::Settings)
-        throw RuntimeError(
-            ErrorNumber::SubscriptOutOfRange,
-            QStringLiteral("Subscript out of range: the master clock's answer held only %1 of its "
-                           "%2 bytes; nothing was changed")
-                .arg(answer.size())
-                .arg(Frames::Length::Settings));
+    const GroupRows rows = Frames::replyRows(answer);
     ui->Combo2->setCurrentIndex(clockListIndex);
     for (int row = 1; row <= kGroupCount; ++row)
-        ShowRow(row, GroupRecord::decode(answer.mid(GroupRecord::offsetOfRow(row), GroupRecord::kSize)));
+        ShowRow(row, rows[row - 1]);
     RecomputeStartTimes();
 }

@@ -15,7 +15,7 @@ void Form1::SaveSettingsFile() {
         // A cancelled dialog yields no name; an earlier file is never reused.
         const QString path = m_seams.dialogs->askSaveFileName(this, m_fileDialogFolder, kFileTypes);
         if (path.isEmpty()) {
-            ShowMessage(QStringLiteral("缺少一个装载文件名！"));
+            ShowMessage(SettingsFile::kNoFileName);
             return;
         }
         GroupRows rows;
@@ -29,7 +29,7 @@ void Form1::SaveSettingsFile() {
             // A folder chosen as the file counts as no file name.
             if (failure.number() != ErrorNumber::PathFileAccessError)
                 throw;
-            ShowMessage(QStringLiteral("缺少一个装载文件名！"));
+            ShowMessage(SettingsFile::kNoFileName);
         }
     });
 }
@@ -38,37 +38,26 @@ void Form1::LoadSettingsFile() {
     RunCommand([this] {
         const QString path = m_seams.dialogs->askOpenFileName(this, m_fileDialogFolder, kFileTypes);
         if (path.isEmpty()) {
-            ShowMessage(QStringLiteral("请选择一个装载文件！"));
+            ShowMessage(SettingsFile::kChooseFile);
             return;
         }
-        QByteArray bytes;
+        // The whole file is checked before anything on the window changes.
+        std::optional<ClockSchedule> schedule;
         try {
-            bytes = SettingsFileStore::load(path);
+            schedule = SettingsFileStore::loadSchedule(path);
         } catch (const RuntimeError& failure) {
             if (failure.number() != ErrorNumber::PathFileAccessError)
                 throw;
-            ShowMessage(QStringLiteral("请选择一个装载文件！"));
+            ShowMessage(SettingsFile::kChooseFile);
             return;
         }
-
-        // The whole file is checked before anything on the window changes.
-        const SettingsFile::Loaded loaded = SettingsFile::read(bytes);
-        switch (loaded.status) {
-        case SettingsFile::Loaded::Status::BadHeader:
-            ShowMessage(QStringLiteral("设置无法装载"));
+        if (!schedule) {
+            ShowMessage(SettingsFile::kCannotLoad);
             return;
-        case SettingsFile::Loaded::Status::EndsEarly:
-            throw RuntimeError(
-                ErrorNumber::InputPastEndOfFile,
-                QStringLiteral("Input past end of file: %1 holds %2 of its 9 lines; nothing was loaded")
-                    .arg(path)
-                    .arg(loaded.linesFound));
-        case SettingsFile::Loaded::Status::Ok:
-            break;
         }
-        ui->Combo2->setCurrentIndex(loaded.schedule.ClockNumber - 1);
+        ui->Combo2->setCurrentIndex(schedule->ClockNumber - 1);
         for (int row = 1; row <= kGroupCount; ++row)
-            ShowRow(row, loaded.schedule.rows[row - 1]);
+            ShowRow(row, schedule->rows[row - 1]);
         RecomputeStartTimes();
     });
 }

@@ -1,14 +1,11 @@
 // Setting the computer's clock from the master clock's own time frame.
 #include "Form1.h"
 #include "common/RuntimeError.h"
+#include "protocol/CommandTexts.h"
 #include "protocol/Frames.h"
 #include "protocol/SystemClockSetter.h"
 #include "schedule/TimeText.h"
 #include "ui_Form1.h"
-
-namespace {
-constexpr int kTimeFrameLimitSeconds = 3;
-}
 
 void Form1::SyncComputerClock() {
     RunCommand([this] {
@@ -16,7 +13,7 @@ void Form1::SyncComputerClock() {
         ui->Label3->clear();
         // Only a frame that arrives after the press counts.
         m_values.receiveBuffer = MSComm1.Input();
-        const QByteArray frame = AwaitAnswer(Frames::Length::ClockTime, kTimeFrameLimitSeconds);
+        const QByteArray frame = AwaitAnswer(Frames::Length::ClockTime, Frames::AnswerLimit::ClockTime);
         const std::optional<QString> text = Frames::clockTimeText(frame);
         if (!text)
             return;
@@ -26,6 +23,6 @@ void Form1::SyncComputerClock() {
         const SystemClockSetter::Result result = m_seams.clockSetter->setTimeOfDay(time);
         if (!result.ok)
             throw RuntimeError(result.errorNumber, result.reason);
-        ShowMessage(QStringLiteral("Synchronize success!"));
+        ShowMessage(CommandTexts::kSynchronizeSuccess);
     });
 }

@@ -42,8 +42,7 @@ void Form1::StartTemporaryCountdown() {
         const QTime start = TimeText::parse(ui->Text18->text()).value_or(QTime(0, 0));
         ui->Text18->setText(TimeText::format(start));
         const QDateTime now = waitForNextSecond(*m_seams.clock, m_values.secondMarker);
-        const QTime current(now.time().hour(), now.time().minute(), now.time().second());
-        const QTime remaining = TimeText::subtract(start, current);
+        const QTime remaining = TimeText::remainingUntil(start, now.time());
         m_values.timeValue = QDateTime(now.date(), remaining);
         m_values.frameText = TimeText::format(remaining);
         m_values.frameBuffer = Frames::countdownFrame(ClockListIndex(), m_values.frameText);

@@ -33,6 +33,19 @@ AnswerWait::Outcome AnswerWait::run(int expectedBytes, int limitSeconds, int sta
     return m_outcome;
 }
 
+QByteArray AnswerWait::awaitAndRead(int expectedBytes, int limitSeconds, int startMillisecond) {
+    switch (run(expectedBytes, limitSeconds, startMillisecond)) {
+    case Outcome::LineLost:
+        throw *m_lineError;
+    case Outcome::Cancelled:
+        return {};
+    case Outcome::Complete:
+    case Outcome::TimedOut:
+        break;
+    }
+    return m_port.Input();
+}
+
 void AnswerWait::cancel() {
     if (m_loop) {
         m_outcome = Outcome::Cancelled;

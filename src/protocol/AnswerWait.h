@@ -2,6 +2,7 @@
 
 #include "common/RuntimeError.h"
 
+#include <QByteArray>
 #include <QEventLoop>
 #include <QPointer>
 #include <optional>
@@ -23,6 +24,10 @@ public:
     // millisecond within the second when the wait began), a wait that runs
     // out lasts between limitSeconds and limitSeconds + 1.
     Outcome run(int expectedBytes, int limitSeconds, int startMillisecond);
+
+    // run(), then the read of everything waiting when it ended; nothing when
+    // the wait was cancelled. A lost line raises its RuntimeError.
+    QByteArray awaitAndRead(int expectedBytes, int limitSeconds, int startMillisecond);
 
     // Ends a running wait at once (the window is closing).
     void cancel();

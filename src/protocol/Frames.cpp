@@ -109,6 +109,20 @@ std::optional<int> answeredClockIndex(const QByteArray& answer, quint8 command, 
     return clock - base - 1;
 }
 
+GroupRows replyRows(const QByteArray& answer) {
+    if (answer.size() < Length::Settings)
+        throw RuntimeError(
+            ErrorNumber::SubscriptOutOfRange,
+            QStringLiteral("Subscript out of range: the master clock's answer held only %1 of its "
+                           "%2 bytes; nothing was changed")
+                .arg(answer.size())
+                .arg(Length::Settings));
+    GroupRows rows;
+    for (int row = 1; row <= kGroupCount; ++row)
+        rows[row - 1] = GroupRecord::decode(answer.mid(GroupRecord::offsetOfRow(row), GroupRecord::kSize));
+    return rows;
+}
+
 std::optional<QString> clockTimeText(const QByteArray& frame) {
     if (frame.size() != Length::ClockTime || quint8(frame[0]) != Code::SetTime || quint8(frame[1]) != 0x00)
         return std::nullopt;

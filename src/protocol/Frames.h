@@ -1,5 +1,7 @@
 #pragma once
 
+#include "schedule/GroupRow.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -33,6 +35,12 @@ constexpr int ReadRequest = 2;
 constexpr int Settings = 50; // write frame, write reply and settings reply
 constexpr int ClockTime = 9; // the master clock's own time frame
 } // namespace Length
+
+// How long a command waits for its answer, in whole seconds of the clock.
+namespace AnswerLimit {
+constexpr int Settings = 2;  // settings write and read
+constexpr int ClockTime = 3; // the master clock's time frame
+} // namespace AnswerLimit
 
 // value(tens) * 16 + value(units); a character that is not a digit counts 0.
 quint8 twoDigit(QChar tens, QChar units);
@@ -69,6 +77,11 @@ std::pair<QString, QString> writeFrameLines(const QByteArray& frame);
 // The countdown clock list index (0 or 1) an answer names when its bytes 0 and
 // 1 are `command` and base + 1 or base + 2; nothing for a short or foreign answer.
 std::optional<int> answeredClockIndex(const QByteArray& answer, quint8 command, quint8 base);
+
+// The eight groups of a settings reply or a write reply whose first two bytes
+// were accepted. An answer cut short raises error 9 "Subscript out of range":
+// half the groups would pass for settings the master clock holds.
+GroupRows replyRows(const QByteArray& answer);
 
 // The master clock's own time frame as the computer clock synchronization
 // takes it: a read of exactly nine bytes that starts AA 00 gives the text of

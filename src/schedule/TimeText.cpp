@@ -66,4 +66,8 @@ QTime subtract(const QTime& a, const QTime& b) {
     return fromSeconds(a.msecsSinceStartOfDay() / 1000 - b.msecsSinceStartOfDay() / 1000);
 }
 
+QTime remainingUntil(const QTime& start, const QTime& now) {
+    return subtract(start, QTime(now.hour(), now.minute(), now.second()));
+}
+
 } // namespace TimeText

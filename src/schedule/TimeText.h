@@ -23,4 +23,8 @@ QString format(const QTime& time);
 QTime add(const QTime& a, const QTime& b);
 QTime subtract(const QTime& a, const QTime& b);
 
+// The whole seconds from the time of day `now`, its fraction dropped, to the
+// next `start`: the remaining time a temporary countdown sends.
+QTime remainingUntil(const QTime& start, const QTime& now);
+
 } // namespace TimeText

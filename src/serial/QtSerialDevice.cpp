@@ -70,6 +70,9 @@ SerialDeviceFactory QtSerialDevice::factory() {
 }
 
 QString QtSerialDevice::portLabel() const {
+    // A device named outright rather than by its number in the port list.
+    if (m_portNumber == 0)
+        return m_location;
     return QStringLiteral("Com%1 (%2)").arg(m_portNumber).arg(m_location);
 }
 

@@ -38,6 +38,7 @@ void SerialPortComponent::setPortOpen(bool open) {
         if (m_device) {
             m_device->close();
             m_device.reset();
+            emit closed();
         }
         return;
     }
@@ -78,4 +79,5 @@ void SerialPortComponent::onDeviceLost(const QString& reason) {
     m_device->close();
     m_device.reset();
     emit lineLost(SerialError::DeviceLost, reason);
+    emit closed();
 }

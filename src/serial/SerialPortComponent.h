@@ -31,6 +31,8 @@ public:
 signals:
     // New bytes are waiting.
     void readyRead();
+    // The open port was closed, by the program or because its device failed.
+    void closed();
     // The open device failed; the port has been closed. The error number and
     // description say why.
     void lineLost(int errorNumber, const QString& description);

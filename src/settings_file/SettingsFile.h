@@ -3,6 +3,7 @@
 #include "schedule/GroupRow.h"
 
 #include <QByteArray>
+#include <QString>
 #include <optional>
 
 // The settings file of one countdown clock: nine CR LF lines, a header
@@ -10,6 +11,11 @@
 // positions, "A,07:00:00,08:00:00,S" with ",H" appended for "ignore hours".
 // One byte per character.
 namespace SettingsFile {
+
+// The program's own messages about settings files.
+inline const QString kCannotLoad = QStringLiteral("设置无法装载");         // header names no clock
+inline const QString kChooseFile = QStringLiteral("请选择一个装载文件！"); // nothing to load from
+inline const QString kNoFileName = QStringLiteral("缺少一个装载文件名！"); // nothing to save to
 
 // The file's bytes for the given groups; clockNumber 0 stands for "no countdown
 // clock selected" and makes a file that will not load.

@@ -1,5 +1,6 @@
 #include "SettingsFileStore.h"
 
+#include "SettingsFile.h"
 #include "common/RuntimeError.h"
 
 #include <QDir>
@@ -43,6 +44,23 @@ QByteArray load(const QString& path) {
     if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
         throw openFailure(path, file.errorString(), false);
     return file.read(kMostBytesRead);
+}
+
+std::optional<ClockSchedule> loadSchedule(const QString& path) {
+    const SettingsFile::Loaded loaded = SettingsFile::read(load(path));
+    switch (loaded.status) {
+    case SettingsFile::Loaded::Status::BadHeader:
+        return std::nullopt;
+    case SettingsFile::Loaded::Status::EndsEarly:
+        throw RuntimeError(
+            ErrorNumber::InputPastEndOfFile,
+            QStringLiteral("Input past end of file: %1 holds %2 of its 9 lines; nothing was loaded")
+                .arg(path)
+                .arg(loaded.linesFound));
+    case SettingsFile::Loaded::Status::Ok:
+        break;
+    }
+    return loaded.schedule;
 }
 
 void save(const QString& path, const QByteArray& bytes) {

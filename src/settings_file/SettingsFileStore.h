@@ -1,7 +1,10 @@
 #pragma once
 
+#include "schedule/GroupRow.h"
+
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 // Reading and writing a settings file on disk. Failures are RuntimeErrors
 // with the program's error numbers: 53 file not found, 70 permission denied,
@@ -11,6 +14,11 @@ namespace SettingsFileStore {
 
 // The file's first bytes, far beyond any settings file.
 QByteArray load(const QString& path);
+
+// Reads a settings file and checks it as a whole: its schedule, or nothing
+// when its header names no countdown clock. A file that ends before its ninth
+// line raises error 62 "Input past end of file", as do load()'s failures.
+std::optional<ClockSchedule> loadSchedule(const QString& path);
 
 // Replaces the file as a whole: the bytes go beside it and are renamed over
 // it at the end, so a save that fails part-way leaves the earlier file as it

@@ -1,0 +1,18 @@
+#include "commandline/ClockCli.h"
+#include "protocol/SystemClockSetter.h"
+#include "protocol/WallClock.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("varo-clock-cli"));
+
+    SystemWallClock clock;
+    ShellClockSetter clockSetter;
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    ClockCli cli({&clock, &clockSetter, &out, &err});
+    return int(cli.run(QCoreApplication::arguments().mid(1)));
+}

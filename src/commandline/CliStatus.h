@@ -1,0 +1,13 @@
+#pragma once
+
+// The exit statuses of varo-clock-cli, one for each way a command can fail.
+enum class CliStatus {
+    Ok = 0,
+    Failed = 1,          // any other failure on the line (a write refused, the device lost)
+    Usage = 2,           // the command line is wrong
+    PortUnavailable = 3, // no port, or the port cannot be opened
+    NoAnswer = 4,        // no answer in time, or one with foreign codes
+    ShortAnswer = 5,     // an answer with the right codes, cut short
+    FileNotLoaded = 6,   // the settings file cannot be read, loaded or saved
+    ClockNotSet = 7,     // the computer's clock cannot be set
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QList>
+
+class SerialPortComponent;
+
+// Which of the ports 1..16 can be used: a port counts exactly when it opens
+// and closes again. Probing leaves the component closed.
+namespace PortProbe {
+
+// Tries one port; any failure counts as unusable, without a word.
+bool opens(SerialPortComponent& port, int portNumber);
+
+// Every usable port, in increasing number.
+QList<int> usablePorts(SerialPortComponent& port);
+
+} // namespace PortProbe
