@@ -95,10 +95,10 @@ std::vector<Form1::CommandButton> Form1::CommandButtons() {
              }},
             {ui->Command9,
              [this] {
-                 SendSimulatedRmc('A');
+                 PressGpsButton('A');
              }},
             {ui->Command10, [this] {
-                 SendSimulatedRmc('V');
+                 PressGpsButton('V');
              }}};
 }
 
@@ -113,6 +113,7 @@ void Form1::ConnectHandlers() {
 
     for (const CommandButton& command : CommandButtons())
         connect(command.button, &QPushButton::clicked, this, command.handler);
+    ConnectGpsStream();
     for (int i = 0; i < kGroupCount; ++i)
         connect(m_rows[i].staticFlag, &ScheduleCheckBox::changedByMouse, this,
                 [this, row = i + 1](CheckState previous) { ApplyStaticRule(row, previous); });
@@ -156,6 +157,8 @@ void Form1::RunCommand(const std::function<void()>& body) {
     // the shared buffers under it.
     if (m_busy)
         return;
+    // Any command ends a running GPS stream.
+    StopGpsStream();
     m_busy = true;
     SetCommandsEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gps/RmcStream.h"
 #include "protocol/WindowValues.h"
 #include "schedule/GroupRow.h"
 #include "serial/SerialPortComponent.h"
@@ -100,6 +101,13 @@ private:
     void WriteClockSettings();
     void ReadClockSettings();
     void SendSimulatedRmc(char status);
+
+    // The GPS receiver that keeps talking.
+    void ConnectGpsStream();
+    void PressGpsButton(char status);
+    void StartGpsStream(char status);
+    void StopGpsStream();
+    void ShowGpsSentence(const RmcSentence& sentence);
     QByteArray AwaitAnswer(int expectedBytes, int limitSeconds);
     void ShowReplyRows(const QByteArray& answer, int clockListIndex);
 
@@ -117,6 +125,7 @@ private:
     std::unique_ptr<Ui::Form1> ui;
     Form1Seams m_seams;
     SerialPortComponent MSComm1;
+    RmcStream m_gpsStream{MSComm1, *m_seams.clock};
     QTimer Timer1;
     WindowValues m_values;
     std::array<RowWidgets, kGroupCount> m_rows{};

@@ -3,6 +3,7 @@
 // simulator at the other end of a pseudo-terminal.
 #include "SimWindow.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QLineEdit>
@@ -236,6 +237,68 @@ private slots:
         // The window shows the sentence with its checksum placeholders.
         QCOMPARE(w.ui.text(QStringLiteral("Label2")),
                  QString::fromLatin1(QByteArray(sent).replace(66, 2, "??")));
+    }
+
+    // "每秒发送" ticked: the button's sentence after every boundary, the
+    // window responsive in between, until one of the four ends.
+    void gpsStreamUntilItEnds_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("end");
+        QTest::newRow("button pressed again") << "Command9"
+                                              << "A"
+                                              << "press again";
+        QTest::newRow("box cleared") << "Command10"
+                                     << "V"
+                                     << "clear the box";
+        QTest::newRow("another command") << "Command9"
+                                         << "A"
+                                         << "set the time";
+        QTest::newRow("port closed by a new search") << "Command10"
+                                                     << "V"
+                                                     << "search";
+    }
+    void gpsStreamUntilItEnds() {
+        QFETCH(QString, button);
+        QFETCH(QString, status);
+        QFETCH(QString, end);
+        SimWindow w;
+        QVERIFY(w.start());
+        w.ui.find<QCheckBox>(QStringLiteral("CheckEverySecond"))->setChecked(true);
+        const int mark = w.logMark();
+        const QRegularExpression rmc =
+            logLine(QStringLiteral("RX"), QStringLiteral("24[0-9A-F]+0D0A"),
+                    QStringLiteral("RMC (\\d{6})\\.123 %1 (\\d{6}) checksum ok").arg(status));
+        const auto sentences = [&] {
+            w.sim().lines();
+            return w.sim().linesMatching(rmc, mark);
+        };
+        w.click(button);
+        // The click returns at once; the sentences come while events run.
+        QVERIFY(sentences().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(sentences().size(), 2, 3000);
+        QCOMPARE(w.messages(), QStringList());
+        // The labels show the latest sentence.
+        const QByteArray latest =
+            QByteArray::fromHex(sentences().last().section(QLatin1Char(' '), 3, 3).toLatin1());
+        QCOMPARE(w.ui.text(QStringLiteral("Label3")),
+                 QStringLiteral("Checksum = ") + QString::fromLatin1(latest.mid(66, 2)));
+        QCOMPARE(w.ui.text(QStringLiteral("Label2")),
+                 QString::fromLatin1(QByteArray(latest).replace(66, 2, "??")));
+
+        if (end == QLatin1String("press again"))
+            w.click(button);
+        else if (end == QLatin1String("clear the box"))
+            w.ui.find<QCheckBox>(QStringLiteral("CheckEverySecond"))->setChecked(false);
+        else if (end == QLatin1String("set the time"))
+            w.click(QStringLiteral("Command1"));
+        else
+            w.chooseSearch();
+        const int sent = int(sentences().size());
+        // No sentence in the next boundary's time.
+        QTest::qWait(1200);
+        QCOMPARE(sentences().size(), sent);
+        QCOMPARE(w.messages(), QStringList());
     }
 };
 
