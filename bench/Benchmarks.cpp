@@ -114,7 +114,8 @@ QString formatMs(double ms, int decimals) {
 
 const QStringList BenchRun::kParts = {QStringLiteral("startup"),  QStringLiteral("boundary-wait"),
                                       QStringLiteral("boundary"), QStringLiteral("breakdown"),
-                                      QStringLiteral("answer"),   QStringLiteral("answer-wait")};
+                                      QStringLiteral("answer"),   QStringLiteral("answer-wait"),
+                                      QStringLiteral("stream")};
 
 BenchRun::BenchRun(BenchOptions options) : m_options(std::move(options)), m_random(quint32(m_options.seed)) {}
 
@@ -479,6 +480,53 @@ QJsonObject BenchRun::measureAnswerLatency(SimChild& sim) {
             {QStringLiteral("samples_us"), roundedArray(latencyUs, 0)}};
 }
 
+QJsonObject BenchRun::measureStreamLatency(SimChild& sim) {
+    auto* everySecond = m_window->findChild<QAbstractButton*>(QStringLiteral("CheckEverySecond"));
+    QAbstractButton* gps = button(QStringLiteral("Command9"));
+    if (!everySecond || !gps) {
+        fail(QStringLiteral("no CheckEverySecond or Command9 in the window"));
+        return {};
+    }
+    everySecond->setChecked(true);
+    pump(randomMs(0, 999));
+    gps->click();
+    // The stream runs on the window's event loop: let it run and collect
+    // the sentences as the simulator logs them.
+    QList<double> latencyUs;
+    const QDeadlineTimer deadline((m_options.streamSeconds + 3) * 1000);
+    while (latencyUs.size() < m_options.streamSeconds && !deadline.hasExpired()) {
+        pump(20);
+        while (const std::optional<SimLogLine> received =
+                   sim.next(QStringLiteral("RX"), QStringLiteral("2447"), 0)) {
+            const int second = frameSecondOfDay(QStringLiteral("Command9"), received->hex);
+            if (second >= 0)
+                latencyUs << double(received->atUs - boundaryEpochUs(received->atUs, second));
+        }
+    }
+    gps->click(); // pressed again: the stream ends
+    everySecond->setChecked(false);
+    if (latencyUs.size() < m_options.streamSeconds || !m_dialogs.messages.isEmpty()) {
+        fail(QStringLiteral("the GPS stream sent %1 of %2 sentences (%3)")
+                 .arg(latencyUs.size())
+                 .arg(m_options.streamSeconds)
+                 .arg(m_dialogs.messages.isEmpty() ? QStringLiteral("no message")
+                                                   : m_dialogs.messages.last().text));
+        return {};
+    }
+    const double medianMs = usToMs(Stats::median(latencyUs));
+    const double p99Ms = usToMs(Stats::percentile(latencyUs, 99));
+    addTarget(
+        QStringLiteral("GPS stream (%1 s): boundary latency per sentence, median").arg(latencyUs.size()),
+        medianMs, 0.3, QStringLiteral("ms"), 3);
+    addTarget(QStringLiteral("GPS stream: boundary latency per sentence, p99"), p99Ms, 1,
+              QStringLiteral("ms"), 3);
+    return {{QStringLiteral("sentences"), latencyUs.size()},
+            {QStringLiteral("median_ms"), rounded(medianMs)},
+            {QStringLiteral("p99_ms"), rounded(p99Ms)},
+            {QStringLiteral("max_ms"), rounded(usToMs(Stats::maximum(latencyUs)))},
+            {QStringLiteral("samples_us"), roundedArray(latencyUs, 0)}};
+}
+
 QJsonObject BenchRun::measureAnswerWaitCost(SimChild& windowSim, SimChild& referenceSim) {
     // The reference polls its own port: the window holds its device exclusively.
     const QString referenceDevice = referenceSim.device();
@@ -581,6 +629,12 @@ int BenchRun::exec() {
                     [&] { return measureBoundaryLatency(*sim); });
             section(QStringLiteral("answer"), "answer_latency", [&] { return measureAnswerLatency(*sim); });
         }
+        m_window.reset();
+    }
+    if (wanted(QStringLiteral("stream"))) {
+        const std::unique_ptr<SimChild> sim = startSim({});
+        if (sim && openWindow(sim->device()))
+            section(QStringLiteral("stream"), "stream_latency", [&] { return measureStreamLatency(*sim); });
         m_window.reset();
     }
     if (wanted(QStringLiteral("breakdown"))) {

@@ -26,8 +26,9 @@ struct BenchOptions {
     int waits = 12;      // second-boundary waits, each design
     int silentReads = 3; // unanswered settings reads, each design
     int startupRuns = 10;
-    int seed = 1;       // of the random click phases
-    QSet<QString> only; // parts to run; empty runs all
+    int streamSeconds = 30; // sentences of the GPS stream
+    int seed = 1;           // of the random click phases
+    QSet<QString> only;     // parts to run; empty runs all
 };
 
 // One run of every measurement against the simulator, with the window's real
@@ -80,6 +81,7 @@ private:
     QJsonObject measureBoundaryLatency(SimChild& sim);
     QJsonObject measureBoundaryBreakdown(SimChild& windowSim, SimChild& floorSim);
     QJsonObject measureAnswerLatency(SimChild& sim);
+    QJsonObject measureStreamLatency(SimChild& sim);
     QJsonObject measureAnswerWaitCost(SimChild& windowSim, SimChild& referenceSim);
 
     void printTable(const QJsonObject& machine, const QJsonObject& load) const;

@@ -34,6 +34,7 @@ const CountOption kCountOptions[] = {
     {"waits", "Second-boundary waits of each design", &BenchOptions::waits, 1},
     {"silent-reads", "Unanswered settings reads of each design", &BenchOptions::silentReads, 1},
     {"startup-runs", "Start-up probe processes", &BenchOptions::startupRuns, 1},
+    {"stream-seconds", "Sentences of the GPS stream (每秒发送)", &BenchOptions::streamSeconds, 2},
     {"seed", "Seed of the random click phases", &BenchOptions::seed, 0},
 };
 

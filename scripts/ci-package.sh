@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package in build-pkg/ (Release, prefix /usr), installs it
-# with apt-get, checks that the installed window comes up under Xvfb and that
-# the installed simulator answers --help, then removes the package again.
+# with apt-get, checks that the installed window comes up under Xvfb, that the
+# installed simulator answers --help and that the installed command line sets
+# the installed simulator's clock, then removes the package again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/xvfb.sh
@@ -22,8 +23,10 @@ deb=${debs[0]}
 dpkg-deb --info "$deb"
 contents=$(dpkg-deb --contents "$deb")
 echo "$contents"
-for path in ./usr/bin/varo-clock ./usr/bin/varo-clock-sim ./usr/share/applications/varo-clock.desktop \
-    ./usr/share/icons/hicolor/scalable/apps/varo-clock.svg; do
+for path in ./usr/bin/varo-clock ./usr/bin/varo-clock-sim ./usr/bin/varo-clock-cli \
+    ./usr/share/applications/varo-clock.desktop ./usr/share/icons/hicolor/scalable/apps/varo-clock.svg \
+    ./usr/share/man/man1/varo-clock-cli.1.gz ./usr/share/doc/varo-clock/examples/varo-clock-set-time.service \
+    ./usr/share/doc/varo-clock/examples/varo-clock-set-time.timer; do
     grep -q " $path\$" <<<"$contents" || { echo "ci-package: $path is missing from $deb" >&2; exit 1; }
 done
 desktop-file-validate packaging/varo-clock.desktop
@@ -39,6 +42,19 @@ trap cleanup EXIT
 /usr/bin/varo-clock-sim --help | head -n 3
 [[ $(/usr/bin/varo-clock-sim --version) == *"$(dpkg-query -W -f='${Version}' varo-clock)"* ]] ||
     { echo "ci-package: varo-clock-sim --version does not match the package version" >&2; exit 1; }
+
+# The installed command line against the installed simulator: the set-time
+# frame must reach it.
+sim_log=$build/installed-varo-clock-sim.log
+/usr/bin/varo-clock-sim --persist >"$sim_log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do grep -q '^DEVICE ' "$sim_log" && break; sleep 0.05; done
+sim_device=$(sed -n 's/^DEVICE //p' "$sim_log")
+/usr/bin/varo-clock-cli --port "$sim_device" set-time
+for _ in $(seq 40); do grep -q ' RX AA00[0-9A-F]* set time ' "$sim_log" && break; sleep 0.05; done
+grep ' RX AA00[0-9A-F]* set time ' "$sim_log" ||
+    { echo "ci-package: the installed varo-clock-cli set-time did not reach the simulator" >&2; exit 1; }
+man -l /usr/share/man/man1/varo-clock-cli.1.gz >/dev/null 2>&1 || zcat /usr/share/man/man1/varo-clock-cli.1.gz | head -n 1
 
 # The installed window on its own display, found by its title.
 start_xvfb
