@@ -169,6 +169,7 @@ void ClockCli::execute(const CliArguments& arguments) {
                 choice = PortChoice{usable.last(), PortNames::deviceForPort(usable.last())};
         }
         if (choice) {
+            // A device outside the list opens through the factory whatever the number.
             port.setCommPort(qMax(choice->number, PortNames::kFirstPort));
             port.setPortOpen(true);
         }
@@ -364,25 +365,20 @@ void ClockCli::syncComputer(SerialPortComponent& port) {
 
 void ClockCli::sendGps(SerialPortComponent& port, const CliArguments& arguments) {
     RmcStream stream(port, *m_seams.clock);
-    QJsonArray sentences;
     std::optional<RuntimeError> failure;
     QEventLoop loop;
-    QObject::connect(&stream, &RmcStream::sent, &loop, [&](const RmcSentence& sentence) {
-        const QString line = QString::fromLatin1(sentence.bytes).trimmed();
-        sentences.append(line);
-        sent(line);
+    QObject::connect(&stream, &RmcStream::sent, &loop, [this](const RmcSentence& sentence) {
+        sent(QString::fromLatin1(sentence.bytes).trimmed());
     });
     QObject::connect(&stream, &RmcStream::failed, &loop, [&](const RuntimeError& error) { failure = error; });
+    // The device went away between two sentences: the stream ends with the port.
+    QObject::connect(&port, &SerialPortComponent::lineLost, &loop,
+                     [&](int number, const QString& description) { failure.emplace(number, description); });
     QObject::connect(&stream, &RmcStream::stopped, &loop, &QEventLoop::quit);
     stream.start(arguments.gpsStatus, arguments.gpsSeconds);
     loop.exec();
     if (failure)
         throw *failure;
-    if (sentences.size() < arguments.gpsSeconds)
-        fail(CliStatus::Failed,
-             RuntimeError(SerialError::DeviceLost, QStringLiteral("The port closed after %1 of %2 sentences")
-                                                       .arg(sentences.size())
-                                                       .arg(arguments.gpsSeconds)));
 }
 
 void ClockCli::listPorts() {

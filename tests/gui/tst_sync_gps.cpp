@@ -3,6 +3,7 @@
 // shows.
 #include "Form1Harness.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -301,6 +302,36 @@ private slots:
         QCOMPARE(h.text(QStringLiteral("Label2")), shown);
         QCOMPARE(h.text(QStringLiteral("Label3")), checksumLine);
         QCOMPARE(controlsEnabled(h), kAllEnabled);
+    }
+
+    // "每秒发送": each boundary's own sentence, the window idle in between.
+    void gpsStreamSendsEverySecond() {
+        Form1Harness h;
+        startWithPort(h);
+        h.clock.set(QDateTime(QDate(2026, 12, 6), QTime(12, 34, 55, 700)));
+        h.find<QCheckBox>(QStringLiteral("CheckEverySecond"))->setChecked(true);
+        h.click(QStringLiteral("Command10"));
+        QVERIFY(h.serial.writes.isEmpty());
+        QCOMPARE(controlsEnabled(h), kAllEnabled);
+        QTRY_COMPARE_WITH_TIMEOUT(h.serial.writes.size(), 2, 3000);
+        QCOMPARE(
+            h.serial.writes,
+            (QList<QByteArray>{"$GPRMC,123456.123,V,3114.1296,N,12128.0253,E,000.0,000.0,061226,,*15\r\n",
+                               "$GPRMC,123457.123,V,3114.1296,N,12128.0253,E,000.0,000.0,061226,,*14\r\n"}));
+        QCOMPARE(h.text(QStringLiteral("Label2")),
+                 QStringLiteral("$GPRMC,123457.123,V,3114.1296,N,12128.0253,E,000.0,000.0,061226,,*??\r\n"));
+        QCOMPARE(h.text(QStringLiteral("Label3")), QStringLiteral("Checksum = 14"));
+        h.find<QCheckBox>(QStringLiteral("CheckEverySecond"))->setChecked(false);
+        QCOMPARE(h.dialogs.texts(), QStringList());
+    }
+
+    void gpsStreamWithClosedPort() {
+        Form1Harness h;
+        h.start();
+        h.find<QCheckBox>(QStringLiteral("CheckEverySecond"))->setChecked(true);
+        h.click(QStringLiteral("Command9"));
+        QTRY_COMPARE_WITH_TIMEOUT(h.dialogs.texts(), QStringList{kClosedPortReport}, 3000);
+        QVERIFY(h.serial.writes.isEmpty());
     }
 };
 
