@@ -101,6 +101,8 @@ private:
     void WriteClockSettings();
     void ReadClockSettings();
     void SendSimulatedRmc(char status);
+    QByteArray AwaitAnswer(int expectedBytes, int limitSeconds);
+    void ShowReplyRows(const QByteArray& answer, int clockListIndex);
 
     // The GPS receiver that keeps talking.
     void ConnectGpsStream();
@@ -108,8 +110,6 @@ private:
     void StartGpsStream(char status);
     void StopGpsStream();
     void ShowGpsSentence(const RmcSentence& sentence);
-    QByteArray AwaitAnswer(int expectedBytes, int limitSeconds);
-    void ShowReplyRows(const QByteArray& answer, int clockListIndex);
 
     // Schedule.
     int ClockListIndex() const;
