@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QTimer>
+#include <csignal>
 
 namespace {
 const QString kCli = QStringLiteral(VARO_CLOCK_CLI_PATH);
@@ -220,6 +222,23 @@ private slots:
             QVERIFY(run.out.contains(QStringLiteral("time ") +
                                      setter.times.first().toString(QStringLiteral("HH:mm:ss"))));
         }
+    }
+
+    // The master clock goes away in the middle of a stream: status 1 and the
+    // window's report of the lost or refusing line.
+    void deviceGoneDuringGpsStream() {
+        SimProcess sim;
+        QVERIFY(sim.start({QStringLiteral("--persist")}));
+        const qint64 simulatorPid = sim.pid();
+        QTimer::singleShot(1500, [simulatorPid] { ::kill(pid_t(simulatorPid), SIGKILL); });
+        FakeClockSetter setter;
+        const CliRun run = runCli({QStringLiteral("--port"), sim.device(), QStringLiteral("gps"),
+                                   QStringLiteral("--seconds"), QStringLiteral("5")},
+                                  setter, m_clock);
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.startsWith(QStringLiteral("Writing Error 802")) && run.err.contains(sim.device()),
+                 qPrintable(run.err));
+        QVERIFY(run.out.count(QStringLiteral("sent $GPRMC,")) < 5);
     }
 
     void jsonReport() {
