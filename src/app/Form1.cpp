@@ -189,10 +189,11 @@ void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-QByteArray Form1::AwaitAnswer(int expectedBytes, int limitSeconds) {
+QByteArray Form1::AwaitAnswer(int expectedBytes, int limitSeconds, AnswerWait::LeadingTimeFrames leading) {
     m_values.timeValue = m_seams.clock->now();
     AnswerWait wait(MSComm1);
     const QScopedValueRollback<AnswerWait*> running(m_runningWait, &wait);
-    m_values.receiveBuffer = wait.awaitAndRead(expectedBytes, limitSeconds, m_values.timeValue.time().msec());
+    m_values.receiveBuffer =
+        wait.awaitAndRead(expectedBytes, limitSeconds, m_values.timeValue.time().msec(), leading);
     return m_values.receiveBuffer;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gps/RmcStream.h"
+#include "protocol/AnswerWait.h"
 #include "protocol/WindowValues.h"
 #include "schedule/GroupRow.h"
 #include "serial/SerialPortComponent.h"
@@ -12,7 +13,6 @@
 #include <memory>
 #include <vector>
 
-class AnswerWait;
 class QAction;
 class QPushButton;
 class Dialogs;
@@ -101,7 +101,8 @@ private:
     void WriteClockSettings();
     void ReadClockSettings();
     void SendSimulatedRmc(char status);
-    QByteArray AwaitAnswer(int expectedBytes, int limitSeconds);
+    QByteArray AwaitAnswer(int expectedBytes, int limitSeconds,
+                           AnswerWait::LeadingTimeFrames leading = AnswerWait::LeadingTimeFrames::Keep);
     void ShowReplyRows(const QByteArray& answer, int clockListIndex);
 
     // The GPS receiver that keeps talking.

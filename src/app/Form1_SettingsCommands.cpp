@@ -38,7 +38,8 @@ void Form1::WriteClockSettings() {
         ui->Label2->setText(firstLine);
         ui->Label3->setText(secondLine);
 
-        const QByteArray answer = AwaitAnswer(Frames::Length::Settings, Frames::AnswerLimit::Settings);
+        const QByteArray answer = AwaitAnswer(Frames::Length::Settings, Frames::AnswerLimit::Settings,
+                                              AnswerWait::LeadingTimeFrames::Skip);
         const std::optional<int> answeredClock =
             Frames::answeredClockIndex(answer, Frames::Code::WriteSettings, Frames::ClockBase::WriteReply);
         if (!answeredClock)
@@ -58,7 +59,8 @@ void Form1::ReadClockSettings() {
         ui->Label2->setText(Frames::hexText(m_values.frameBuffer));
         ui->Label3->clear();
 
-        const QByteArray answer = AwaitAnswer(Frames::Length::Settings, Frames::AnswerLimit::Settings);
+        const QByteArray answer = AwaitAnswer(Frames::Length::Settings, Frames::AnswerLimit::Settings,
+                                              AnswerWait::LeadingTimeFrames::Skip);
         const std::optional<int> answeredClock =
             Frames::answeredClockIndex(answer, Frames::Code::ReadSettings, Frames::ClockBase::SettingsReply);
         if (!answeredClock)

@@ -79,6 +79,12 @@ private slots:
         QTest::newRow("stray bytes, read")
             << QStringList{QStringLiteral("--stray"), QStringLiteral("3")} << "Command6" << -1 << QString()
             << false << 0 << 1500 << QStringList{QStringLiteral(" TX 555555 stray bytes$"), reply};
+        // The master clock's own time frame just ahead of the answer is
+        // passed over, and the answer after it is taken.
+        const QString timeFrame = QStringLiteral(" TX AA00[0-9A-F]{14} clock time .*$");
+        QTest::newRow("time frame first, read")
+            << QStringList{QStringLiteral("--time-frame-first")} << "Command6" << -1 << "Read success!"
+            << true << 0 << 1500 << QStringList{timeFrame, reply};
         QTest::newRow("answer after 300 ms, read")
             << QStringList{QStringLiteral("--delay"), QStringLiteral("300")} << "Command6" << -1
             << "Read success!" << true << 300 << 1500 << QStringList{reply};

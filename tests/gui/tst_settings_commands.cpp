@@ -219,19 +219,41 @@ private slots:
         QCOMPARE(h.box("4", 1)->text(), QStringLiteral("1A:00:00"));
     }
 
+    void answerInPieces_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QList<QByteArray>>("pieces");
+        QTest::addColumn<QString>("message");
+        const QByteArray reply = hexBytes("BBB1") + kOtherRecords;
+        const QByteArray writeReply = hexBytes("CCC1") + kOtherRecords;
+        // The master clock's own time frame, which it may send at any moment.
+        const QByteArray timeFrame = hexBytes("AA0026120600123456");
+        QTest::newRow("three pieces")
+            << "Command6" << QList<QByteArray>{reply.left(7), reply.mid(7, 20), reply.mid(27)}
+            << "Read success!";
+        QTest::newRow("time frame ahead of a reply")
+            << "Command6" << QList<QByteArray>{timeFrame, reply} << "Read success!";
+        QTest::newRow("two time frames ahead of a write reply")
+            << "Command7" << QList<QByteArray>{timeFrame + timeFrame, writeReply} << "Write success!";
+        QTest::newRow("time frame in pieces, then the reply")
+            << "Command6"
+            << QList<QByteArray>{timeFrame.left(1), timeFrame.mid(1, 4), timeFrame.mid(5) + reply.left(3),
+                                 reply.mid(3)}
+            << "Read success!";
+    }
     void answerInPieces() {
+        QFETCH(QString, button);
+        QFETCH(QList<QByteArray>, pieces);
+        QFETCH(QString, message);
         Form1Harness h;
         h.startWithPort().show();
-        const QByteArray answer = hexBytes("BBB1") + kOtherRecords;
-        h.serial.responder = [&h, answer](const QByteArray&) {
-            h.serial.receive(answer.left(7));
-            QTimer::singleShot(30, [&h, answer] { h.serial.receive(answer.mid(7, 20)); });
-            QTimer::singleShot(60, [&h, answer] { h.serial.receive(answer.mid(27)); });
+        h.serial.responder = [&h, pieces](const QByteArray&) {
+            for (int i = 0; i < pieces.size(); ++i)
+                QTimer::singleShot(30 * i, [&h, piece = pieces[i]] { h.serial.receive(piece); });
         };
         QElapsedTimer elapsed;
         elapsed.start();
-        h.click(QStringLiteral("Command6"));
-        QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Read success!")});
+        h.click(button);
+        QCOMPARE(h.dialogs.texts(), QStringList{message});
         QVERIFY(elapsed.elapsed() < 1000);
         QCOMPARE(h.box("4", 2)->text(), QStringLiteral("08:30:00"));
     }

@@ -59,6 +59,8 @@ std::optional<SimOptions> SimOptions::parse(const QStringList& arguments, QStrin
         {QStringLiteral("stray"), QStringLiteral("Send <n> stray bytes 0x55 before each answer."),
          QStringLiteral("n")},
         {QStringLiteral("delay"), QStringLiteral("Wait <ms> before each answer."), QStringLiteral("ms")},
+        {QStringLiteral("time-frame-first"),
+         QStringLiteral("Send the clock's time frame (AA 00 ...) just before each answer.")},
     });
     parser.process(arguments);
     if (!parser.positionalArguments().isEmpty()) {
@@ -72,6 +74,7 @@ std::optional<SimOptions> SimOptions::parse(const QStringList& arguments, QStrin
     options.persist = parser.isSet(QStringLiteral("persist"));
     options.silent = parser.isSet(QStringLiteral("silent"));
     options.foreign = parser.isSet(QStringLiteral("foreign"));
+    options.timeFrameFirst = parser.isSet(QStringLiteral("time-frame-first"));
     const Numbers numbers[] = {
         {"baud", &options.baud, 1},
         {"time-frames", &options.timeFrameSeconds, 1},

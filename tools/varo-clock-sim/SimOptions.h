@@ -20,6 +20,7 @@ struct SimOptions {
     int split = 0; // 0: one piece
     int splitDelayMs = 50;
     int stray = 0;
+    bool timeFrameFirst = false; // the clock's time frame just before each answer
     int delayMs = 0;
 
     // Parses the arguments (program name first). Prints help or version and

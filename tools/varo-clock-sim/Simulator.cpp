@@ -79,7 +79,7 @@ void Simulator::handle(const FrameSplitter::Piece& piece) {
     if (m_options.silent)
         m_log.event(MicroClock::nowUs(), QStringLiteral("answer withheld (--silent)"));
     else
-        m_transmitter.sendAnswer(*reaction.answer);
+        m_transmitter.sendAnswer(*reaction.answer, m_clock.timeFrame(MicroClock::nowUs()));
 }
 
 void Simulator::expireIncompleteFrame() {

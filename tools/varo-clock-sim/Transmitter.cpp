@@ -20,9 +20,13 @@ Transmitter::Transmitter(Line& line, FrameLog& log, const SimOptions& options, Q
     });
 }
 
-void Transmitter::sendAnswer(const Outgoing& answer) {
+void Transmitter::sendAnswer(const Outgoing& answer, const Outgoing& timeFrame) {
     const bool idle = m_queue.empty();
     int pauseMs = m_options.delayMs;
+    if (m_options.timeFrameFirst) {
+        m_queue.push_back({timeFrame, pauseMs});
+        pauseMs = 0;
+    }
     if (m_options.stray > 0) {
         m_queue.push_back(
             {{QByteArray(m_options.stray, kStrayByte), QStringLiteral("stray bytes")}, pauseMs});

@@ -11,7 +11,7 @@ class Line;
 struct SimOptions;
 
 // Puts the master clock's frames on the line and logs each write. Answers go
-// through the fault modes (delay, stray bytes, cut, pieces), one after the
+// through the fault modes (delay, time frame first, stray bytes, cut, pieces), one after the
 // other in the order they were made; time frames go out at once, since their
 // moment is the point, even between the pieces of an answer.
 class Transmitter : public QObject {
@@ -19,7 +19,8 @@ class Transmitter : public QObject {
 public:
     Transmitter(Line& line, FrameLog& log, const SimOptions& options, QObject* parent = nullptr);
 
-    void sendAnswer(const Outgoing& answer);
+    // `timeFrame` goes out right before the answer with --time-frame-first.
+    void sendAnswer(const Outgoing& answer, const Outgoing& timeFrame);
     void sendNow(const Outgoing& frame);
 
 private:
