@@ -65,16 +65,21 @@ std::optional<ClockSchedule> loadSchedule(const QString& path) {
 
 void save(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
+    // A folder the user may not write into still holds files he may write:
+    // those are written in place, as any editor would.
+    const bool inPlace = !QFileInfo(QFileInfo(path).absolutePath()).isWritable();
+    file.setDirectWriteFallback(true);
     // Unbuffered, so that a write the system cuts short is seen here: a
     // buffered QSaveFile commits a shortened file as if all went well.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw openFailure(path, file.errorString(), true);
     if (!writeAll(file, bytes) || !file.commit())
-        throw RuntimeError(
-            ErrorNumber::DeviceIoError,
-            QStringLiteral("Device I/O error: %1 could not be written (%2); the earlier file is "
-                           "unchanged")
-                .arg(path, file.errorString()));
+        throw RuntimeError(ErrorNumber::DeviceIoError,
+                           QStringLiteral("Device I/O error: %1 could not be written (%2); %3")
+                               .arg(path, file.errorString(),
+                                    inPlace ? QStringLiteral("it was written in place, as its folder "
+                                                             "cannot be written, and may be cut short")
+                                            : QStringLiteral("the earlier file is unchanged")));
 }
 
 } // namespace SettingsFileStore

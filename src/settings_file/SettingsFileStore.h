@@ -22,7 +22,8 @@ std::optional<ClockSchedule> loadSchedule(const QString& path);
 
 // Replaces the file as a whole: the bytes go beside it and are renamed over
 // it at the end, so a save that fails part-way leaves the earlier file as it
-// was.
+// was. Where the folder cannot be written but the file can, the file is
+// written in place instead.
 void save(const QString& path, const QByteArray& bytes);
 
 } // namespace SettingsFileStore

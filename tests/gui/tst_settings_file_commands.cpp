@@ -4,6 +4,7 @@
 #include "app/ScheduleCheckBox.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -27,6 +28,24 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 }
 
 #ifdef Q_OS_UNIX
+// For its lifetime the process checks file access as a user who owns
+// nothing here: the superuser, whom permission bits do not bind, takes the
+// identity of "nobody" (keeping its groups); anyone else stays who he is.
+class Unprivileged {
+public:
+    Unprivileged() {
+        if (geteuid() == 0 && seteuid(kNobody) != 0)
+            qFatal("cannot act as nobody");
+    }
+    ~Unprivileged() {
+        if (getuid() == 0 && seteuid(0) != 0)
+            qFatal("cannot become the superuser again");
+    }
+
+private:
+    static constexpr uid_t kNobody = 65534;
+};
+
 // Limits the size of files this process writes, so that a save fails part-way.
 class FileSizeLimit {
 public:
@@ -257,25 +276,52 @@ private slots:
 #endif
     }
 
-    void saveWithoutPermission() {
+    // The folder cannot be written; whether the file can decides.
+    void saveIntoAFolderThatCannotBeWritten_data() {
+        QTest::addColumn<QFileDevice::Permissions>("filePermissions");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QByteArray>("saved");
+        const QFileDevice::Permissions readable =
+            QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        QTest::newRow("writable file is written in place")
+            << (readable | QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther)
+            << QString() << kStartUpSettingsFile;
+        QTest::newRow("read-only file is refused")
+            << readable << "Writing Error 70:Permission denied: " << QByteArray("earlier\r\n");
+    }
+    void saveIntoAFolderThatCannotBeWritten() {
 #ifndef Q_OS_UNIX
         QSKIP("needs a folder without write permission (POSIX modes)");
 #else
-        if (geteuid() == 0)
-            QSKIP("file permissions do not bind the superuser");
+        QFETCH(QFileDevice::Permissions, filePermissions);
+        QFETCH(QString, message);
+        QFETCH(QByteArray, saved);
+        const QFileDevice::Permissions enter = QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                               QFileDevice::ReadGroup | QFileDevice::ExeGroup |
+                                               QFileDevice::ReadOther | QFileDevice::ExeOther;
+        QFile::setPermissions(m_dir.path(), enter | QFileDevice::WriteOwner);
         QDir(m_dir.path()).mkdir(QStringLiteral("locked"));
-        writeFile(path(QStringLiteral("locked/earlier.txt")), kStartUpSettingsFile);
-        QFile::setPermissions(path(QStringLiteral("locked")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const QString file = path(QStringLiteral("locked/earlier.txt"));
+        writeFile(file, "earlier\r\n");
+        QFile::setPermissions(file, filePermissions);
+        QFile::setPermissions(path(QStringLiteral("locked")), enter);
         Form1Harness h;
         h.start();
-        h.dialogs.nextSaveFileNames << path(QStringLiteral("locked/earlier.txt"));
-        h.click(QStringLiteral("Command5"));
-        QFile::setPermissions(path(QStringLiteral("locked")),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QCOMPARE(h.dialogs.messages().size(), 1);
-        QVERIFY(
-            h.dialogs.messages()[0].text.startsWith(QStringLiteral("Writing Error 70:Permission denied: ")));
-        QCOMPARE(readAll(path(QStringLiteral("locked/earlier.txt"))), kStartUpSettingsFile);
+        h.dialogs.nextSaveFileNames << file;
+        {
+            const Unprivileged asOtherUser;
+            h.click(QStringLiteral("Command5"));
+        }
+        QFile::setPermissions(path(QStringLiteral("locked")), enter | QFileDevice::WriteOwner);
+        QFile::setPermissions(file, filePermissions | QFileDevice::WriteOwner);
+        const QStringList texts = h.dialogs.texts();
+        if (message.isEmpty())
+            QVERIFY2(texts.isEmpty(), qPrintable(texts.join(QLatin1Char('|'))));
+        else
+            QVERIFY2(texts.size() == 1 && texts[0].startsWith(message),
+                     qPrintable(texts.join(QLatin1Char('|'))));
+        QCOMPARE(readAll(file), saved);
+        QVERIFY(QFile::remove(file));
 #endif
     }
 
