@@ -5,6 +5,7 @@
 
 #include "Dialogs.h"
 #include "ScheduleCheckBox.h"
+#include "WheelGuard.h"
 #include "common/RuntimeError.h"
 #include "protocol/AnswerWait.h"
 #include "protocol/CommandTexts.h"
@@ -27,6 +28,7 @@ constexpr int kLiveClockIntervalMs = 500;
 Form1::Form1(const Form1Seams& seams, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::Form1>()), m_seams(seams), MSComm1(seams.serialDevices) {
     ui->setupUi(this);
+    WheelGuard::protect(this);
     // The form's client area is 568 x 647 pixels below the menu bar.
     resize(width(), height() + menuBar()->sizeHint().height());
     for (int i = 0; i < kGroupCount; ++i) {

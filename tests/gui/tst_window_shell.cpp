@@ -2,13 +2,16 @@
 // common error report.
 #include "Form1Harness.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 class WindowShellTest : public GuiTest {
     Q_OBJECT
@@ -126,6 +129,35 @@ private slots:
         auto* area = qobject_cast<QScrollArea*>(w.centralWidget());
         QVERIFY(area);
         QVERIFY(area->widget()->width() >= 697 && area->widget()->height() >= 841);
+    }
+
+    void wheelOverAComboBoxScrollsTheWindow_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("port list") << "Combo1";
+        QTest::newRow("countdown clock") << "Combo2";
+    }
+    void wheelOverAComboBoxScrollsTheWindow() {
+        QFETCH(QString, name);
+        Form1Harness h;
+        h.serial.setPort(1, FakeSerialBank::Port::Usable);
+        h.serial.setPort(2, FakeSerialBank::Port::Usable);
+        Form1& w = h.start();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* combo = h.find<QComboBox>(name);
+        const int index = combo->currentIndex();
+        QScrollBar* scroll = qobject_cast<QScrollArea*>(w.centralWidget())->verticalScrollBar();
+        QCOMPARE(scroll->value(), 0);
+        h.serial.opens.clear();
+        // One notch down, to the widget under the pointer.
+        const QPointF at = combo->rect().center();
+        QWheelEvent wheel(at, combo->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(combo, &wheel);
+        QCOMPARE(combo->currentIndex(), index);
+        QVERIFY(scroll->value() > 0);
+        QCOMPARE(h.serial.opens, QList<int>());
+        QVERIFY(!combo->hasFocus());
     }
 
     void noUsablePort() {
