@@ -5,6 +5,7 @@
 
 #include "Dialogs.h"
 #include "ScheduleCheckBox.h"
+#include "WaitCursor.h"
 #include "WheelGuard.h"
 #include "common/RuntimeError.h"
 #include "protocol/AnswerWait.h"
@@ -163,17 +164,14 @@ void Form1::RunCommand(const std::function<void()>& body) {
     StopGpsStream();
     m_busy = true;
     SetCommandsEnabled(false);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         body();
     } catch (const RuntimeError& error) {
-        QApplication::restoreOverrideCursor();
         SetCommandsEnabled(true);
         m_busy = false;
         ShowErrorReport(error);
         return;
     }
-    QApplication::restoreOverrideCursor();
     SetCommandsEnabled(true);
     m_busy = false;
 }
@@ -192,6 +190,7 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 QByteArray Form1::AwaitAnswer(int expectedBytes, int limitSeconds, AnswerWait::LeadingTimeFrames leading) {
+    const WaitCursor waiting;
     m_values.timeValue = m_seams.clock->now();
     AnswerWait wait(MSComm1);
     const QScopedValueRollback<AnswerWait*> running(m_runningWait, &wait);

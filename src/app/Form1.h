@@ -93,6 +93,7 @@ private:
     void ShowLineSettings(); // caption and check marks
 
     // Clock commands.
+    QDateTime WaitForNextSecond(); // under the wait cursor
     void SetClockToComputerTime();
     void SetClockToTypedTime();
     void SendSetTimeFrame(const QDate& date, const QTime& time);

@@ -1,5 +1,6 @@
 // Setting the computer's clock from the master clock's own time frame.
 #include "Form1.h"
+#include "WaitCursor.h"
 #include "common/RuntimeError.h"
 #include "protocol/CommandTexts.h"
 #include "protocol/Frames.h"
@@ -20,7 +21,10 @@ void Form1::SyncComputerClock() {
         m_values.frameText = *text;
         const QTime time = TimeText::toTime(m_values.frameText);
         m_values.frameText = TimeText::format(time);
-        const SystemClockSetter::Result result = m_seams.clockSetter->setTimeOfDay(time);
+        const SystemClockSetter::Result result = [this, &time] {
+            const WaitCursor waiting;
+            return m_seams.clockSetter->setTimeOfDay(time);
+        }();
         if (!result.ok)
             throw RuntimeError(result.errorNumber, result.reason);
         ShowMessage(CommandTexts::kSynchronizeSuccess);

@@ -2,6 +2,7 @@
 // boundary or at once: set time, temporary countdown and the simulated GPS
 // receiver.
 #include "Form1.h"
+#include "WaitCursor.h"
 #include "gps/RmcSentence.h"
 #include "protocol/Frames.h"
 #include "protocol/SecondBoundary.h"
@@ -9,9 +10,14 @@
 #include "schedule/TimeText.h"
 #include "ui_Form1.h"
 
+QDateTime Form1::WaitForNextSecond() {
+    const WaitCursor waiting;
+    return waitForNextSecond(*m_seams.clock, m_values.secondMarker);
+}
+
 void Form1::SetClockToComputerTime() {
     RunCommand([this] {
-        const QDateTime now = waitForNextSecond(*m_seams.clock, m_values.secondMarker);
+        const QDateTime now = WaitForNextSecond();
         SendSetTimeFrame(now.date(), now.time());
     });
 }
@@ -41,7 +47,7 @@ void Form1::StartTemporaryCountdown() {
         // leaves sooner after the boundary.
         const QTime start = TimeText::parse(ui->Text18->text()).value_or(QTime(0, 0));
         ui->Text18->setText(TimeText::format(start));
-        const QDateTime now = waitForNextSecond(*m_seams.clock, m_values.secondMarker);
+        const QDateTime now = WaitForNextSecond();
         const QTime remaining = TimeText::remainingUntil(start, now.time());
         m_values.timeValue = QDateTime(now.date(), remaining);
         m_values.frameText = TimeText::format(remaining);
@@ -54,7 +60,7 @@ void Form1::StartTemporaryCountdown() {
 
 void Form1::SendSimulatedRmc(char status) {
     RunCommand([this, status] {
-        const QDateTime now = waitForNextSecond(*m_seams.clock, m_values.secondMarker);
+        const QDateTime now = WaitForNextSecond();
         const RmcSentence sentence = RmcSentence::build(now.time(), now.date(), status);
         m_values.frameText = sentence.text;
         ui->Label2->setText(sentence.text);

@@ -3,6 +3,7 @@
 #include "Form1Harness.h"
 #include "app/ScheduleCheckBox.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -272,6 +273,9 @@ private slots:
                         enabledDuringWait << QLatin1String(name);
                 if (h.find<QMenu>(QStringLiteral("Baud"))->menuAction()->isEnabled())
                     enabledDuringWait << QStringLiteral("Baud");
+                if (!QApplication::overrideCursor() ||
+                    QApplication::overrideCursor()->shape() != Qt::WaitCursor)
+                    enabledDuringWait << QStringLiteral("no wait cursor");
                 // A click that gets through anyway starts nothing.
                 h.find<QPushButton>(QStringLiteral("Command7"))->click();
                 h.serial.receive(answer);

@@ -89,6 +89,7 @@ private slots:
         startWithPort(h);
         const qint64 ms = syncWhileClockSends(h, parts);
         QCOMPARE(h.clockSetter.times, QList<QTime>{expected});
+        QCOMPARE(h.clockSetter.underWaitCursor, QList<bool>{true});
         QCOMPARE(h.dialogs.texts(), QStringList{kSuccess});
         QCOMPARE(h.dialogs.messages()[0].title, QStringLiteral("Varo_Clock"));
         QCOMPARE(h.dialogs.messages()[0].icon, Dialogs::Icon::None);

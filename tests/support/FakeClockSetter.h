@@ -2,6 +2,7 @@
 
 #include "protocol/SystemClockSetter.h"
 
+#include <QApplication>
 #include <QList>
 
 // Records the times the program asks to set and answers with nextResult.
@@ -9,9 +10,13 @@ class FakeClockSetter : public SystemClockSetter {
 public:
     Result setTimeOfDay(const QTime& time) override {
         times.append(time);
+        underWaitCursor.append(QApplication::overrideCursor() &&
+                               QApplication::overrideCursor()->shape() == Qt::WaitCursor);
         return nextResult;
     }
 
     QList<QTime> times;
+    // For each call, whether the wait cursor was up.
+    QList<bool> underWaitCursor;
     Result nextResult{true, 0, QString()};
 };

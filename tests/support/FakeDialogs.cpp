@@ -1,5 +1,7 @@
 #include "FakeDialogs.h"
 
+#include <QApplication>
+
 FakeDialogs::~FakeDialogs() {
     for (qsizetype i = m_read; i < m_messages.size(); ++i)
         unreadLeftBehind() << m_messages[i].text;
@@ -27,4 +29,14 @@ QStringList FakeDialogs::takeTexts() {
 QStringList& FakeDialogs::unreadLeftBehind() {
     static QStringList unread;
     return unread;
+}
+
+QStringList& FakeDialogs::shownUnderWaitCursor() {
+    static QStringList shown;
+    return shown;
+}
+
+void FakeDialogs::noteWaitCursor(const QString& dialog) {
+    if (QApplication::overrideCursor())
+        shownUnderWaitCursor() << dialog;
 }

@@ -9,7 +9,8 @@
 // dialogs from a queue; an empty queue answers like a cancelled dialog. A
 // message counts as read once the test looks at the messages; one that is
 // still unread when the fake goes is kept in unreadLeftBehind(), which
-// GuiTest's cleanup() checks.
+// GuiTest's cleanup() checks, as it checks that no dialog came up under the
+// wait cursor.
 class FakeDialogs : public Dialogs {
 public:
     struct Message {
@@ -21,14 +22,17 @@ public:
     ~FakeDialogs() override;
 
     void showMessage(QWidget*, const QString& text, const QString& title, Icon icon) override {
+        noteWaitCursor(text);
         m_messages.append({text, title, icon});
     }
     QString askOpenFileName(QWidget*, const QString& folder, const QString& filter) override {
+        noteWaitCursor(QStringLiteral("open dialog"));
         lastFolder = folder;
         lastFilter = filter;
         return nextOpenFileNames.isEmpty() ? QString() : nextOpenFileNames.takeFirst();
     }
     QString askSaveFileName(QWidget*, const QString& folder, const QString& filter) override {
+        noteWaitCursor(QStringLiteral("save dialog"));
         lastFolder = folder;
         lastFilter = filter;
         return nextSaveFileNames.isEmpty() ? QString() : nextSaveFileNames.takeFirst();
@@ -40,6 +44,9 @@ public:
     QStringList takeTexts();
 
     static QStringList& unreadLeftBehind();
+    // Dialogs shown while the wait cursor was up; GuiTest's cleanup() checks
+    // that there are none.
+    static QStringList& shownUnderWaitCursor();
 
     QStringList nextOpenFileNames;
     QStringList nextSaveFileNames;
@@ -47,6 +54,8 @@ public:
     QString lastFilter;
 
 private:
+    static void noteWaitCursor(const QString& dialog);
+
     QList<Message> m_messages;
     qsizetype m_read = 0;
 };
