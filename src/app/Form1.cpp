@@ -113,6 +113,8 @@ void Form1::ConnectHandlers() {
         connect(speed.item, &QAction::triggered, this,
                 [this, settings = speed.settings] { SelectLineSpeed(settings); });
     connect(ui->Combo1, qOverload<int>(&QComboBox::activated), this, [this] { OpenChosenPort(); });
+    // A port whose device went away is no longer shown as the chosen one.
+    connect(&MSComm1, &SerialPortComponent::lineLost, this, [this] { ui->Combo1->setCurrentIndex(-1); });
 
     for (const CommandButton& command : CommandButtons())
         connect(command.button, &QPushButton::clicked, this, command.handler);

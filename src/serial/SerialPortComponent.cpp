@@ -20,6 +20,7 @@ void SerialPortComponent::setCommPort(int portNumber) {
         throw RuntimeError(SerialError::InvalidPortNumber,
                            QStringLiteral("Invalid port number %1: ports 1 to 16 exist").arg(portNumber));
     m_portNumber = portNumber;
+    m_lossReason.clear();
 }
 
 void SerialPortComponent::setSettings(const QString& text) {
@@ -34,6 +35,7 @@ void SerialPortComponent::setSettings(const QString& text) {
 }
 
 void SerialPortComponent::setPortOpen(bool open) {
+    m_lossReason.clear();
     if (!open) {
         if (m_device) {
             m_device->close();
@@ -53,6 +55,8 @@ void SerialPortComponent::setPortOpen(bool open) {
 }
 
 SerialDevice& SerialPortComponent::openDevice() const {
+    if (!m_device && !m_lossReason.isEmpty())
+        throw RuntimeError(SerialError::DeviceLost, m_lossReason);
     if (!m_device)
         throw RuntimeError(
             SerialError::NotOpen,
@@ -78,6 +82,7 @@ void SerialPortComponent::onDeviceLost(const QString& reason) {
         return;
     m_device->close();
     m_device.reset();
+    m_lossReason = reason;
     emit lineLost(SerialError::DeviceLost, reason);
     emit closed();
 }

@@ -33,8 +33,8 @@ signals:
     void readyRead();
     // The open port was closed, by the program or because its device failed.
     void closed();
-    // The open device failed; the port has been closed. The error number and
-    // description say why.
+    // The open device failed, also while no command runs; the port has been
+    // closed. The error number and description say why.
     void lineLost(int errorNumber, const QString& description);
 
 private:
@@ -46,4 +46,7 @@ private:
     int m_portNumber = 1;
     QString m_settingsText = QStringLiteral("9600,n,8,1");
     LineSettings m_settings;
+    // Why the device went away, until the port is set or opened again: the
+    // next Output or Input says so rather than just "not open".
+    QString m_lossReason;
 };

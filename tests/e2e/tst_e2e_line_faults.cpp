@@ -159,17 +159,16 @@ private slots:
         QVERIFY2(report.contains(QStringLiteral("Com16")) && report.contains(lostDevice), qPrintable(report));
         QVERIFY(!SimWindow::holdsOpen(lostDevice));
 
-        // The window stays usable: every control is enabled, and a command on
-        // the closed port reports that.
+        // The window stays usable: every control is enabled, the port list no
+        // longer shows the lost port, and a command on it names the lost device.
         for (const char* command : kCommands)
             QVERIFY2(w.ui.find(QLatin1String(command))->isEnabled(), command);
         QVERIFY(w.combo(QStringLiteral("Combo1"))->isEnabled());
         QVERIFY(w.ui.find<QMenu>(QStringLiteral("Baud"))->menuAction()->isEnabled());
+        QCOMPARE(w.combo(QStringLiteral("Combo1"))->currentIndex(), -1);
         w.ui.dialogs.takeTexts();
         w.click(QStringLiteral("Command6"));
-        QCOMPARE(w.messages().size(), 1);
-        QVERIFY2(w.messages().first().startsWith(QStringLiteral("Writing Error 8018:")),
-                 qPrintable(w.messages().first()));
+        QCOMPARE(w.messages(), QStringList{report});
 
         // A new master clock on another pseudo-terminal: "Search" finds it as
         // Com16 and opens it, and a read works again.

@@ -289,6 +289,23 @@ private slots:
         QVERIFY(h.find(QStringLiteral("Combo1"))->isEnabled());
     }
 
+    void deviceLostWhileIdle() {
+        Form1Harness h;
+        h.startWithPort(5).show();
+        auto* combo = h.find<QComboBox>(QStringLiteral("Combo1"));
+        QCOMPARE(combo->currentText(), QStringLiteral("Com5"));
+        h.serial.loseDevice(QStringLiteral("Com5 (/dev/ttyUSB0) stopped working"));
+        QTRY_COMPARE(combo->currentIndex(), -1);
+        QVERIFY(combo->currentText() != QStringLiteral("Com5"));
+        QCOMPARE(h.serial.openPort(), 0);
+        QVERIFY(h.dialogs.messages().isEmpty());
+        // The next command names the lost device.
+        h.click(QStringLiteral("Command6"));
+        QCOMPARE(h.dialogs.texts(),
+                 QStringList{QStringLiteral("Writing Error 8022:Com5 (/dev/ttyUSB0) stopped working")});
+        QVERIFY(h.serial.writes.isEmpty());
+    }
+
     void deviceLostDuringTheWait() {
         Form1Harness h;
         h.startWithPort().show();
@@ -301,6 +318,7 @@ private slots:
                  QStringList{QStringLiteral("Writing Error 8022:Com1 (/dev/ttyUSB0) stopped working")});
         QCOMPARE(h.serial.openPort(), 0);
         QVERIFY(h.find(QStringLiteral("Command6"))->isEnabled());
+        QCOMPARE(h.find<QComboBox>(QStringLiteral("Combo1"))->currentIndex(), -1);
         // "Search" finds the port again once it is back.
         auto* combo = h.find<QComboBox>(QStringLiteral("Combo1"));
         combo->setCurrentIndex(combo->findText(QStringLiteral("Search")));
