@@ -8,6 +8,10 @@ ProductionSeams::ProductionSeams(Dialogs* dialogs) {
     m_seams.serialDevices = QtSerialDevice::factory();
     m_seams.clock = &m_clock;
     m_seams.dialogs = dialogs ? dialogs : &m_dialogs;
-    m_seams.clockSetter = &m_clockSetter;
+#ifdef VARO_TIMEDATED
+    m_seams.clockSetter = &m_timedatedClockSetter;
+#else
+    m_seams.clockSetter = &m_shellClockSetter;
+#endif
     m_seams.programFolder = QCoreApplication::applicationDirPath();
 }

@@ -3,10 +3,14 @@
 #include "Dialogs.h"
 #include "Form1.h"
 #include "protocol/SystemClockSetter.h"
+#ifdef VARO_TIMEDATED
+#include "protocol/TimedatedClockSetter.h"
+#endif
 #include "protocol/WallClock.h"
 
 // The window's seams as the program runs for real: the serial ports of this
-// computer, its clock, the system's clock setter and real dialogs.
+// computer, its clock, the system's clock setter (systemd-timedated where
+// there is one) and real dialogs.
 class ProductionSeams {
 public:
     // `dialogs` replaces the real message boxes and file dialogs when given.
@@ -16,6 +20,10 @@ public:
 private:
     SystemWallClock m_clock;
     WidgetDialogs m_dialogs;
-    ShellClockSetter m_clockSetter;
+    ShellClockSetter m_shellClockSetter;
+#ifdef VARO_TIMEDATED
+    // timedated where it runs, the shell's command where it does not.
+    TimedatedClockSetter m_timedatedClockSetter{m_shellClockSetter};
+#endif
     Form1Seams m_seams;
 };
