@@ -186,6 +186,7 @@ void Form1::SetCommandsEnabled(bool enabled) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    m_closing = true;
     if (m_runningWait)
         m_runningWait->cancel();
     event->accept();

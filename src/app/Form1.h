@@ -134,4 +134,5 @@ private:
     QString m_fileDialogFolder; // InitDir of the file dialogs
     AnswerWait* m_runningWait = nullptr;
     bool m_busy = false;
+    bool m_closing = false; // closed by the operator; nothing more to report
 };

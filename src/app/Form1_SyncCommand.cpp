@@ -25,6 +25,9 @@ void Form1::SyncComputerClock() {
             const WaitCursor waiting;
             return m_seams.clockSetter->setTimeOfDay(time);
         }();
+        // The operator closed the window while the clock was being set.
+        if (m_closing)
+            return;
         if (!result.ok)
             throw RuntimeError(result.errorNumber, result.reason);
         ShowMessage(CommandTexts::kSynchronizeSuccess);

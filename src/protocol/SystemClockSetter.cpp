@@ -2,6 +2,7 @@
 
 #include "common/RuntimeError.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QProcess>
 #include <QTimer>
@@ -48,10 +49,14 @@ SystemClockSetter::Result ShellClockSetter::setTimeOfDay(const QTime& time) {
         if (error == QProcess::FailedToStart)
             loop.quit();
     });
+    const QDeadlineTimer deadline(kSetterTimeoutMs);
     QTimer::singleShot(kSetterTimeoutMs, &loop, &QEventLoop::quit);
     process.start();
     if (process.state() != QProcess::NotRunning || process.error() != QProcess::FailedToStart)
         loop.exec();
+    // A closing window ends every event loop; the setting still runs to its end.
+    if (process.state() != QProcess::NotRunning)
+        process.waitForFinished(int(deadline.remainingTime()));
 
     if (process.error() == QProcess::FailedToStart)
         return {false, ErrorNumber::FileNotFound,

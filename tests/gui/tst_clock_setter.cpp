@@ -25,6 +25,8 @@ const QString kRecordArgs = QStringLiteral("printf '%s\\n' \"$@\" > \"${0%/*}/ar
 const QString kSetsClock = kRecordArgs + QStringLiteral("echo 'Sun Dec  6 12:34:56 UTC 2026'\nexit 0\n");
 const QString kRefusesSilently = kRecordArgs + QStringLiteral("exit 1\n");
 const QString kRefusesWithReason = kRecordArgs + QStringLiteral("echo '%1' >&2\nexit 1\n").arg(kRefused);
+// Takes its time, then notes in the file "done" that it got to the end.
+const QString kSetsClockSlowly = kRecordArgs + QStringLiteral("sleep 0.5\necho done > \"${0%/*}/done\"\n");
 } // namespace
 
 class ClockSetterTest : public QObject {
@@ -141,6 +143,38 @@ private slots:
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command8")), Qt::LeftButton);
         QCOMPARE(dialogs.texts(), QStringList{message});
         QCOMPARE(recordedArgs(), (QStringList{QStringLiteral("-s"), QStringLiteral("12:34:56.5")}));
+    }
+
+    void closingTheWindowLetsTheSetterFinish() {
+        QVERIFY(installDate(kSetsClockSlowly));
+        FakeSerialBank serial;
+        serial.setPort(1, FakeSerialBank::Port::Usable);
+        FakeClock clock;
+        FakeDialogs dialogs;
+        ShellClockSetter setter;
+        Form1Seams seams;
+        seams.serialDevices = serial.factory();
+        seams.clock = &clock;
+        seams.dialogs = &dialogs;
+        seams.clockSetter = &setter;
+        Form1 window(seams);
+        window.show();
+
+        QTimer::singleShot(20, &window,
+                           [&serial] { serial.receive(QByteArray::fromHex("aa0026120601123456")); });
+        // While the setter runs the operator closes the window, and the
+        // program ends as it does when its last window closes.
+        QTimer::singleShot(250, &window, [&window] {
+            window.close();
+            QCoreApplication::exit(0);
+        });
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command8")), Qt::LeftButton);
+        // The program's end is over; the next tests' event loops run again.
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
+
+        QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("done"))));
+        QCOMPARE(dialogs.texts(), QStringList());
     }
 };
 
