@@ -1,5 +1,6 @@
 #include "QtSerialDevice.h"
 
+#include "PortHolders.h"
 #include "PortNames.h"
 #include "SerialError.h"
 #include "common/RuntimeError.h"
@@ -98,12 +99,24 @@ void QtSerialDevice::open(const LineSettings& settings) {
                                "(sudo usermod -aG dialout $USER, then log in again)")
                     .arg(portLabel()));
 #endif
-        if (error == QSerialPort::PermissionError)
+        if (error == QSerialPort::PermissionError) {
+            const std::optional<PortHolders::Holder> holder = PortHolders::find(m_location);
             throw RuntimeError(
                 SerialError::HardwareNotAvailable,
-                QStringLiteral("%1 is in use by another program (%2)").arg(portLabel(), reason));
+                holder ? QStringLiteral("%1 is in use by another program: %2")
+                             .arg(portLabel(), holder->describe())
+                       : QStringLiteral("%1 is in use by another program (%2)").arg(portLabel(), reason));
+        }
         throw RuntimeError(SerialError::HardwareNotAvailable,
                            QStringLiteral("%1 cannot be opened (%2)").arg(portLabel(), reason));
+    }
+    // Opened, but maybe shared with a program that did not ask for
+    // exclusive use: two programs on one line garble each other's frames.
+    if (const std::optional<PortHolders::Holder> holder = PortHolders::find(m_location)) {
+        m_port.close();
+        throw RuntimeError(
+            SerialError::HardwareNotAvailable,
+            QStringLiteral("%1 is in use by another program: %2").arg(portLabel(), holder->describe()));
     }
     const bool applied =
         m_port.setBaudRate(settings.baudRate) &&

@@ -183,18 +183,27 @@ private slots:
         QVERIFY(h.dialogs.messages().isEmpty());
     }
 
-    void choosingARemovedPortGivesPrompt() {
+    void choosingAPortThatBecameUnusableGivesPrompt_data() {
+        QTest::addColumn<FakeSerialBank::Port>("state");
+        QTest::addColumn<QString>("prompt");
+        QTest::newRow("device removed") << FakeSerialBank::Port::Missing << "8002: Com1 does not exist";
+        QTest::newRow("held by another program")
+            << FakeSerialBank::Port::Busy << "8010: Com1 is in use by another program: minicom (pid 4242)";
+    }
+    void choosingAPortThatBecameUnusableGivesPrompt() {
+        QFETCH(FakeSerialBank::Port, state);
+        QFETCH(QString, prompt);
         Form1Harness h;
         h.serial.setPort(1, FakeSerialBank::Port::Usable);
         h.serial.setPort(2, FakeSerialBank::Port::Usable);
         h.start();
-        h.serial.setPort(1, FakeSerialBank::Port::Missing);
+        h.serial.setPort(1, state);
         auto* combo = h.find<QComboBox>(QStringLiteral("Combo1"));
         combo->setCurrentIndex(0);
         emit combo->activated(0);
         QCOMPARE(h.serial.openPort(), 0);
         QCOMPARE(h.dialogs.messages().size(), 1);
-        QCOMPARE(h.dialogs.messages()[0].text, QStringLiteral("8002: Com1 does not exist"));
+        QCOMPARE(h.dialogs.messages()[0].text, prompt);
         QCOMPARE(h.dialogs.messages()[0].title, QStringLiteral("Prompt"));
         QCOMPARE(h.dialogs.messages()[0].icon, Dialogs::Icon::Information);
     }

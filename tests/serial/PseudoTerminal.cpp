@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <cerrno>
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -11,6 +12,9 @@ PseudoTerminal::PseudoTerminal() {
     char name[256] = {};
     if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
         qFatal("openpty failed");
+    // Child processes the tests start must not hold the line by inheritance.
+    fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     termios raw{};
     tcgetattr(m_slave, &raw);
     cfmakeraw(&raw);

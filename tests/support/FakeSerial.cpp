@@ -36,8 +36,9 @@ void FakeSerialDevice::open(const LineSettings& settings) {
         throw RuntimeError(SerialError::InvalidPortNumber,
                            QStringLiteral("Com%1 does not exist").arg(m_portNumber));
     case FakeSerialBank::Port::Busy:
-        throw RuntimeError(SerialError::HardwareNotAvailable,
-                           QStringLiteral("Com%1 is in use by another program").arg(m_portNumber));
+        throw RuntimeError(
+            SerialError::HardwareNotAvailable,
+            QStringLiteral("Com%1 is in use by another program: minicom (pid 4242)").arg(m_portNumber));
     case FakeSerialBank::Port::Usable:
         break;
     }

@@ -10,7 +10,7 @@
 class FakeSerialDevice;
 
 // The serial ports 1..16 as a test declares them: each missing (the
-// default), usable or held by another program. Records what is written to
+// default), usable or held by another program (minicom, pid 4242). Records what is written to
 // the open device and lets a test put bytes on its input, as a far end would.
 class FakeSerialBank {
 public:
