@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTime>
@@ -186,6 +187,44 @@ private slots:
                                      QStringLiteral("read request clock 1")),
                              mark)
                     .hasMatch());
+    }
+
+    void portHeldByAnotherProgram() {
+        SimWindow w;
+        QVERIFY(w.start());
+        const QString device = w.sim().device();
+        // Another program opens the master clock's line (without asking for
+        // exclusive use, as most do): a scan leaves the port out.
+        const auto holdOpen = [&device](QProcess& other) {
+            other.setStandardInputFile(device);
+            other.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+            return other.waitForStarted();
+        };
+        QProcess other;
+        QVERIFY(holdOpen(other));
+        w.chooseSearch();
+        QCOMPARE(w.combo(QStringLiteral("Combo1"))->findText(QStringLiteral("Com16")), -1);
+        QVERIFY(!SimWindow::holdsOpen(device));
+        QCOMPARE(w.messages(), QStringList());
+
+        // Once it has let go the port is listed again; chosen after another
+        // program took it since, it names that program.
+        other.kill();
+        other.waitForFinished();
+        w.chooseSearch();
+        QCOMPARE(w.combo(QStringLiteral("Combo1"))->currentText(), QStringLiteral("Com16"));
+        QProcess again;
+        QVERIFY(holdOpen(again));
+        QComboBox* ports = w.combo(QStringLiteral("Combo1"));
+        ports->setCurrentIndex(ports->findText(QStringLiteral("Com16")));
+        emit ports->activated(ports->currentIndex());
+        QCOMPARE(w.messages(),
+                 QStringList{QStringLiteral("8010: Com16 (%1) is in use by another program: sleep (pid %2)")
+                                 .arg(device)
+                                 .arg(again.processId())});
+        QVERIFY(!SimWindow::holdsOpen(device));
+        again.kill();
+        again.waitForFinished();
     }
 };
 
