@@ -10,7 +10,8 @@
 // busy when another process has it open (as fuser finds it, in /proc/*/fd) or
 // when a UUCP lock file LCK..<name> names a process that still runs. The
 // process that provides a pseudo-terminal (it holds the master side) is the
-// device's far end, not a competitor; this process never counts.
+// device's far end, not a competitor; this process never counts. As with
+// fuser, a normal user sees only his own processes' descriptors.
 namespace PortHolders {
 
 struct Holder {
