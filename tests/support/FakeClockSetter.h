@@ -1,8 +1,8 @@
 #pragma once
 
+#include "WaitCursorShown.h"
 #include "protocol/SystemClockSetter.h"
 
-#include <QApplication>
 #include <QList>
 
 // Records the times the program asks to set and answers with nextResult.
@@ -10,8 +10,7 @@ class FakeClockSetter : public SystemClockSetter {
 public:
     Result setTimeOfDay(const QTime& time) override {
         times.append(time);
-        underWaitCursor.append(QApplication::overrideCursor() &&
-                               QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+        underWaitCursor.append(waitCursorShown());
         return nextResult;
     }
 

@@ -1,6 +1,6 @@
 #include "FakeDialogs.h"
 
-#include <QApplication>
+#include "WaitCursorShown.h"
 
 FakeDialogs::~FakeDialogs() {
     for (qsizetype i = m_read; i < m_messages.size(); ++i)
@@ -37,6 +37,6 @@ QStringList& FakeDialogs::shownUnderWaitCursor() {
 }
 
 void FakeDialogs::noteWaitCursor(const QString& dialog) {
-    if (QApplication::overrideCursor())
+    if (waitCursorShown())
         shownUnderWaitCursor() << dialog;
 }
