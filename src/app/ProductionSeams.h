@@ -2,10 +2,7 @@
 
 #include "Dialogs.h"
 #include "Form1.h"
-#include "protocol/SystemClockSetter.h"
-#ifdef VARO_TIMEDATED
-#include "protocol/TimedatedClockSetter.h"
-#endif
+#include "protocol/ComputerClockSetter.h"
 #include "protocol/WallClock.h"
 
 // The window's seams as the program runs for real: the serial ports of this
@@ -20,10 +17,6 @@ public:
 private:
     SystemWallClock m_clock;
     WidgetDialogs m_dialogs;
-    ShellClockSetter m_shellClockSetter;
-#ifdef VARO_TIMEDATED
-    // timedated where it runs, the shell's command where it does not.
-    TimedatedClockSetter m_timedatedClockSetter{m_shellClockSetter};
-#endif
+    ComputerClockSetter m_clockSetter;
     Form1Seams m_seams;
 };

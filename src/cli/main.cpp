@@ -1,5 +1,5 @@
 #include "commandline/ClockCli.h"
-#include "protocol/SystemClockSetter.h"
+#include "protocol/ComputerClockSetter.h"
 #include "protocol/WallClock.h"
 
 #include <QCoreApplication>
@@ -10,7 +10,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("varo-clock-cli"));
 
     SystemWallClock clock;
-    ShellClockSetter clockSetter;
+    ComputerClockSetter clockSetter;
     QTextStream out(stdout);
     QTextStream err(stderr);
     ClockCli cli({&clock, &clockSetter, &out, &err});

@@ -214,10 +214,11 @@ void ClockCli::execute(const CliArguments& arguments) {
     }
 }
 
-QByteArray ClockCli::awaitAnswer(SerialPortComponent& port, int expectedBytes, int limitSeconds) {
+QByteArray ClockCli::awaitAnswer(SerialPortComponent& port, int expectedBytes, int limitSeconds,
+                                 AnswerWait::LeadingTimeFrames leading) {
     AnswerWait wait(port);
     const QByteArray answer =
-        wait.awaitAndRead(expectedBytes, limitSeconds, m_seams.clock->now().time().msec());
+        wait.awaitAndRead(expectedBytes, limitSeconds, m_seams.clock->now().time().msec(), leading);
     received(answer);
     return answer;
 }
@@ -277,7 +278,8 @@ void ClockCli::readSettings(SerialPortComponent& port, const CliArguments& argum
     const QByteArray request = Frames::readRequest(arguments.clockNumber - 1);
     port.Output(request);
     sent(Frames::hexText(request));
-    const QByteArray answer = awaitAnswer(port, Frames::Length::Settings, Frames::AnswerLimit::Settings);
+    const QByteArray answer = awaitAnswer(port, Frames::Length::Settings, Frames::AnswerLimit::Settings,
+                                          AnswerWait::LeadingTimeFrames::Skip);
     const std::optional<int> clockIndex =
         Frames::answeredClockIndex(answer, Frames::Code::ReadSettings, Frames::ClockBase::SettingsReply);
     if (!clockIndex)
@@ -327,7 +329,8 @@ void ClockCli::writeSettings(SerialPortComponent& port, const ClockSchedule& sch
     port.Output(frame);
     const auto [firstLine, secondLine] = Frames::writeFrameLines(frame);
     sent(firstLine + QLatin1Char(' ') + secondLine);
-    const QByteArray answer = awaitAnswer(port, Frames::Length::Settings, Frames::AnswerLimit::Settings);
+    const QByteArray answer = awaitAnswer(port, Frames::Length::Settings, Frames::AnswerLimit::Settings,
+                                          AnswerWait::LeadingTimeFrames::Skip);
     if (!Frames::answeredClockIndex(answer, Frames::Code::WriteSettings, Frames::ClockBase::WriteReply))
         throw CliFailure{CliStatus::NoAnswer,
                          answer.isEmpty() ? QStringLiteral("No answer from the master clock to the write")

@@ -2,6 +2,7 @@
 
 #include "CliArguments.h"
 #include "CliStatus.h"
+#include "protocol/AnswerWait.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -42,7 +43,8 @@ private:
     void sendGps(SerialPortComponent& port, const CliArguments& arguments);
     void listPorts();
 
-    QByteArray awaitAnswer(SerialPortComponent& port, int expectedBytes, int limitSeconds);
+    QByteArray awaitAnswer(SerialPortComponent& port, int expectedBytes, int limitSeconds,
+                           AnswerWait::LeadingTimeFrames leading = AnswerWait::LeadingTimeFrames::Keep);
     void sent(const QString& text);
     void received(const QByteArray& bytes);
     void say(const QString& key, const QString& value, const QString& line);

@@ -117,6 +117,10 @@ private slots:
             << 4 << "The master clock's answer is no write reply"
             << "\\nreceived BBB1"
             << "foreign answer";
+        QTest::newRow("time frame ahead of the settings reply")
+            << QStringList{"--time-frame-first"} << port + QStringList{"read", "--clock", "1"} << QByteArray()
+            << false << 0 << QString() << "^sent BBA1\\nreceived BBB1[0-9A-F]{96}\\nRead success!\\n"
+            << " TX BBB1[0-9A-F]{96} settings reply clock 1 ";
         QTest::newRow("answer cut short")
             << QStringList{"--cut", "10"} << port + QStringList{"read", "--clock", "1"} << QByteArray()
             << false << 5
