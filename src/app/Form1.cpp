@@ -50,6 +50,7 @@ Form1::Form1(const Form1Seams& seams, QWidget* parent)
 
     Timer1.setInterval(kLiveClockIntervalMs);
     ConnectHandlers();
+    SetUpPortWatch();
     Load();
     Timer1.start();
 }

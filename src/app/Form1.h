@@ -13,7 +13,9 @@
 #include <memory>
 #include <vector>
 
+class PortCatalog;
 class QAction;
+class QLabel;
 class QPushButton;
 class Dialogs;
 class QLineEdit;
@@ -33,6 +35,9 @@ struct Form1Seams {
     Dialogs* dialogs = nullptr;
     SystemClockSetter* clockSetter = nullptr;
     QString programFolder; // where the file dialogs start
+    // Typed ports, who each port is, plug and unplug; without it the window
+    // knows the numbered ports only.
+    PortCatalog* ports = nullptr;
 };
 
 // The one window of the program. It owns the serial port, the schedule
@@ -92,6 +97,17 @@ private:
     void SelectLineSpeed(const QString& settingsText);
     void ShowLineSettings(); // caption and check marks
 
+    // Typed ports, port identities and plug and unplug.
+    void SetUpPortWatch();
+    void OpenTypedPort();
+    void WatchPorts();
+    void RefreshPortList();
+    bool IsUsablePort(int portNumber) const;
+    void ShowPortIdentities();
+    void ShowPortStatus();
+    QString PortLabel() const;          // "Com16" or the typed device
+    QString OpenDeviceLocation() const; // the device behind the open port
+
     // Clock commands.
     QDateTime WaitForNextSecond(); // under the wait cursor
     void SetClockToComputerTime();
@@ -135,4 +151,13 @@ private:
     AnswerWait* m_runningWait = nullptr;
     bool m_busy = false;
     bool m_closing = false; // closed by the operator; nothing more to report
+
+    // Plug and unplug.
+    QTimer m_portWatch;
+    QStringList m_presentDevices;
+    bool m_portListStale = false;
+    bool m_deviceAppeared = false;
+    bool m_updatingPortList = false;
+    bool m_typedPortPending = false;
+    QLabel* m_portStatus = nullptr;
 };

@@ -11,6 +11,7 @@ void Form1::ScanPorts() {
         for (int port = PortNames::kFirstPort; port <= PortNames::kLastPort; ++port)
             ProbePort(port);
         ui->Combo1->addItem(QStringLiteral("Search"));
+        ShowPortIdentities();
         // The last port found is selected and opened; none found leaves the
         // selection empty and the port closed.
         ui->Combo1->setCurrentIndex(ui->Combo1->count() - 2);

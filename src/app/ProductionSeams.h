@@ -4,6 +4,7 @@
 #include "Form1.h"
 #include "protocol/ComputerClockSetter.h"
 #include "protocol/WallClock.h"
+#include "serial/SystemPortCatalog.h"
 
 // The window's seams as the program runs for real: the serial ports of this
 // computer, its clock, the system's clock setter (systemd-timedated where
@@ -18,5 +19,6 @@ private:
     SystemWallClock m_clock;
     WidgetDialogs m_dialogs;
     ComputerClockSetter m_clockSetter;
+    SystemPortCatalog m_ports;
     Form1Seams m_seams;
 };

@@ -1,5 +1,6 @@
 #include "PortNames.h"
 
+#include <QRegularExpression>
 #include <QtGlobal>
 
 namespace PortNames {
@@ -19,6 +20,13 @@ QString deviceForPort(int portNumber) {
         return QStringLiteral("/dev/ttyUSB%1").arg(portNumber - 5);
     return QStringLiteral("/dev/ttyACM%1").arg(portNumber - 13);
 #endif
+}
+
+bool isDeviceName(const QString& text) {
+    static const QRegularExpression deviceName(
+        QStringLiteral("^(/dev/.*[^/]|(\\\\\\\\\\.\\\\)?COM[1-9][0-9]{0,2})$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return deviceName.match(text.trimmed()).hasMatch();
 }
 
 } // namespace PortNames

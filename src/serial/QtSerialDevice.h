@@ -12,6 +12,7 @@
 class QtSerialDevice : public SerialDevice {
     Q_OBJECT
 public:
+    // portNumber 0: a device the operator named by its location.
     QtSerialDevice(int portNumber, const QString& location, QObject* parent = nullptr);
 
     void open(const LineSettings& settings) override;

@@ -30,3 +30,5 @@ signals:
 
 // Creates the device for a port number 1..16 (not yet open).
 using SerialDeviceFactory = std::function<std::unique_ptr<SerialDevice>(int portNumber)>;
+// Creates the device at a location the operator named (not yet open).
+using NamedSerialDeviceFactory = std::function<std::unique_ptr<SerialDevice>(const QString& location)>;

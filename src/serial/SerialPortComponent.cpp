@@ -21,6 +21,17 @@ void SerialPortComponent::setCommPort(int portNumber) {
                            QStringLiteral("Invalid port number %1: ports 1 to 16 exist").arg(portNumber));
     m_portNumber = portNumber;
     m_lossReason.clear();
+    m_deviceName.clear();
+}
+
+void SerialPortComponent::setDeviceName(const QString& location) {
+    if (m_device)
+        throw RuntimeError(SerialError::InvalidWhileOpen,
+                           QStringLiteral("Operation not valid while the port is opened"));
+    if (!location.isEmpty() && !m_namedFactory)
+        throw RuntimeError(SerialError::InvalidPortNumber,
+                           QStringLiteral("%1: only the listed ports can be opened here").arg(location));
+    m_deviceName = location;
 }
 
 void SerialPortComponent::setSettings(const QString& text) {
@@ -46,12 +57,14 @@ void SerialPortComponent::setPortOpen(bool open) {
     }
     if (m_device)
         throw RuntimeError(SerialError::AlreadyOpen, QStringLiteral("Port already open"));
-    std::unique_ptr<SerialDevice> device = m_factory(m_portNumber);
+    std::unique_ptr<SerialDevice> device =
+        m_deviceName.isEmpty() ? m_factory(m_portNumber) : m_namedFactory(m_deviceName);
     device->open(m_settings);
     connect(device.get(), &SerialDevice::readyRead, this, &SerialPortComponent::readyRead);
     connect(device.get(), &SerialDevice::lost, this, &SerialPortComponent::onDeviceLost,
             Qt::QueuedConnection);
     m_device = std::move(device);
+    emit opened();
 }
 
 SerialDevice& SerialPortComponent::openDevice() const {
@@ -66,10 +79,14 @@ SerialDevice& SerialPortComponent::openDevice() const {
 
 void SerialPortComponent::Output(const QByteArray& bytes) {
     openDevice().write(bytes);
+    emit written(bytes);
 }
 
 QByteArray SerialPortComponent::Input() {
-    return openDevice().readAll();
+    const QByteArray bytes = openDevice().readAll();
+    if (!bytes.isEmpty())
+        emit taken(bytes);
+    return bytes;
 }
 
 int SerialPortComponent::InBufferCount() const {

@@ -16,7 +16,15 @@ public:
     ~SerialPortComponent() override;
 
     int CommPort() const { return m_portNumber; }
+    // Also returns from a named device to the numbered ports.
     void setCommPort(int portNumber);
+
+    // A device the operator named (a path or COM17), used instead of the
+    // port number while set; an empty name returns to the port number. Only
+    // while the port is closed, and only with a named-device factory.
+    QString DeviceName() const { return m_deviceName; }
+    void setDeviceName(const QString& location);
+    void setNamedDeviceFactory(NamedSerialDeviceFactory factory) { m_namedFactory = std::move(factory); }
 
     QString Settings() const { return m_settingsText; }
     void setSettings(const QString& text);
@@ -31,17 +39,24 @@ public:
 signals:
     // New bytes are waiting.
     void readyRead();
+    // The port was opened.
+    void opened();
     // The open port was closed, by the program or because its device failed.
     void closed();
     // The open device failed, also while no command runs; the port has been
     // closed. The error number and description say why.
     void lineLost(int errorNumber, const QString& description);
+    // Bytes that Output wrote and bytes that Input took, for the frame record.
+    void written(const QByteArray& bytes);
+    void taken(const QByteArray& bytes);
 
 private:
     SerialDevice& openDevice() const;
     void onDeviceLost(const QString& reason);
 
     SerialDeviceFactory m_factory;
+    NamedSerialDeviceFactory m_namedFactory;
+    QString m_deviceName;
     std::unique_ptr<SerialDevice> m_device;
     int m_portNumber = 1;
     QString m_settingsText = QStringLiteral("9600,n,8,1");

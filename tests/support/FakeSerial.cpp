@@ -5,14 +5,44 @@
 
 #include <QTimer>
 
+QString FakeSerialBank::locationOf(int portNumber) {
+    return QStringLiteral("/dev/fake/com%1").arg(portNumber);
+}
+
 SerialDeviceFactory FakeSerialBank::factory() {
     return [this](int portNumber) {
-        return std::make_unique<FakeSerialDevice>(*this, portNumber);
+        return std::make_unique<FakeSerialDevice>(*this, portNumber, locationOf(portNumber));
     };
+}
+
+std::unique_ptr<SerialDevice> FakeSerialBank::deviceAt(const QString& location) {
+    return std::make_unique<FakeSerialDevice>(*this, 0, location);
+}
+
+PortIdentity FakeSerialBank::identify(const QString& location) const {
+    PortIdentity unknown;
+    unknown.location = location;
+    return m_identities.value(location, unknown);
+}
+
+QStringList FakeSerialBank::presentDevices() const {
+    QStringList present;
+    for (auto port = m_ports.cbegin(); port != m_ports.cend(); ++port)
+        if (port.value() != Port::Missing)
+            present << locationOf(port.key());
+    for (auto device = m_devices.cbegin(); device != m_devices.cend(); ++device)
+        if (device.value() != Port::Missing)
+            present << device.key();
+    present.sort();
+    return present;
 }
 
 int FakeSerialBank::openPort() const {
     return m_open ? m_open->portNumber() : 0;
+}
+
+QString FakeSerialBank::openLocation() const {
+    return m_open ? m_open->location() : QString();
 }
 
 void FakeSerialBank::receive(const QByteArray& bytes) {
@@ -26,22 +56,21 @@ void FakeSerialBank::loseDevice(const QString& reason) {
 }
 
 FakeSerialDevice::~FakeSerialDevice() {
-    if (m_bank.m_open == this)
-        m_bank.m_open = nullptr;
+    close();
 }
 
 void FakeSerialDevice::open(const LineSettings& settings) {
-    switch (m_bank.port(m_portNumber)) {
+    const QString name = m_portNumber > 0 ? QStringLiteral("Com%1").arg(m_portNumber) : m_location;
+    switch (m_portNumber > 0 ? m_bank.port(m_portNumber) : m_bank.device(m_location)) {
     case FakeSerialBank::Port::Missing:
-        throw RuntimeError(SerialError::InvalidPortNumber,
-                           QStringLiteral("Com%1 does not exist").arg(m_portNumber));
+        throw RuntimeError(SerialError::InvalidPortNumber, QStringLiteral("%1 does not exist").arg(name));
     case FakeSerialBank::Port::Busy:
-        throw RuntimeError(
-            SerialError::HardwareNotAvailable,
-            QStringLiteral("Com%1 is in use by another program: minicom (pid 4242)").arg(m_portNumber));
+        throw RuntimeError(SerialError::HardwareNotAvailable,
+                           QStringLiteral("%1 is in use by another program: minicom (pid 4242)").arg(name));
     case FakeSerialBank::Port::Usable:
         break;
     }
+    m_previous = m_bank.m_open;
     m_bank.m_open = this;
     m_bank.m_openSettings = settings;
     m_bank.opens.append(m_portNumber);
@@ -50,7 +79,7 @@ void FakeSerialDevice::open(const LineSettings& settings) {
 
 void FakeSerialDevice::close() {
     if (m_bank.m_open == this)
-        m_bank.m_open = nullptr;
+        m_bank.m_open = std::exchange(m_previous, nullptr);
 }
 
 void FakeSerialDevice::write(const QByteArray& bytes) {

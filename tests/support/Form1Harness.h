@@ -33,6 +33,7 @@ public:
         seams.dialogs = &dialogs;
         seams.clockSetter = &clockSetter;
         seams.programFolder = programFolder;
+        seams.ports = &serial;
         window = std::make_unique<Form1>(seams);
         return *window;
     }

@@ -1,0 +1,23 @@
+#include "PortCatalog.h"
+
+namespace {
+QStringList knownParts(const PortIdentity& identity) {
+    QStringList parts;
+    for (const QString& part : {identity.location, identity.description, identity.manufacturer})
+        if (!part.isEmpty())
+            parts << part;
+    if (!identity.serialNumber.isEmpty())
+        parts << QStringLiteral("serial number ") + identity.serialNumber;
+    if (!identity.stableName.isEmpty())
+        parts << identity.stableName;
+    return parts;
+}
+} // namespace
+
+QString PortIdentity::summary() const {
+    return knownParts(*this).join(QStringLiteral(", "));
+}
+
+QString PortIdentity::toolTip() const {
+    return knownParts(*this).join(QLatin1Char('\n'));
+}

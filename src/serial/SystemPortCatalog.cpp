@@ -1,0 +1,67 @@
+#include "SystemPortCatalog.h"
+
+#include "PortNames.h"
+#include "QtSerialDevice.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+namespace {
+// The /dev/serial/by-id link that leads to `device`, which names the adapter
+// by maker, model and serial number and stays the same across plugging.
+QString stableNameOf(const QString& device) {
+#ifdef Q_OS_LINUX
+    const QDir byId(QStringLiteral("/dev/serial/by-id"));
+    for (const QFileInfo& link : byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
+        if (link.canonicalFilePath() == device)
+            return link.absoluteFilePath();
+#else
+    Q_UNUSED(device);
+#endif
+    return QString();
+}
+} // namespace
+
+QString SystemPortCatalog::locationOfPort(int portNumber) const {
+    return PortNames::deviceForPort(portNumber);
+}
+
+std::unique_ptr<SerialDevice> SystemPortCatalog::deviceAt(const QString& location) {
+    return std::make_unique<QtSerialDevice>(0, location);
+}
+
+PortIdentity SystemPortCatalog::identify(const QString& location) const {
+    PortIdentity identity;
+    identity.location = location;
+    // A typed /dev/serial/by-id name leads to the device the system lists.
+    const QString canonical = QFileInfo(location).canonicalFilePath();
+    const QString device = canonical.isEmpty() ? location : canonical;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        if (info.systemLocation() != device && info.portName().compare(location, Qt::CaseInsensitive) != 0)
+            continue;
+        identity.description = info.description();
+        identity.manufacturer = info.manufacturer();
+        identity.serialNumber = info.serialNumber();
+        break;
+    }
+    identity.stableName = stableNameOf(device);
+    if (identity.stableName == location)
+        identity.stableName.clear();
+    return identity;
+}
+
+QStringList SystemPortCatalog::presentDevices() const {
+    QStringList present;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        present << info.systemLocation();
+    // Devices the port list reaches that the system does not list as serial
+    // ports, such as a pseudo-terminal named in VARO_CLOCK_COM<n>.
+    for (int port = PortNames::kFirstPort; port <= PortNames::kLastPort; ++port) {
+        const QString device = PortNames::deviceForPort(port);
+        if (!present.contains(device) && QFileInfo::exists(device))
+            present << device;
+    }
+    present.sort();
+    return present;
+}
