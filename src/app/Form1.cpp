@@ -51,6 +51,7 @@ Form1::Form1(const Form1Seams& seams, QWidget* parent)
     Timer1.setInterval(kLiveClockIntervalMs);
     ConnectHandlers();
     SetUpPortWatch();
+    SetUpFrameRecord();
     Load();
     Timer1.start();
 }

@@ -2,6 +2,7 @@
 
 #include "gps/RmcStream.h"
 #include "protocol/AnswerWait.h"
+#include "protocol/FrameRecord.h"
 #include "protocol/WindowValues.h"
 #include "schedule/GroupRow.h"
 #include "serial/SerialPortComponent.h"
@@ -13,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+class FrameRecordPanel;
 class PortCatalog;
 class QAction;
 class QLabel;
@@ -38,6 +40,7 @@ struct Form1Seams {
     // Typed ports, who each port is, plug and unplug; without it the window
     // knows the numbered ports only.
     PortCatalog* ports = nullptr;
+    QString recordFolder; // where the daily frame record files go; empty: none
 };
 
 // The one window of the program. It owns the serial port, the schedule
@@ -108,6 +111,11 @@ private:
     QString PortLabel() const;          // "Com16" or the typed device
     QString OpenDeviceLocation() const; // the device behind the open port
 
+    // Frame record.
+    void SetUpFrameRecord();
+    void RecordFrame(FrameRecord::Direction direction, const QByteArray& bytes);
+    void ShowFrameRecord();
+
     // Clock commands.
     QDateTime WaitForNextSecond(); // under the wait cursor
     void SetClockToComputerTime();
@@ -160,4 +168,8 @@ private:
     bool m_updatingPortList = false;
     bool m_typedPortPending = false;
     QLabel* m_portStatus = nullptr;
+
+    std::unique_ptr<FrameRecord> m_record;
+    FrameRecordPanel* m_recordPanel = nullptr;
+    QLabel* m_recordStatus = nullptr;
 };

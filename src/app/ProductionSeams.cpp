@@ -3,6 +3,7 @@
 #include "serial/QtSerialDevice.h"
 
 #include <QCoreApplication>
+#include <QStandardPaths>
 
 ProductionSeams::ProductionSeams(Dialogs* dialogs) {
     m_seams.serialDevices = QtSerialDevice::factory();
@@ -10,5 +11,6 @@ ProductionSeams::ProductionSeams(Dialogs* dialogs) {
     m_seams.dialogs = dialogs ? dialogs : &m_dialogs;
     m_seams.clockSetter = &m_clockSetter;
     m_seams.ports = &m_ports;
+    m_seams.recordFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     m_seams.programFolder = QCoreApplication::applicationDirPath();
 }

@@ -26,6 +26,7 @@ bool SimWindow::openWindow() {
     ui.dialogs.takeTexts();
     Form1Seams seams = m_production.seams();
     seams.clockSetter = &ui.clockSetter;
+    seams.recordFolder = recordFolder();
     ui.window = std::make_unique<Form1>(seams);
     ui.window->show();
 

@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTemporaryDir>
 
 class QComboBox;
 
@@ -36,6 +37,8 @@ public:
     // open.
     bool openWindow();
     SimProcess& sim() { return *m_sim; }
+    // Where the window keeps its daily frame record files.
+    QString recordFolder() const { return m_recordFolder.path(); }
 
     // Whether this process holds `device` open.
     static bool holdsOpen(const QString& device);
@@ -64,5 +67,6 @@ public:
 
 private:
     ProductionSeams m_production{&ui.dialogs};
+    QTemporaryDir m_recordFolder;
     std::unique_ptr<SimProcess> m_sim = std::make_unique<SimProcess>();
 };

@@ -26,7 +26,8 @@ public:
     FakeDialogs dialogs;
     FakeClockSetter clockSetter;
 
-    Form1& start(const QString& programFolder = QString()) {
+    // recordFolder: where the daily frame record files go; empty: none.
+    Form1& start(const QString& programFolder = QString(), const QString& recordFolder = QString()) {
         Form1Seams seams;
         seams.serialDevices = serial.factory();
         seams.clock = &clock;
@@ -34,6 +35,7 @@ public:
         seams.clockSetter = &clockSetter;
         seams.programFolder = programFolder;
         seams.ports = &serial;
+        seams.recordFolder = recordFolder;
         window = std::make_unique<Form1>(seams);
         return *window;
     }

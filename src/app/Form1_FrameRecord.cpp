@@ -1,0 +1,47 @@
+// The record of every frame on the line, its panel and its daily file.
+#include "Dialogs.h"
+#include "Form1.h"
+#include "FrameRecordPanel.h"
+#include "ui_Form1.h"
+
+#include <QLabel>
+#include <QStatusBar>
+
+void Form1::SetUpFrameRecord() {
+    m_record = std::make_unique<FrameRecord>(*m_seams.clock, m_seams.recordFolder);
+    m_recordStatus = new QLabel(this);
+    m_recordStatus->setObjectName(QStringLiteral("RecordStatus"));
+    m_recordStatus->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0);"));
+    m_recordStatus->hide();
+    statusBar()->addWidget(m_recordStatus);
+
+    connect(&MSComm1, &SerialPortComponent::written, this,
+            [this](const QByteArray& bytes) { RecordFrame(FrameRecord::Direction::Sent, bytes); });
+    // A read under a command before its answer wait is the flush of stale
+    // bytes; the read that ends the wait is the answer; a read between
+    // commands is the master clock's own time frame.
+    connect(&MSComm1, &SerialPortComponent::taken, this, [this](const QByteArray& bytes) {
+        const bool flush = m_busy && !m_runningWait;
+        RecordFrame(flush ? FrameRecord::Direction::Flushed : FrameRecord::Direction::Received, bytes);
+    });
+    connect(m_record.get(), &FrameRecord::fileFailed, this, [this](const QString& reason) {
+        m_recordStatus->setText(QStringLiteral("Frame record not saved to file: ") + reason);
+        m_recordStatus->show();
+    });
+    connect(ui->ShowFrameRecord, &QAction::triggered, this, &Form1::ShowFrameRecord);
+}
+
+void Form1::RecordFrame(FrameRecord::Direction direction, const QByteArray& bytes) {
+    m_record->add(direction, PortLabel(), LineSettings::parse(MSComm1.Settings())->baudRate, bytes);
+}
+
+void Form1::ShowFrameRecord() {
+    if (!m_recordPanel) {
+        m_recordPanel = new FrameRecordPanel(*m_record, *m_seams.dialogs, m_fileDialogFolder, this);
+        // Beside the main window, where it hides none of the form.
+        m_recordPanel->move(frameGeometry().topRight() + QPoint(8, 0));
+    }
+    m_recordPanel->show();
+    m_recordPanel->raise();
+    m_recordPanel->activateWindow();
+}
