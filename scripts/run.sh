@@ -29,7 +29,9 @@ trap cleanup EXIT
 
 if ((!hardware)); then
     sim_log=build/varo-clock-sim.log
-    build/tools/varo-clock-sim/varo-clock-sim --time-frames 5 "${sim_args[@]}" >"$sim_log" 2>&1 &
+    # The simulated master clock runs 1.5 s ahead and sends its time every
+    # second, so the status line shows a live offset and the record fills.
+    build/tools/varo-clock-sim/varo-clock-sim --time-frames 1 --offset-ms 1500 "${sim_args[@]}" >"$sim_log" 2>&1 &
     pids+=($!)
     for _ in $(seq 100); do
         grep -q '^DEVICE ' "$sim_log" 2>/dev/null && break
@@ -47,13 +49,22 @@ if [[ -z "${DISPLAY:-}" ]]; then
     window=$!
     pids+=($window)
     for _ in $(seq 200); do xwininfo -root -tree 2>/dev/null | grep -q '"Varo Clock - ' && break; sleep 0.05; done
-    sleep 1 # let the live clock tick once before the picture is taken
+    sleep 1.5 # let the live clock tick and a time frame or two come before the picture is taken
+    # The frame record (查看 > 通信记录) beside the window: open it as the
+    # operator does, with the menu's access keys.
+    main=$(xdotool search --name "^Varo Clock - " 2>/dev/null | head -n1 || true)
+    xdotool windowfocus --sync "$main" key --delay 200 alt+v r >/dev/null 2>&1 || true
+    for _ in $(seq 40); do xdotool search --name '^通信记录' >/dev/null 2>&1 && break; sleep 0.05; done
+    panel=$(xdotool search --name '^通信记录' 2>/dev/null | head -n1 || true)
+    [[ -n "$panel" ]] && { xdotool windowmove "$panel" 576 0 windowsize "$panel" 448 700 >/dev/null 2>&1 || true; }
+    sleep 0.5
     screenshot=$PWD/build/varo-clock-screenshot.png
     import -window root "$screenshot"
     echo "Screenshot: $screenshot"
+    [[ -n "$panel" ]] && { xdotool windowunmap "$panel" >/dev/null 2>&1 || true; }
     # A second picture with the window enlarged shows the widgets that lie
     # beyond the first view (ignore-hours column, frame lines, GPS buttons).
-    xdotool search --name '^Varo Clock - ' windowsize 720 880 >/dev/null 2>&1 || true
+    xdotool search --name '^Varo Clock - ' windowsize 720 896 >/dev/null 2>&1 || true
     sleep 0.5
     import -window root "${screenshot%.png}-full.png"
     echo "Screenshot of the whole window: ${screenshot%.png}-full.png"

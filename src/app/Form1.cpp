@@ -52,6 +52,7 @@ Form1::Form1(const Form1Seams& seams, QWidget* parent)
     ConnectHandlers();
     SetUpPortWatch();
     SetUpFrameRecord();
+    SetUpOffsetMonitor();
     Load();
     Timer1.start();
 }

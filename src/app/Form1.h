@@ -3,6 +3,7 @@
 #include "gps/RmcStream.h"
 #include "protocol/AnswerWait.h"
 #include "protocol/FrameRecord.h"
+#include "protocol/TimeFrameMonitor.h"
 #include "protocol/WindowValues.h"
 #include "schedule/GroupRow.h"
 #include "serial/SerialPortComponent.h"
@@ -116,6 +117,10 @@ private:
     void RecordFrame(FrameRecord::Direction direction, const QByteArray& bytes);
     void ShowFrameRecord();
 
+    // The master clock's offset.
+    void SetUpOffsetMonitor();
+    void ReadClockTimeFrames();
+
     // Clock commands.
     QDateTime WaitForNextSecond(); // under the wait cursor
     void SetClockToComputerTime();
@@ -172,4 +177,9 @@ private:
     std::unique_ptr<FrameRecord> m_record;
     FrameRecordPanel* m_recordPanel = nullptr;
     QLabel* m_recordStatus = nullptr;
+
+    TimeFrameMonitor m_timeFrames;
+    QTimer m_offsetAge; // runs out when no time frame came for a while
+    bool m_lineUsedByCommand = false;
+    QLabel* m_clockOffset = nullptr;
 };

@@ -14,4 +14,6 @@ struct LineSettings {
     // Parses the settings text; nothing when it is not of that form.
     static std::optional<LineSettings> parse(const QString& text);
     QString toString() const;
+    // Start bit, data bits, parity bit and stop bits: 10 for 9600,n,8,1.
+    int bitsPerCharacter() const { return 1 + dataBits + (parity == 'n' ? 0 : 1) + stopBits; }
 };

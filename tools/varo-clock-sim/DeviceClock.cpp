@@ -14,8 +14,8 @@ int weekdayOf(const QDate& date) {
 }
 } // namespace
 
-DeviceClock DeviceClock::localTime() {
-    return DeviceClock(qint64(QDateTime::currentDateTime().offsetFromUtc()) * kUsPerSecond);
+DeviceClock DeviceClock::localTime(qint64 aheadMs) {
+    return DeviceClock(qint64(QDateTime::currentDateTime().offsetFromUtc()) * kUsPerSecond + aheadMs * 1000);
 }
 
 void DeviceClock::set(const QDate& date, const QTime& time, int weekday, qint64 wallUs) {

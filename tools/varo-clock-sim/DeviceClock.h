@@ -17,8 +17,8 @@ public:
         int weekday; // 0 Sunday .. 6 Saturday
     };
 
-    // A clock showing the computer's local time.
-    static DeviceClock localTime();
+    // A clock showing the computer's local time, `aheadMs` ahead of it.
+    static DeviceClock localTime(qint64 aheadMs = 0);
 
     void set(const QDate& date, const QTime& time, int weekday, qint64 wallUs);
     Reading at(qint64 wallUs) const;

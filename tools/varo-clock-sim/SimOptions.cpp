@@ -19,6 +19,8 @@ const char* const kDescription =
     "Bytes sent while nobody has the device open are dropped. A real device (--device) never\n"
     "hangs up; losing it ends the run with status 1.";
 
+constexpr int kDayMs = 24 * 3600 * 1000;
+
 struct Numbers {
     const char* name;
     int* value;
@@ -40,6 +42,9 @@ std::optional<SimOptions> SimOptions::parse(const QStringList& arguments, QStrin
         {QStringLiteral("time-frames"),
          QStringLiteral("Send the clock's time frame every <n> seconds, right after its second boundary."),
          QStringLiteral("n")},
+        {QStringLiteral("offset-ms"),
+         QStringLiteral("Start the clock <ms> ahead of the computer's local time (negative: behind)."),
+         QStringLiteral("ms")},
         {QStringLiteral("log-file"), QStringLiteral("Also write the log to <path>."), QStringLiteral("path")},
         {QStringLiteral("hangup-grace"),
          QStringLiteral(
@@ -78,6 +83,7 @@ std::optional<SimOptions> SimOptions::parse(const QStringList& arguments, QStrin
     const Numbers numbers[] = {
         {"baud", &options.baud, 1},
         {"time-frames", &options.timeFrameSeconds, 1},
+        {"offset-ms", &options.offsetMs, -kDayMs},
         {"hangup-grace", &options.hangupGraceMs, 0},
         {"cut", &options.cut, 1},
         {"split", &options.split, 1},
@@ -93,6 +99,10 @@ std::optional<SimOptions> SimOptions::parse(const QStringList& arguments, QStrin
         *number.value = parser.value(name).toInt(&ok);
         if (!ok || *number.value < number.minimum) {
             *error = QStringLiteral("--%1 needs a whole number of at least %2").arg(name).arg(number.minimum);
+            return std::nullopt;
+        }
+        if (number.value == &options.offsetMs && qAbs(*number.value) > kDayMs) {
+            *error = QStringLiteral("--offset-ms must lie within a day, %1 to %2").arg(-kDayMs).arg(kDayMs);
             return std::nullopt;
         }
     }

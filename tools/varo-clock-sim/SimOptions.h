@@ -9,6 +9,7 @@ struct SimOptions {
     QString device; // empty: make a pseudo-terminal
     qint32 baud = 9600;
     int timeFrameSeconds = 0; // 0: the clock sends no time frames
+    int offsetMs = 0;         // the clock runs this far ahead of the computer's local time
     QString logFile;
     int hangupGraceMs = 1000;
     bool persist = false; // keep running when the peer closes the device

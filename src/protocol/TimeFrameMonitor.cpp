@@ -1,0 +1,55 @@
+#include "TimeFrameMonitor.h"
+
+#include "Frames.h"
+#include "schedule/TimeText.h"
+#include "serial/LineSettings.h"
+
+namespace {
+constexpr qint64 kDayMs = 24 * 3600 * 1000;
+constexpr qint64 kFrameGapMs = 500; // bytes of one frame follow each other closely
+const QByteArray kFrameStart("\xAA\x00", 2);
+} // namespace
+
+qint64 TimeFrameMonitor::offsetMs(const QTime& clockTime, const QDateTime& sentAt) {
+    const qint64 difference =
+        (qint64(clockTime.msecsSinceStartOfDay()) - sentAt.time().msecsSinceStartOfDay() + kDayMs) % kDayMs;
+    return difference > kDayMs / 2 ? difference - kDayMs : difference;
+}
+
+std::optional<TimeFrameMonitor::Sighting>
+TimeFrameMonitor::feed(const QByteArray& bytes, const QDateTime& arrival, const LineSettings& line) {
+    if (!m_pending.isEmpty() && m_pendingSince.msecsTo(arrival) > kFrameGapMs)
+        m_pending.clear();
+    if (m_pending.isEmpty())
+        m_pendingSince = arrival;
+    m_pending += bytes;
+
+    std::optional<QTime> found;
+    for (;;) {
+        const qsizetype start = m_pending.indexOf(kFrameStart);
+        if (start < 0) {
+            // A last 0xAA may begin the next frame.
+            m_pending = m_pending.endsWith('\xAA') ? m_pending.right(1) : QByteArray();
+            break;
+        }
+        m_pending.remove(0, start);
+        if (m_pending.size() < Frames::Length::ClockTime)
+            break;
+        const std::optional<QString> text = Frames::clockTimeText(m_pending.left(Frames::Length::ClockTime));
+        const std::optional<QTime> time = TimeText::parse(*text);
+        if (!time) {
+            m_pending.remove(0, 1);
+            continue;
+        }
+        found = time;
+        m_pending.remove(0, Frames::Length::ClockTime);
+    }
+    if (!m_pending.isEmpty() && found)
+        m_pendingSince = arrival;
+    if (!found)
+        return std::nullopt;
+    const qint64 lineUs =
+        qint64(Frames::Length::ClockTime) * line.bitsPerCharacter() * 1'000'000 / qMax(line.baudRate, 1);
+    const QDateTime sentAt = arrival.addMSecs(-((lineUs + 500) / 1000));
+    return Sighting{*found, offsetMs(*found, sentAt)};
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <optional>
+
+struct LineSettings;
+
+// Finds the master clock's own time frames in what it sends between commands
+// and tells how far its clock is from the computer's. The master clock sends
+// a frame at the start of the second it names, so the frame left when its
+// last byte arrived less the bytes' time on the line.
+class TimeFrameMonitor {
+public:
+    struct Sighting {
+        QTime clockTime; // the time of day the frame names
+        qint64 offsetMs; // the master clock ahead of the computer's clock (negative: behind)
+    };
+
+    // `bytes` arrived at `arrival`, by the computer's clock. Gives the last
+    // whole frame they complete; a frame begun more than half a second
+    // earlier is given up.
+    std::optional<Sighting> feed(const QByteArray& bytes, const QDateTime& arrival, const LineSettings& line);
+    // Forgets a frame begun: what follows is not its continuation.
+    void reset() { m_pending.clear(); }
+
+    // The master clock's time `clockTime` against the computer's `sentAt`,
+    // the short way round midnight.
+    static qint64 offsetMs(const QTime& clockTime, const QDateTime& sentAt);
+
+private:
+    QByteArray m_pending;
+    QDateTime m_pendingSince;
+};
