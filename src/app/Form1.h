@@ -172,6 +172,7 @@ private:
     bool m_deviceAppeared = false;
     bool m_updatingPortList = false;
     bool m_typedPortPending = false;
+    QTimer m_portStatusUpdate;
     QLabel* m_portStatus = nullptr;
 
     std::unique_ptr<FrameRecord> m_record;

@@ -37,9 +37,11 @@ void Form1::SetUpPortWatch() {
     // The status line comes below the form's client area, not out of it.
     resize(width(), height() + statusBar()->sizeHint().height());
     // ScanPorts opens and closes every port in turn: show the outcome once.
+    m_portStatusUpdate.setSingleShot(true);
+    m_portStatusUpdate.setInterval(0);
+    connect(&m_portStatusUpdate, &QTimer::timeout, this, &Form1::ShowPortStatus);
     for (auto change : {&SerialPortComponent::opened, &SerialPortComponent::closed})
-        connect(&MSComm1, change, this,
-                [this] { QMetaObject::invokeMethod(this, &Form1::ShowPortStatus, Qt::QueuedConnection); });
+        connect(&MSComm1, change, &m_portStatusUpdate, qOverload<>(&QTimer::start));
     ShowPortStatus();
     if (!m_seams.ports)
         return;
@@ -75,6 +77,9 @@ void Form1::OpenTypedPort() {
 }
 
 void Form1::WatchPorts() {
+    // Never under a command: what changed meanwhile shows after it.
+    if (m_busy || m_updatingPortList)
+        return;
     const QStringList present = m_seams.ports->presentDevices();
     if (present != m_presentDevices) {
         for (const QString& device : present)
@@ -82,9 +87,9 @@ void Form1::WatchPorts() {
         m_presentDevices = present;
         m_portListStale = true;
     }
-    // Never under a command, nor under the operator's hands in the list.
+    // Nor under the operator's hands in the list.
     const bool editing = ui->Combo1->lineEdit()->hasFocus() && ui->Combo1->lineEdit()->isModified();
-    if (!m_portListStale || m_busy || m_updatingPortList || editing || ui->Combo1->view()->isVisible())
+    if (!m_portListStale || editing || ui->Combo1->view()->isVisible())
         return;
     const QScopedValueRollback<bool> updating(m_updatingPortList, true);
     m_portListStale = false;
@@ -131,13 +136,21 @@ bool Form1::IsUsablePort(int portNumber) const {
 void Form1::ShowPortIdentities() {
     if (!m_seams.ports)
         return;
+    QList<int> entries;
+    QStringList locations;
     for (int i = 0; i < ui->Combo1->count(); ++i) {
         bool numbered = false;
         const int port = ui->Combo1->itemText(i).mid(3).toInt(&numbered);
-        if (numbered)
-            ui->Combo1->setItemData(i, m_seams.ports->identify(m_seams.ports->locationOfPort(port)).toolTip(),
-                                    Qt::ToolTipRole);
+        if (numbered) {
+            entries << i;
+            locations << m_seams.ports->locationOfPort(port);
+        }
     }
+    if (locations.isEmpty())
+        return;
+    const QList<PortIdentity> identities = m_seams.ports->identify(locations);
+    for (int k = 0; k < entries.size(); ++k)
+        ui->Combo1->setItemData(entries[k], identities[k].toolTip(), Qt::ToolTipRole);
 }
 
 void Form1::ShowPortStatus() {
@@ -149,7 +162,7 @@ void Form1::ShowPortStatus() {
     PortIdentity identity;
     identity.location = OpenDeviceLocation();
     if (m_seams.ports)
-        identity = m_seams.ports->identify(identity.location);
+        identity = m_seams.ports->identify({identity.location}).first();
     const QString named = MSComm1.DeviceName().isEmpty() ? PortLabel() + QStringLiteral(": ") : QString();
     m_portStatus->setText(named + identity.summary());
     m_portStatus->setToolTip(identity.toolTip());

@@ -31,7 +31,9 @@ public:
     virtual QString locationOfPort(int portNumber) const = 0;
     // A device named by its location (not yet open).
     virtual std::unique_ptr<SerialDevice> deviceAt(const QString& location) = 0;
-    virtual PortIdentity identify(const QString& location) const = 0;
+    // Who each device is, in the order given (asked together: the system's
+    // list of serial ports takes milliseconds to make).
+    virtual QList<PortIdentity> identify(const QStringList& locations) const = 0;
     // The devices present now; the list changes when one comes or goes.
     virtual QStringList presentDevices() const = 0;
 };

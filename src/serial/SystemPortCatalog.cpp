@@ -31,30 +31,45 @@ std::unique_ptr<SerialDevice> SystemPortCatalog::deviceAt(const QString& locatio
     return std::make_unique<QtSerialDevice>(0, location);
 }
 
-PortIdentity SystemPortCatalog::identify(const QString& location) const {
-    PortIdentity identity;
-    identity.location = location;
-    // A typed /dev/serial/by-id name leads to the device the system lists.
-    const QString canonical = QFileInfo(location).canonicalFilePath();
-    const QString device = canonical.isEmpty() ? location : canonical;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        if (info.systemLocation() != device && info.portName().compare(location, Qt::CaseInsensitive) != 0)
-            continue;
-        identity.description = info.description();
-        identity.manufacturer = info.manufacturer();
-        identity.serialNumber = info.serialNumber();
-        break;
+QList<PortIdentity> SystemPortCatalog::identify(const QStringList& locations) const {
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    QList<PortIdentity> identities;
+    for (const QString& location : locations) {
+        PortIdentity identity;
+        identity.location = location;
+        // A typed /dev/serial/by-id name leads to the device the system lists.
+        const QString canonical = QFileInfo(location).canonicalFilePath();
+        const QString device = canonical.isEmpty() ? location : canonical;
+        for (const QSerialPortInfo& info : ports) {
+            if (info.systemLocation() != device &&
+                info.portName().compare(location, Qt::CaseInsensitive) != 0)
+                continue;
+            identity.description = info.description();
+            identity.manufacturer = info.manufacturer();
+            identity.serialNumber = info.serialNumber();
+            break;
+        }
+        identity.stableName = stableNameOf(device);
+        if (identity.stableName == location)
+            identity.stableName.clear();
+        identities << identity;
     }
-    identity.stableName = stableNameOf(device);
-    if (identity.stableName == location)
-        identity.stableName.clear();
-    return identity;
+    return identities;
 }
 
 QStringList SystemPortCatalog::presentDevices() const {
     QStringList present;
+#ifdef Q_OS_LINUX
+    // Asked every second: the names in /dev cost a fraction of what the
+    // system's port list does. A plugged adapter adds its ttyUSBn or ttyACMn.
+    const QDir devices(QStringLiteral("/dev"));
+    for (const QString& name : devices.entryList({QStringLiteral("tty*"), QStringLiteral("rfcomm*")},
+                                                 QDir::System | QDir::NoDotAndDotDot))
+        present << devices.filePath(name);
+#else
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         present << info.systemLocation();
+#endif
     // Devices the port list reaches that the system does not list as serial
     // ports, such as a pseudo-terminal named in VARO_CLOCK_COM<n>.
     for (int port = PortNames::kFirstPort; port <= PortNames::kLastPort; ++port) {

@@ -8,6 +8,6 @@ class SystemPortCatalog : public PortCatalog {
 public:
     QString locationOfPort(int portNumber) const override;
     std::unique_ptr<SerialDevice> deviceAt(const QString& location) override;
-    PortIdentity identify(const QString& location) const override;
+    QList<PortIdentity> identify(const QStringList& locations) const override;
     QStringList presentDevices() const override;
 };

@@ -19,10 +19,14 @@ std::unique_ptr<SerialDevice> FakeSerialBank::deviceAt(const QString& location) 
     return std::make_unique<FakeSerialDevice>(*this, 0, location);
 }
 
-PortIdentity FakeSerialBank::identify(const QString& location) const {
-    PortIdentity unknown;
-    unknown.location = location;
-    return m_identities.value(location, unknown);
+QList<PortIdentity> FakeSerialBank::identify(const QStringList& locations) const {
+    QList<PortIdentity> identities;
+    for (const QString& location : locations) {
+        PortIdentity unknown;
+        unknown.location = location;
+        identities << m_identities.value(location, unknown);
+    }
+    return identities;
 }
 
 QStringList FakeSerialBank::presentDevices() const {

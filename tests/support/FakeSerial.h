@@ -32,7 +32,7 @@ public:
 
     QString locationOfPort(int portNumber) const override { return locationOf(portNumber); }
     std::unique_ptr<SerialDevice> deviceAt(const QString& location) override;
-    PortIdentity identify(const QString& location) const override;
+    QList<PortIdentity> identify(const QStringList& locations) const override;
     QStringList presentDevices() const override;
 
     // The port number of the open device (0 for a typed device, or none open).
