@@ -63,8 +63,8 @@ void Form1::OpenTypedPort() {
     m_typedPortPending = false;
     const QString text = ui->Combo1->currentText().trimmed();
     // A port entry is chosen by its own click; anything else but a device
-    // name does nothing.
-    if (ui->Combo1->findText(text) >= 0 || !PortNames::isDeviceName(text))
+    // name does nothing, and so does Enter while a command holds the line.
+    if (m_busy || ui->Combo1->findText(text) >= 0 || !PortNames::isDeviceName(text))
         return;
     try {
         if (MSComm1.PortOpen())
