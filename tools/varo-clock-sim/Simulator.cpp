@@ -21,7 +21,8 @@ QString pieceText(const FrameSplitter::Piece& piece) {
 
 Simulator::Simulator(Line& line, FrameLog& log, const SimOptions& options, QObject* parent)
     : QObject(parent), m_line(line), m_log(log), m_options(options),
-      m_clock(DeviceClock::localTime(options.offsetMs), options.foreign), m_transmitter(line, log, m_options) {
+      m_clock(DeviceClock::localTime(options.offsetMs), options.foreign),
+      m_transmitter(line, log, m_options) {
     // Coarse timers may fire up to 5 % early; every deadline here is meant as given.
     m_incompleteFrameTimer.setSingleShot(true);
     m_incompleteFrameTimer.setTimerType(Qt::PreciseTimer);
