@@ -16,6 +16,7 @@
 #include "serial/QtSerialDevice.h"
 #include "serial/SerialError.h"
 #include "serial/SerialPortComponent.h"
+#include "serial/SystemPortCatalog.h"
 #include "settings_file/SettingsFile.h"
 #include "settings_file/SettingsFileStore.h"
 
@@ -23,7 +24,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QRegularExpression>
-#include <QSerialPortInfo>
 #include <QTextStream>
 
 namespace {
@@ -386,19 +386,21 @@ void ClockCli::sendGps(SerialPortComponent& port, const CliArguments& arguments)
 
 void ClockCli::listPorts() {
     SerialPortComponent probe(QtSerialDevice::factory());
+    const QList<int> usable = PortProbe::usablePorts(probe);
+    QStringList devices;
+    for (const int number : usable)
+        devices << PortNames::deviceForPort(number);
+    const QList<PortIdentity> identities = SystemPortCatalog().identify(devices);
     QJsonArray ports;
-    for (const int number : PortProbe::usablePorts(probe)) {
-        const QString device = PortNames::deviceForPort(number);
-        const QSerialPortInfo info(canonical(device));
-        const QString description = QStringList{info.description(), info.manufacturer(), info.serialNumber()}
-                                        .filter(QRegularExpression(QStringLiteral("\\S")))
-                                        .join(QStringLiteral(", "));
+    for (qsizetype i = 0; i < usable.size(); ++i) {
+        const int number = usable[i];
+        const QString description = identities[i].details();
         ports.append(QJsonObject{{QStringLiteral("port"), number},
                                  {QStringLiteral("name"), portName(number)},
-                                 {QStringLiteral("device"), device},
+                                 {QStringLiteral("device"), devices[i]},
                                  {QStringLiteral("description"), description}});
         if (!m_json)
-            *m_seams.out << portName(number) << '\t' << device << '\t' << description << '\n';
+            *m_seams.out << portName(number) << '\t' << devices[i] << '\t' << description << '\n';
     }
     m_report.insert(QStringLiteral("ports"), ports);
 }

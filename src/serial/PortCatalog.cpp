@@ -1,9 +1,9 @@
 #include "PortCatalog.h"
 
 namespace {
-QStringList knownParts(const PortIdentity& identity) {
+QStringList knownDetails(const PortIdentity& identity) {
     QStringList parts;
-    for (const QString& part : {identity.location, identity.description, identity.manufacturer})
+    for (const QString& part : {identity.description, identity.manufacturer})
         if (!part.isEmpty())
             parts << part;
     if (!identity.serialNumber.isEmpty())
@@ -12,10 +12,18 @@ QStringList knownParts(const PortIdentity& identity) {
         parts << identity.stableName;
     return parts;
 }
+
+QStringList knownParts(const PortIdentity& identity) {
+    return QStringList{identity.location} + knownDetails(identity);
+}
 } // namespace
 
 QString PortIdentity::summary() const {
     return knownParts(*this).join(QStringLiteral(", "));
+}
+
+QString PortIdentity::details() const {
+    return knownDetails(*this).join(QStringLiteral(", "));
 }
 
 QString PortIdentity::toolTip() const {

@@ -16,6 +16,8 @@ struct PortIdentity {
 
     // "location, description, maker, serial number N, stable name", the known parts only.
     QString summary() const;
+    // The same without the location.
+    QString details() const;
     // The same parts one a line.
     QString toolTip() const;
 };
