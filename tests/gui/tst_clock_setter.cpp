@@ -1,14 +1,10 @@
 // The setter that has the system's own `date` command set the computer's
 // clock, run against stand-in `date` programs put first on PATH: alone, and
 // behind the window's "电脑同步于母钟".
-#include "FakeClock.h"
-#include "FakeDialogs.h"
-#include "FakeSerial.h"
-#include "app/Form1.h"
+#include "Form1Harness.h"
 #include "protocol/SystemClockSetter.h"
 
 #include <QFile>
-#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,7 +25,7 @@ const QString kRefusesWithReason = kRecordArgs + QStringLiteral("echo '%1' >&2\n
 const QString kSetsClockSlowly = kRecordArgs + QStringLiteral("sleep 0.5\necho done > \"${0%/*}/done\"\n");
 } // namespace
 
-class ClockSetterTest : public QObject {
+class ClockSetterTest : public GuiTest {
     Q_OBJECT
 
 private:
@@ -68,6 +64,7 @@ private slots:
     void cleanup() {
         qputenv("PATH", m_originalPath);
         m_dir.reset();
+        GuiTest::cleanup();
     }
 
     void passesTimeWithHalfSecond_data() {
@@ -126,55 +123,41 @@ private slots:
         QFETCH(QString, standIn);
         QFETCH(QString, message);
         QVERIFY(installDate(standIn));
-        FakeSerialBank serial;
-        serial.setPort(1, FakeSerialBank::Port::Usable);
-        FakeClock clock;
-        FakeDialogs dialogs;
         ShellClockSetter setter;
-        Form1Seams seams;
-        seams.serialDevices = serial.factory();
-        seams.clock = &clock;
-        seams.dialogs = &dialogs;
-        seams.clockSetter = &setter;
-        Form1 window(seams);
+        Form1Harness h;
+        h.clockSetterInUse = &setter;
+        Form1& window = h.startWithPort();
 
         QTimer::singleShot(20, &window,
-                           [&serial] { serial.receive(QByteArray::fromHex("aa0026120601123456")); });
-        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command8")), Qt::LeftButton);
-        QCOMPARE(dialogs.texts(), QStringList{message});
+                           [&h] { h.serial.receive(QByteArray::fromHex("aa0026120601123456")); });
+        h.click(QStringLiteral("Command8"));
+        QCOMPARE(h.dialogs.texts(), QStringList{message});
         QCOMPARE(recordedArgs(), (QStringList{QStringLiteral("-s"), QStringLiteral("12:34:56.5")}));
     }
 
     void closingTheWindowLetsTheSetterFinish() {
         QVERIFY(installDate(kSetsClockSlowly));
-        FakeSerialBank serial;
-        serial.setPort(1, FakeSerialBank::Port::Usable);
-        FakeClock clock;
-        FakeDialogs dialogs;
         ShellClockSetter setter;
-        Form1Seams seams;
-        seams.serialDevices = serial.factory();
-        seams.clock = &clock;
-        seams.dialogs = &dialogs;
-        seams.clockSetter = &setter;
-        Form1 window(seams);
+        Form1Harness h;
+        h.clockSetterInUse = &setter;
+        Form1& window = h.startWithPort();
         window.show();
 
         QTimer::singleShot(20, &window,
-                           [&serial] { serial.receive(QByteArray::fromHex("aa0026120601123456")); });
+                           [&h] { h.serial.receive(QByteArray::fromHex("aa0026120601123456")); });
         // While the setter runs the operator closes the window, and the
         // program ends as it does when its last window closes.
         QTimer::singleShot(250, &window, [&window] {
             window.close();
             QCoreApplication::exit(0);
         });
-        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command8")), Qt::LeftButton);
+        h.click(QStringLiteral("Command8"));
         // The program's end is over; the next tests' event loops run again.
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         QCoreApplication::exec();
 
         QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("done"))));
-        QCOMPARE(dialogs.texts(), QStringList());
+        QCOMPARE(h.dialogs.texts(), QStringList());
     }
 };
 

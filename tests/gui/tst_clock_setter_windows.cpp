@@ -2,17 +2,12 @@
 // run against a stand-in for cmd that records how it was started, and
 // against the real cmd where that cannot set the clock (Wine), alone and
 // behind the window's "电脑同步于母钟".
-#include "FakeClock.h"
-#include "FakeDialogs.h"
-#include "FakeSerial.h"
-#include "GuiTest.h"
-#include "app/Form1.h"
+#include "Form1Harness.h"
 #include "protocol/SystemClockSetter.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -129,22 +124,15 @@ private slots:
         if (program.isEmpty() && !underWine())
             QSKIP("the real cmd would set this computer's clock");
         answerWith(output, exitCode);
-        FakeSerialBank serial;
-        serial.setPort(1, FakeSerialBank::Port::Usable);
-        FakeClock clock;
-        FakeDialogs dialogs;
         ShellClockSetter setter(program);
-        Form1Seams seams;
-        seams.serialDevices = serial.factory();
-        seams.clock = &clock;
-        seams.dialogs = &dialogs;
-        seams.clockSetter = &setter;
-        Form1 window(seams);
+        Form1Harness h;
+        h.clockSetterInUse = &setter;
+        Form1& window = h.startWithPort();
 
         QTimer::singleShot(20, &window,
-                           [&serial] { serial.receive(QByteArray::fromHex("aa0026120601123456")); });
-        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command8")), Qt::LeftButton);
-        QCOMPARE(dialogs.texts(), QStringList{message});
+                           [&h] { h.serial.receive(QByteArray::fromHex("aa0026120601123456")); });
+        h.click(QStringLiteral("Command8"));
+        QCOMPARE(h.dialogs.texts(), QStringList{message});
     }
 };
 

@@ -25,6 +25,9 @@ public:
     FakeClock clock;
     FakeDialogs dialogs;
     FakeClockSetter clockSetter;
+    // The clock setter the window is given: the fake, unless a test of a real
+    // setter puts that here before start().
+    SystemClockSetter* clockSetterInUse = &clockSetter;
 
     // recordFolder: where the daily frame record files go; empty: none.
     Form1& start(const QString& programFolder = QString(), const QString& recordFolder = QString()) {
@@ -32,7 +35,7 @@ public:
         seams.serialDevices = serial.factory();
         seams.clock = &clock;
         seams.dialogs = &dialogs;
-        seams.clockSetter = &clockSetter;
+        seams.clockSetter = clockSetterInUse;
         seams.programFolder = programFolder;
         seams.ports = &serial;
         seams.recordFolder = recordFolder;
