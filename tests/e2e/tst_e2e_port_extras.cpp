@@ -105,8 +105,9 @@ private slots:
         // as udev makes /dev/serial/by-id links when an adapter is plugged in.
         QTemporaryDir links;
         const QString link = links.filePath(QStringLiteral("ttyPlugged"));
+        const auto unmap =
+            qScopeGuard([mapped = qgetenv("VARO_CLOCK_COM15")] { qputenv("VARO_CLOCK_COM15", mapped); });
         qputenv("VARO_CLOCK_COM15", link.toLocal8Bit());
-        const auto unmap = qScopeGuard([] { qunsetenv("VARO_CLOCK_COM15"); });
         auto second = std::make_unique<SimProcess>();
         QVERIFY(second->start({QStringLiteral("--persist")}));
         const int mark = w.logMark();
