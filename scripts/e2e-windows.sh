@@ -109,7 +109,7 @@ import -window root "$out/varo-clock-windows.png"
 echo "Screenshot: $out/varo-clock-windows.png"
 # Moved to the corner and enlarged, the window shows the widgets beyond the
 # first view too (ignore-hours column, frame lines, GPS buttons).
-for command in "windowmove 0 0" "windowsize 720 880"; do
+for command in "windowmove 0 0" "windowsize 760 900"; do
     xdotool search --name "^$title\$" $command >/dev/null 2>&1 || true
 done
 sleep 0.5
