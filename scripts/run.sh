@@ -24,7 +24,15 @@ done
 
 scripts/setup.sh >/dev/null
 pids=()
-cleanup() { ((${#pids[@]})) && kill "${pids[@]}" 2>/dev/null || true; }
+# Newest first, each awaited: the window ends before its X server and the
+# simulator, so it never reports a broken display connection.
+cleanup() {
+    local i
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[i]}" 2>/dev/null && wait "${pids[i]}" 2>/dev/null || true
+    done
+    return 0
+}
 trap cleanup EXIT
 
 if ((!hardware)); then
