@@ -10,15 +10,15 @@ namespace {
 
 using Command = CliArguments::Command;
 
-struct CommandSpec {
+struct CommandForm {
     Command command;
     int minWords; // words after the command name
     int maxWords;
     QSet<QString> options; // the command's own options
 };
 
-const QMap<QString, CommandSpec>& commandSpecs() {
-    static const QMap<QString, CommandSpec> specs = {
+const QMap<QString, CommandForm>& commandForms() {
+    static const QMap<QString, CommandForm> forms = {
         {QStringLiteral("set-time"), {Command::SetTime, 0, 1, {}}},
         {QStringLiteral("countdown"), {Command::Countdown, 1, 1, {QStringLiteral("--clock")}}},
         {QStringLiteral("read"), {Command::Read, 0, 0, {QStringLiteral("--clock"), QStringLiteral("--out")}}},
@@ -28,7 +28,7 @@ const QMap<QString, CommandSpec>& commandSpecs() {
          {Command::Gps, 0, 0, {QStringLiteral("--invalid"), QStringLiteral("--seconds")}}},
         {QStringLiteral("ports"), {Command::Ports, 0, 0, {}}},
     };
-    return specs;
+    return forms;
 }
 
 const QSet<QString> kValueOptions = {QStringLiteral("--port"), QStringLiteral("--baud"),
@@ -85,14 +85,14 @@ std::optional<CliArguments> CliArguments::parse(const QStringList& arguments, QS
         return std::nullopt;
     }
     const QString name = words.takeFirst();
-    if (!commandSpecs().contains(name)) {
+    if (!commandForms().contains(name)) {
         *error = QStringLiteral("unknown command ") + name;
         return std::nullopt;
     }
-    const CommandSpec& spec = commandSpecs().value(name);
-    parsed.command = spec.command;
+    const CommandForm& form = commandForms().value(name);
+    parsed.command = form.command;
     parsed.commandName = name;
-    if (words.size() < spec.minWords || words.size() > spec.maxWords) {
+    if (words.size() < form.minWords || words.size() > form.maxWords) {
         *error = QStringLiteral("wrong number of arguments for ") + name;
         return std::nullopt;
     }
@@ -100,7 +100,7 @@ std::optional<CliArguments> CliArguments::parse(const QStringList& arguments, QS
                                           QStringLiteral("--invalid"), QStringLiteral("--seconds")};
     QStringList given = values.keys() + QStringList(flags.begin(), flags.end());
     for (const QString& option : given)
-        if (commandOptions.contains(option) && !spec.options.contains(option)) {
+        if (commandOptions.contains(option) && !form.options.contains(option)) {
             *error = option + QStringLiteral(" does not go with ") + name;
             return std::nullopt;
         }
@@ -115,7 +115,7 @@ std::optional<CliArguments> CliArguments::parse(const QStringList& arguments, QS
             return std::nullopt;
         }
     }
-    if (spec.options.contains(QStringLiteral("--clock"))) {
+    if (form.options.contains(QStringLiteral("--clock"))) {
         const QString clock = values.value(QStringLiteral("--clock"));
         if (clock != QLatin1String("1") && clock != QLatin1String("2")) {
             *error = name + QStringLiteral(" needs --clock 1 or --clock 2");
