@@ -1,6 +1,5 @@
 // The window itself: its construction and wiring, start-up, the live clock,
-// About, the common error report, the trap every command runs under and the
-// wait for the master clock's answer.
+// About, the common error report and the trap every command runs under.
 #include "Form1.h"
 
 #include "Dialogs.h"
@@ -8,7 +7,6 @@
 #include "WaitCursor.h"
 #include "WheelGuard.h"
 #include "common/RuntimeError.h"
-#include "protocol/AnswerWait.h"
 #include "protocol/CommandTexts.h"
 #include "protocol/WallClock.h"
 #include "schedule/FormDefaults.h"
@@ -18,7 +16,6 @@
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QScopedValueRollback>
 
 const QString Form1::kApplicationTitle = QStringLiteral("Varo_Clock");
 
@@ -116,6 +113,8 @@ void Form1::ConnectHandlers() {
         connect(speed.item, &QAction::triggered, this,
                 [this, settings = speed.settings] { SelectLineSpeed(settings); });
     connect(ui->Combo1, qOverload<int>(&QComboBox::activated), this, [this] { OpenChosenPort(); });
+    connect(&m_session, &ClockSession::lineHeldChanged, this,
+            [this](bool held) { SetCommandsEnabled(!held); });
     // A port whose device went away is no longer shown as the chosen one.
     connect(&MSComm1, &SerialPortComponent::lineLost, this, [this] { ui->Combo1->setCurrentIndex(-1); });
 
@@ -159,26 +158,32 @@ void Form1::ShowPortError(const RuntimeError& error) {
                                  Dialogs::Icon::Information);
 }
 
-void Form1::RunCommand(const std::function<void()>& body) {
-    // While a command waits for the master clock, the other commands, the
-    // port list and the line-speed menu stay disabled, so nothing can replace
-    // the shared buffers under it.
-    if (m_busy)
-        return;
-    // Any command ends a running GPS stream.
-    StopGpsStream();
-    m_busy = true;
-    SetCommandsEnabled(false);
-    try {
-        body();
-    } catch (const RuntimeError& error) {
-        SetCommandsEnabled(true);
-        m_busy = false;
-        ShowErrorReport(error);
-        return;
+void Form1::RunCommand(const std::function<void(const Hold&)>& body) {
+    // While a command holds the line, the other commands, the port list and
+    // the line-speed menu stay disabled (the session says so), and any
+    // command ends a running GPS stream.
+    std::optional<RuntimeError> failure;
+    {
+        const std::optional<Hold> hold = m_session.holdLine();
+        if (!hold)
+            return;
+        try {
+            body(*hold);
+        } catch (const RuntimeError& error) {
+            failure = error;
+        }
     }
-    SetCommandsEnabled(true);
-    m_busy = false;
+    if (failure)
+        ShowErrorReport(*failure);
+}
+
+ClockOutcome Form1::RunExchange(const ClockRequest& request, const Hold& hold,
+                                const ClockSession::Written& written) {
+    const WaitCursor waiting;
+    ClockOutcome outcome = m_session.run(request, hold, written);
+    if (outcome.status == ClockOutcome::Status::Failed)
+        throw *outcome.error;
+    return outcome;
 }
 
 void Form1::SetCommandsEnabled(bool enabled) {
@@ -190,17 +195,6 @@ void Form1::SetCommandsEnabled(bool enabled) {
 
 void Form1::closeEvent(QCloseEvent* event) {
     m_closing = true;
-    if (m_runningWait)
-        m_runningWait->cancel();
+    m_session.cancel();
     event->accept();
-}
-
-QByteArray Form1::AwaitAnswer(int expectedBytes, int limitSeconds, AnswerWait::LeadingTimeFrames leading) {
-    const WaitCursor waiting;
-    m_values.timeValue = m_seams.clock->now();
-    AnswerWait wait(MSComm1);
-    const QScopedValueRollback<AnswerWait*> running(m_runningWait, &wait);
-    m_values.receiveBuffer =
-        wait.awaitAndRead(expectedBytes, limitSeconds, m_values.timeValue.time().msec(), leading);
-    return m_values.receiveBuffer;
 }

@@ -1,12 +1,9 @@
 #pragma once
 
-#include "gps/RmcStream.h"
-#include "protocol/AnswerWait.h"
 #include "protocol/FrameRecord.h"
-#include "protocol/TimeFrameMonitor.h"
-#include "protocol/WindowValues.h"
 #include "schedule/GroupRow.h"
 #include "serial/SerialPortComponent.h"
+#include "session/ClockSession.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -17,6 +14,7 @@
 
 class FrameRecordPanel;
 class PortCatalog;
+class PortWatch;
 class QAction;
 class QLabel;
 class QPushButton;
@@ -44,9 +42,10 @@ struct Form1Seams {
     QString recordFolder; // where the daily frame record files go; empty: none
 };
 
-// The one window of the program. It owns the serial port, the schedule
-// widgets and the values the clock commands share; each command handler runs
-// under one error trap that ends with the common error report.
+// The one window of the program. It owns the serial port, its clock session
+// and the schedule widgets; each command handler turns widgets into a request
+// to the session and its outcome into widgets and boxes, under one error trap
+// that ends with the common error report.
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -91,7 +90,11 @@ private:
     void ShowMessage(const QString& text);
     void ShowErrorReport(const RuntimeError& error);
     void ShowPortError(const RuntimeError& error);
-    void RunCommand(const std::function<void()>& body);
+    using Hold = ClockSession::LineHold;
+    void RunCommand(const std::function<void(const Hold&)>& body);
+    // Runs an exchange with the wait cursor up; a run-time failure raises its error.
+    ClockOutcome RunExchange(const ClockRequest& request, const Hold& hold,
+                             const ClockSession::Written& written = {});
     void SetCommandsEnabled(bool enabled);
 
     // Port list and line speed.
@@ -104,13 +107,9 @@ private:
     // Typed ports, port identities and plug and unplug.
     void SetUpPortWatch();
     void OpenTypedPort();
-    void WatchPorts();
     void RefreshPortList();
-    bool IsUsablePort(int portNumber) const;
     void ShowPortIdentities();
     void ShowPortStatus();
-    QString PortLabel() const;          // "Com16" or the typed device
-    QString OpenDeviceLocation() const; // the device behind the open port
 
     // Frame record.
     void SetUpFrameRecord();
@@ -119,28 +118,25 @@ private:
 
     // The master clock's offset.
     void SetUpOffsetMonitor();
-    void ReadClockTimeFrames();
+    void ShowClockOffset(const TimeFrameMonitor::Sighting& sighting);
 
     // Clock commands.
-    QDateTime WaitForNextSecond(); // under the wait cursor
     void SetClockToComputerTime();
     void SetClockToTypedTime();
-    void SendSetTimeFrame(const QDate& date, const QTime& time);
+    void ShowSetTimeFrame(const ClockOutcome& outcome);
     void StartTemporaryCountdown();
     void SyncComputerClock();
     void WriteClockSettings();
     void ReadClockSettings();
     void SendSimulatedRmc(char status);
-    QByteArray AwaitAnswer(int expectedBytes, int limitSeconds,
-                           AnswerWait::LeadingTimeFrames leading = AnswerWait::LeadingTimeFrames::Keep);
-    void ShowReplyRows(const QByteArray& answer, int clockListIndex);
+    void ShowReplyRows(const ClockOutcome& outcome);
 
     // The GPS receiver that keeps talking.
     void ConnectGpsStream();
     void PressGpsButton(char status);
     void StartGpsStream(char status);
     void StopGpsStream();
-    void ShowGpsSentence(const RmcSentence& sentence);
+    void ShowGpsSentence(const QString& text, const QString& checksum);
 
     // Schedule.
     int ClockListIndex() const;
@@ -156,21 +152,14 @@ private:
     std::unique_ptr<Ui::Form1> ui;
     Form1Seams m_seams;
     SerialPortComponent MSComm1;
-    RmcStream m_gpsStream{MSComm1, *m_seams.clock};
+    ClockSession m_session{MSComm1, *m_seams.clock, m_seams.ports};
     QTimer Timer1;
-    WindowValues m_values;
     std::array<RowWidgets, kGroupCount> m_rows{};
     QString m_fileDialogFolder; // InitDir of the file dialogs
-    AnswerWait* m_runningWait = nullptr;
-    bool m_busy = false;
-    bool m_closing = false; // closed by the operator; nothing more to report
+    bool m_closing = false;     // closed by the operator; nothing more to report
 
     // Plug and unplug.
-    QTimer m_portWatch;
-    QStringList m_presentDevices;
-    bool m_portListStale = false;
-    bool m_deviceAppeared = false;
-    bool m_updatingPortList = false;
+    PortWatch* m_portWatch = nullptr;
     bool m_typedPortPending = false;
     QTimer m_portStatusUpdate;
     QLabel* m_portStatus = nullptr;
@@ -179,8 +168,6 @@ private:
     FrameRecordPanel* m_recordPanel = nullptr;
     QLabel* m_recordStatus = nullptr;
 
-    TimeFrameMonitor m_timeFrames;
     QTimer m_offsetAge; // runs out when no time frame came for a while
-    bool m_lineUsedByCommand = false;
     QLabel* m_clockOffset = nullptr;
 };

@@ -15,15 +15,12 @@ void Form1::SetUpFrameRecord() {
     m_recordStatus->hide();
     statusBar()->addWidget(m_recordStatus);
 
-    connect(&MSComm1, &SerialPortComponent::written, this,
+    connect(&m_session, &ClockSession::frameSent, this,
             [this](const QByteArray& bytes) { RecordFrame(FrameRecord::Direction::Sent, bytes); });
-    // A read under a command before its answer wait is the flush of stale
-    // bytes; the read that ends the wait is the answer; a read between
-    // commands is the master clock's own time frame.
-    connect(&MSComm1, &SerialPortComponent::taken, this, [this](const QByteArray& bytes) {
-        const bool flush = m_busy && !m_runningWait;
-        RecordFrame(flush ? FrameRecord::Direction::Flushed : FrameRecord::Direction::Received, bytes);
-    });
+    connect(&m_session, &ClockSession::frameReceived, this,
+            [this](const QByteArray& bytes) { RecordFrame(FrameRecord::Direction::Received, bytes); });
+    connect(&m_session, &ClockSession::frameFlushed, this,
+            [this](const QByteArray& bytes) { RecordFrame(FrameRecord::Direction::Flushed, bytes); });
     connect(m_record.get(), &FrameRecord::fileFailed, this, [this](const QString& reason) {
         m_recordStatus->setText(QStringLiteral("Frame record not saved to file: ") + reason);
         m_recordStatus->show();
@@ -32,7 +29,7 @@ void Form1::SetUpFrameRecord() {
 }
 
 void Form1::RecordFrame(FrameRecord::Direction direction, const QByteArray& bytes) {
-    m_record->add(direction, PortLabel(), LineSettings::parse(MSComm1.Settings())->baudRate, bytes);
+    m_record->add(direction, m_session.portLabel(), LineSettings::parse(MSComm1.Settings())->baudRate, bytes);
 }
 
 void Form1::ShowFrameRecord() {

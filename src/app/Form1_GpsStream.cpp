@@ -3,12 +3,13 @@
 // cleared, the button is pressed again, another command starts or the port
 // closes.
 #include "Form1.h"
-#include "common/RuntimeError.h"
 #include "ui_Form1.h"
 
 void Form1::ConnectGpsStream() {
-    connect(&m_gpsStream, &RmcStream::sent, this, &Form1::ShowGpsSentence);
-    connect(&m_gpsStream, &RmcStream::failed, this, &Form1::ShowErrorReport);
+    RmcStream& stream = m_session.gpsStream();
+    connect(&stream, &RmcStream::sent, this,
+            [this](const RmcSentence& sentence) { ShowGpsSentence(sentence.text, sentence.checksum); });
+    connect(&stream, &RmcStream::failed, this, &Form1::ShowErrorReport);
     connect(ui->CheckEverySecond, &QCheckBox::toggled, this, [this](bool ticked) {
         if (!ticked)
             StopGpsStream();
@@ -16,8 +17,9 @@ void Form1::ConnectGpsStream() {
 }
 
 void Form1::PressGpsButton(char status) {
-    if (m_gpsStream.isRunning()) {
-        const bool pressedAgain = m_gpsStream.status() == status;
+    RmcStream& stream = m_session.gpsStream();
+    if (stream.isRunning()) {
+        const bool pressedAgain = stream.status() == status;
         StopGpsStream();
         if (pressedAgain)
             return;
@@ -31,16 +33,14 @@ void Form1::PressGpsButton(char status) {
 void Form1::StartGpsStream(char status) {
     // Between sentences the window stays responsive; a closed port is
     // reported by the first sentence's write.
-    m_gpsStream.start(status);
+    m_session.gpsStream().start(status);
 }
 
 void Form1::StopGpsStream() {
-    m_gpsStream.stop();
+    m_session.gpsStream().stop();
 }
 
-void Form1::ShowGpsSentence(const RmcSentence& sentence) {
-    m_values.frameText = sentence.text;
-    m_values.frameBuffer = sentence.bytes;
-    ui->Label2->setText(sentence.text);
-    ui->Label3->setText(QStringLiteral("Checksum = ") + sentence.checksum);
+void Form1::ShowGpsSentence(const QString& text, const QString& checksum) {
+    ui->Label2->setText(text);
+    ui->Label3->setText(QStringLiteral("Checksum = ") + checksum);
 }

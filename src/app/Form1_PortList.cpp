@@ -32,14 +32,10 @@ void Form1::OpenChosenPort() {
         const QString text = ui->Combo1->currentText();
         bool numeric = false;
         const int portNumber = text.mid(3, 2).trimmed().toInt(&numeric);
-        if (numeric) {
-            if (MSComm1.PortOpen())
-                MSComm1.setPortOpen(false);
-            MSComm1.setCommPort(portNumber);
-            MSComm1.setPortOpen(true);
-        } else if (text.left(6) == QLatin1String("Search")) {
+        if (numeric)
+            m_session.openPort(PortChoice::listed(portNumber));
+        else if (text.left(6) == QLatin1String("Search"))
             ScanPorts();
-        }
     } catch (const RuntimeError& error) {
         ShowPortError(error);
     }

@@ -5,30 +5,13 @@
 #include "common/RuntimeError.h"
 #include "serial/PortCatalog.h"
 #include "serial/PortNames.h"
+#include "session/PortWatch.h"
 #include "ui_Form1.h"
 
 #include <QAbstractItemView>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScopedValueRollback>
 #include <QStatusBar>
-
-namespace {
-constexpr int kPortWatchIntervalMs = 1000;
-
-QString entryOfPort(int portNumber) {
-    return QStringLiteral("Com") + QString::number(portNumber);
-}
-
-// Two names of one device, such as a /dev/serial/by-id link and its target.
-bool sameDevice(const QString& a, const QString& b) {
-    if (a == b)
-        return true;
-    const QString canonical = QFileInfo(a).canonicalFilePath();
-    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
-}
-} // namespace
 
 void Form1::SetUpPortWatch() {
     m_portStatus = new QLabel(this);
@@ -46,17 +29,20 @@ void Form1::SetUpPortWatch() {
     if (!m_seams.ports)
         return;
 
-    MSComm1.setNamedDeviceFactory(
-        [ports = m_seams.ports](const QString& location) { return ports->deviceAt(location); });
     // The box reports one Enter more than once; one open is meant.
     connect(ui->Combo1->lineEdit(), &QLineEdit::returnPressed, this, [this] {
         if (!std::exchange(m_typedPortPending, true))
             QMetaObject::invokeMethod(this, &Form1::OpenTypedPort, Qt::QueuedConnection);
     });
-    connect(&MSComm1, &SerialPortComponent::lineLost, this, [this] { m_portListStale = true; });
-    m_presentDevices = m_seams.ports->presentDevices();
-    connect(&m_portWatch, &QTimer::timeout, this, &Form1::WatchPorts);
-    m_portWatch.start(kPortWatchIntervalMs);
+    m_portWatch = new PortWatch(m_session, *m_seams.ports, m_seams.serialDevices, this);
+    // Not under the operator's hands in the list.
+    m_portWatch->setMayUpdate([this] {
+        const bool editing = ui->Combo1->lineEdit()->hasFocus() && ui->Combo1->lineEdit()->isModified();
+        return !editing && !ui->Combo1->view()->isVisible();
+    });
+    connect(m_portWatch, &PortWatch::rescanWanted, this, &Form1::ScanPorts);
+    connect(m_portWatch, &PortWatch::refreshWanted, this, &Form1::RefreshPortList);
+    m_portWatch->start();
 }
 
 void Form1::OpenTypedPort() {
@@ -64,73 +50,27 @@ void Form1::OpenTypedPort() {
     const QString text = ui->Combo1->currentText().trimmed();
     // A port entry is chosen by its own click; anything else but a device
     // name does nothing, and so does Enter while a command holds the line.
-    if (m_busy || ui->Combo1->findText(text) >= 0 || !PortNames::isDeviceName(text))
+    if (m_session.lineHeld() || ui->Combo1->findText(text) >= 0 || !PortNames::isDeviceName(text))
         return;
     try {
-        if (MSComm1.PortOpen())
-            MSComm1.setPortOpen(false);
-        MSComm1.setDeviceName(text);
-        MSComm1.setPortOpen(true);
+        m_session.openPort(PortChoice::named(text));
     } catch (const RuntimeError& error) {
         ShowPortError(error);
     }
 }
 
-void Form1::WatchPorts() {
-    // Never under a command: what changed meanwhile shows after it.
-    if (m_busy || m_updatingPortList)
-        return;
-    const QStringList present = m_seams.ports->presentDevices();
-    if (present != m_presentDevices) {
-        for (const QString& device : present)
-            m_deviceAppeared = m_deviceAppeared || !m_presentDevices.contains(device);
-        m_presentDevices = present;
-        m_portListStale = true;
-    }
-    // Nor under the operator's hands in the list.
-    const bool editing = ui->Combo1->lineEdit()->hasFocus() && ui->Combo1->lineEdit()->isModified();
-    if (!m_portListStale || editing || ui->Combo1->view()->isVisible())
-        return;
-    const QScopedValueRollback<bool> updating(m_updatingPortList, true);
-    m_portListStale = false;
-    // With no port open, a new device is taken as at start-up; an open port
-    // stays open as long as it is there.
-    if (!MSComm1.PortOpen() && std::exchange(m_deviceAppeared, false))
-        ScanPorts();
-    else
-        RefreshPortList();
-    m_deviceAppeared = false;
-}
-
 void Form1::RefreshPortList() {
-    const bool open = MSComm1.PortOpen();
-    const QString openDevice = open ? OpenDeviceLocation() : QString();
     ui->Combo1->clear();
-    for (int port = PortNames::kFirstPort; port <= PortNames::kLastPort; ++port) {
-        const bool isOpenPort = open && sameDevice(m_seams.ports->locationOfPort(port), openDevice);
-        if (isOpenPort || IsUsablePort(port))
-            ui->Combo1->addItem(entryOfPort(port));
-    }
+    for (const int port : m_portWatch->listedPorts())
+        ui->Combo1->addItem(PortChoice::listed(port).name());
     ui->Combo1->addItem(QStringLiteral("Search"));
     ShowPortIdentities();
-    if (open && MSComm1.DeviceName().isEmpty())
-        ui->Combo1->setCurrentIndex(ui->Combo1->findText(entryOfPort(MSComm1.CommPort())));
-    else if (open)
+    if (MSComm1.PortOpen() && MSComm1.DeviceName().isEmpty())
+        ui->Combo1->setCurrentIndex(ui->Combo1->findText(m_session.portLabel()));
+    else if (MSComm1.PortOpen())
         ui->Combo1->setEditText(MSComm1.DeviceName());
     else
         ui->Combo1->setCurrentIndex(-1);
-}
-
-bool Form1::IsUsablePort(int portNumber) const {
-    // A device of its own, so that the open port is not disturbed.
-    try {
-        const std::unique_ptr<SerialDevice> device = m_seams.serialDevices(portNumber);
-        device->open(*LineSettings::parse(MSComm1.Settings()));
-        device->close();
-        return true;
-    } catch (const RuntimeError&) {
-        return false;
-    }
 }
 
 void Form1::ShowPortIdentities() {
@@ -160,21 +100,11 @@ void Form1::ShowPortStatus() {
         return;
     }
     PortIdentity identity;
-    identity.location = OpenDeviceLocation();
+    identity.location = m_session.openLocation();
     if (m_seams.ports)
         identity = m_seams.ports->identify({identity.location}).first();
-    const QString named = MSComm1.DeviceName().isEmpty() ? PortLabel() + QStringLiteral(": ") : QString();
+    const QString named =
+        MSComm1.DeviceName().isEmpty() ? m_session.portLabel() + QStringLiteral(": ") : QString();
     m_portStatus->setText(named + identity.summary());
     m_portStatus->setToolTip(identity.toolTip());
-}
-
-QString Form1::PortLabel() const {
-    return MSComm1.DeviceName().isEmpty() ? entryOfPort(MSComm1.CommPort()) : MSComm1.DeviceName();
-}
-
-QString Form1::OpenDeviceLocation() const {
-    if (!MSComm1.DeviceName().isEmpty())
-        return MSComm1.DeviceName();
-    return m_seams.ports ? m_seams.ports->locationOfPort(MSComm1.CommPort())
-                         : PortNames::deviceForPort(MSComm1.CommPort());
 }

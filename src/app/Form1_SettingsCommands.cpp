@@ -1,7 +1,6 @@
 // Writing the schedule into the master clock and reading it back.
-#include "Dialogs.h"
 #include "Form1.h"
-#include "common/RuntimeError.h"
+#include "ScheduleCheckBox.h"
 #include "protocol/CommandTexts.h"
 #include "protocol/Frames.h"
 #include "schedule/GroupRecord.h"
@@ -11,69 +10,59 @@
 #include <QLineEdit>
 
 void Form1::WriteClockSettings() {
-    RunCommand([this] {
+    RunCommand([this](const Hold& hold) {
         ui->Label2->clear();
         ui->Label3->clear();
-        // A late answer to an earlier command must not pass for this one.
-        m_values.receiveBuffer = MSComm1.Input();
         const int clockIndex = ClockListIndex();
-        // With no countdown clock chosen, fail before any box is rewritten.
-        Frames::clockByte(Frames::ClockBase::Write, clockIndex);
-
-        QByteArray records;
-        for (int row = 1; row <= kGroupCount; ++row) {
-            const RowWidgets& widgets = m_rows[row - 1];
-            const QTime refresh = TimeText::toTime(widgets.refresh->text());
-            m_values.frameText = TimeText::format(refresh);
-            widgets.refresh->setText(m_values.frameText);
-            const QTime length = TimeText::toTime(widgets.length->text());
-            m_values.frameText = TimeText::format(length);
-            widgets.length->setText(m_values.frameText);
-            records += GroupRecord::encode(refresh, length, widgets.valid->state(),
-                                           widgets.staticFlag->state(), widgets.ignoreHours->state());
-        }
-        m_values.frameBuffer = Frames::writeFrame(clockIndex, records);
-        MSComm1.Output(m_values.frameBuffer);
-        const auto [firstLine, secondLine] = Frames::writeFrameLines(m_values.frameBuffer);
-        ui->Label2->setText(firstLine);
-        ui->Label3->setText(secondLine);
-
-        const QByteArray answer = AwaitAnswer(Frames::Length::Settings, Frames::AnswerLimit::Settings,
-                                              AnswerWait::LeadingTimeFrames::Skip);
-        const std::optional<int> answeredClock =
-            Frames::answeredClockIndex(answer, Frames::Code::WriteSettings, Frames::ClockBase::WriteReply);
-        if (!answeredClock)
-            return;
-        ShowReplyRows(answer, *answeredClock);
-        ShowMessage(CommandTexts::kWriteSuccess);
+        // The boxes are read once the line is flushed and a countdown clock
+        // is known to be chosen.
+        const auto records = [this] {
+            QByteArray records;
+            for (const RowWidgets& widgets : m_rows) {
+                const QTime refresh = TimeText::toTime(widgets.refresh->text());
+                widgets.refresh->setText(TimeText::format(refresh));
+                const QTime length = TimeText::toTime(widgets.length->text());
+                widgets.length->setText(TimeText::format(length));
+                records += GroupRecord::encode(refresh, length, widgets.valid->state(),
+                                               widgets.staticFlag->state(), widgets.ignoreHours->state());
+            }
+            return records;
+        };
+        const ClockOutcome outcome = RunExchange(
+            ClockRequest::writeSettings(clockIndex, records), hold, [this](const ClockOutcome& sent) {
+                const auto [firstLine, secondLine] = Frames::writeFrameLines(sent.sent);
+                ui->Label2->setText(firstLine);
+                ui->Label3->setText(secondLine);
+            });
+        ShowReplyRows(outcome);
+        if (outcome.done())
+            ShowMessage(CommandTexts::kWriteSuccess);
     });
 }
 
 void Form1::ReadClockSettings() {
-    RunCommand([this] {
+    RunCommand([this](const Hold& hold) {
         ui->Label2->clear();
         ui->Label3->clear();
-        m_values.receiveBuffer = MSComm1.Input();
-        m_values.frameBuffer = Frames::readRequest(ClockListIndex());
-        MSComm1.Output(m_values.frameBuffer);
-        ui->Label2->setText(Frames::hexText(m_values.frameBuffer));
-        ui->Label3->clear();
-
-        const QByteArray answer = AwaitAnswer(Frames::Length::Settings, Frames::AnswerLimit::Settings,
-                                              AnswerWait::LeadingTimeFrames::Skip);
-        const std::optional<int> answeredClock =
-            Frames::answeredClockIndex(answer, Frames::Code::ReadSettings, Frames::ClockBase::SettingsReply);
-        if (!answeredClock)
-            return;
-        ShowReplyRows(answer, *answeredClock);
-        ShowMessage(CommandTexts::kReadSuccess);
+        const ClockOutcome outcome =
+            RunExchange(ClockRequest::readSettings(ClockListIndex()), hold, [this](const ClockOutcome& sent) {
+                ui->Label2->setText(Frames::hexText(sent.sent));
+            });
+        ShowReplyRows(outcome);
+        if (outcome.done())
+            ShowMessage(CommandTexts::kReadSuccess);
     });
 }
 
-void Form1::ShowReplyRows(const QByteArray& answer, int clockListIndex) {
-    const GroupRows rows = Frames::replyRows(answer);
-    ui->Combo2->setCurrentIndex(clockListIndex);
+void Form1::ShowReplyRows(const ClockOutcome& outcome) {
+    // A missing or foreign answer ends the command silently; one cut short
+    // changes nothing and is reported.
+    if (outcome.status == ClockOutcome::Status::ShortAnswer)
+        throw *outcome.error;
+    if (!outcome.done())
+        return;
+    ui->Combo2->setCurrentIndex(outcome.clockIndex);
     for (int row = 1; row <= kGroupCount; ++row)
-        ShowRow(row, rows[row - 1]);
+        ShowRow(row, outcome.rows[row - 1]);
     RecomputeStartTimes();
 }

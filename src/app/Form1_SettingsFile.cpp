@@ -11,7 +11,7 @@ const QString kFileTypes = QStringLiteral("时钟设置文件(*.txt)");
 }
 
 void Form1::SaveSettingsFile() {
-    RunCommand([this] {
+    RunCommand([this](const Hold&) {
         // A cancelled dialog yields no name; an earlier file is never reused.
         const QString path = m_seams.dialogs->askSaveFileName(this, m_fileDialogFolder, kFileTypes);
         if (path.isEmpty()) {
@@ -35,7 +35,7 @@ void Form1::SaveSettingsFile() {
 }
 
 void Form1::LoadSettingsFile() {
-    RunCommand([this] {
+    RunCommand([this](const Hold&) {
         const QString path = m_seams.dialogs->askOpenFileName(this, m_fileDialogFolder, kFileTypes);
         if (path.isEmpty()) {
             ShowMessage(SettingsFile::kChooseFile);

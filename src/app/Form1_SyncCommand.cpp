@@ -1,35 +1,30 @@
 // Setting the computer's clock from the master clock's own time frame.
 #include "Form1.h"
 #include "WaitCursor.h"
-#include "common/RuntimeError.h"
 #include "protocol/CommandTexts.h"
-#include "protocol/Frames.h"
-#include "protocol/SystemClockSetter.h"
-#include "schedule/TimeText.h"
 #include "ui_Form1.h"
 
 void Form1::SyncComputerClock() {
-    RunCommand([this] {
+    RunCommand([this](const Hold& hold) {
         ui->Label2->clear();
         ui->Label3->clear();
-        // Only a frame that arrives after the press counts.
-        m_values.receiveBuffer = MSComm1.Input();
-        const QByteArray frame = AwaitAnswer(Frames::Length::ClockTime, Frames::AnswerLimit::ClockTime);
-        const std::optional<QString> text = Frames::clockTimeText(frame);
-        if (!text)
-            return;
-        m_values.frameText = *text;
-        const QTime time = TimeText::toTime(m_values.frameText);
-        m_values.frameText = TimeText::format(time);
-        const SystemClockSetter::Result result = [this, &time] {
+        const ClockOutcome outcome = [this, &hold] {
             const WaitCursor waiting;
-            return m_seams.clockSetter->setTimeOfDay(time);
+            return m_session.syncComputerClock(*m_seams.clockSetter, hold);
         }();
         // The operator closed the window while the clock was being set.
         if (m_closing)
             return;
-        if (!result.ok)
-            throw RuntimeError(result.errorNumber, result.reason);
-        ShowMessage(CommandTexts::kSynchronizeSuccess);
+        switch (outcome.status) {
+        case ClockOutcome::Status::Done:
+            return ShowMessage(CommandTexts::kSynchronizeSuccess);
+        case ClockOutcome::Status::Failed:
+        case ClockOutcome::Status::InvalidAnswer:
+        case ClockOutcome::Status::ClockNotSet:
+            throw *outcome.error;
+        default:
+            // No frame, or one that is no time frame: the command ends silently.
+            return;
+        }
     });
 }

@@ -1,6 +1,8 @@
 #include "commandline/ClockCli.h"
 #include "protocol/ComputerClockSetter.h"
 #include "protocol/WallClock.h"
+#include "serial/QtSerialDevice.h"
+#include "serial/SystemPortCatalog.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -11,8 +13,9 @@ int main(int argc, char* argv[]) {
 
     SystemWallClock clock;
     ComputerClockSetter clockSetter;
+    SystemPortCatalog ports;
     QTextStream out(stdout);
     QTextStream err(stderr);
-    ClockCli cli({&clock, &clockSetter, &out, &err});
+    ClockCli cli({&clock, &clockSetter, QtSerialDevice::factory(), &ports, &out, &err});
     return int(cli.run(QCoreApplication::arguments().mid(1)));
 }

@@ -43,7 +43,7 @@ std::optional<QTime> timeArgument(const QString& text, QString* error) {
     const std::optional<QTime> time = TimeText::parse(text);
     if (!time)
         *error = QStringLiteral("Writing Error %1:Type mismatch: \"%2\" is no time of day (HH:MM:SS)")
-                     .arg(ErrorNumber::TypeMismatch)
+                     .arg(int(ErrorNumber::TypeMismatch))
                      .arg(text);
     return time;
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+class RuntimeError;
+struct ClockOutcome;
+
 // The exit statuses of varo-clock-cli, one for each way a command can fail.
 enum class CliStatus {
     Ok = 0,
@@ -11,3 +14,11 @@ enum class CliStatus {
     FileNotLoaded = 6,   // the settings file cannot be read, loaded or saved
     ClockNotSet = 7,     // the computer's clock cannot be set
 };
+
+// The exit status of a run-time failure. On the command line a value that
+// does not convert can only come from a settings file (typed times are
+// checked with the arguments).
+CliStatus exitStatusOf(const RuntimeError& error);
+
+// The exit status of an exchange's outcome.
+CliStatus exitStatusOf(const ClockOutcome& outcome);

@@ -1,86 +1,46 @@
 #include "ClockCli.h"
 
 #include "common/RuntimeError.h"
-#include "gps/RmcStream.h"
-#include "protocol/AnswerWait.h"
 #include "protocol/CommandTexts.h"
 #include "protocol/Frames.h"
-#include "protocol/SecondBoundary.h"
-#include "protocol/SystemClockSetter.h"
-#include "protocol/WallClock.h"
 #include "schedule/GroupRecord.h"
 #include "schedule/TimeText.h"
 #include "serial/LineSettings.h"
-#include "serial/PortNames.h"
+#include "serial/PortCatalog.h"
 #include "serial/PortProbe.h"
-#include "serial/QtSerialDevice.h"
-#include "serial/SerialError.h"
 #include "serial/SerialPortComponent.h"
-#include "serial/SystemPortCatalog.h"
+#include "session/ClockSession.h"
 #include "settings_file/SettingsFile.h"
 #include "settings_file/SettingsFileStore.h"
 
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QJsonDocument>
-#include <QRegularExpression>
 #include <QTextStream>
 
 namespace {
 
-// Ends a command with its exit status and the message for standard error.
-struct CliFailure {
-    CliStatus status;
-    QString message;
-};
+using Command = CliArguments::Command;
 
-[[noreturn]] void fail(CliStatus status, const RuntimeError& error) {
-    throw CliFailure{status, CommandTexts::errorReport(error)};
+// The file messages are the window's own: a path that is no file says what
+// the window's dialogs say, anything else gets the common error report.
+QString fileMessage(const RuntimeError& error, const QString& noFileText) {
+    return error.number() == ErrorNumber::PathFileAccessError ? noFileText : CommandTexts::errorReport(error);
 }
 
-// A port as --port names it: its number in the window's port list (0 for a
-// device outside it) and its device.
-struct PortChoice {
-    int number = 0;
-    QString device;
-};
-
-QString canonical(const QString& device) {
-    const QString resolved = QFileInfo(device).canonicalFilePath();
-    return resolved.isEmpty() ? device : resolved;
-}
-
-std::optional<PortChoice> choosePort(const QString& text) {
-    static const QRegularExpression comName(QStringLiteral("^com([0-9]{1,3})$"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression number(QStringLiteral("^[0-9]{1,3}$"));
-    const auto listed = [](int n) -> std::optional<PortChoice> {
-        if (n < PortNames::kFirstPort || n > PortNames::kLastPort)
-            return std::nullopt;
-        return PortChoice{n, PortNames::deviceForPort(n)};
-    };
-    if (number.match(text).hasMatch())
-        return listed(text.toInt());
-    const QRegularExpressionMatch com = comName.match(text);
-    if (com.hasMatch()) {
-        const int n = com.captured(1).toInt();
-        if (n >= PortNames::kFirstPort && n <= PortNames::kLastPort)
-            return listed(n);
-#ifdef Q_OS_WIN
-        return PortChoice{0, text.toUpper()};
-#else
-        return std::nullopt;
-#endif
+// What the command line says when an answer does not come or does not fit.
+QString missingAnswerText(Command command, const ClockOutcome& outcome) {
+    const bool none = outcome.received.isEmpty();
+    switch (command) {
+    case Command::Read:
+        return none ? QStringLiteral("No answer from the master clock to the read")
+                    : QStringLiteral("The master clock's answer is no settings reply");
+    case Command::Write:
+        return none ? QStringLiteral("No answer from the master clock to the write")
+                    : QStringLiteral("The master clock's answer is no write reply");
+    default:
+        return none ? QStringLiteral("No time frame from the master clock")
+                    : QStringLiteral("What the master clock sent is no time frame");
     }
-    // A device that is one of the list's ports keeps that port's name.
-    for (int n = PortNames::kFirstPort; n <= PortNames::kLastPort; ++n)
-        if (canonical(PortNames::deviceForPort(n)) == canonical(text))
-            return PortChoice{n, text};
-    return PortChoice{0, text};
-}
-
-QString portName(int number) {
-    return QStringLiteral("Com") + QString::number(number);
 }
 
 } // namespace
@@ -93,12 +53,12 @@ CliStatus ClockCli::run(const QStringList& arguments) {
         m_seams.err->flush();
         return CliStatus::Usage;
     }
-    if (parsed->command == CliArguments::Command::Help) {
+    if (parsed->command == Command::Help) {
         *m_seams.out << CliArguments::helpText();
         m_seams.out->flush();
         return CliStatus::Ok;
     }
-    if (parsed->command == CliArguments::Command::Version) {
+    if (parsed->command == Command::Version) {
         *m_seams.out << "varo-clock-cli " << QStringLiteral(VARO_VERSION) << '\n';
         m_seams.out->flush();
         return CliStatus::Ok;
@@ -108,8 +68,12 @@ CliStatus ClockCli::run(const QStringList& arguments) {
     m_report = QJsonObject{{QStringLiteral("command"), parsed->commandName}};
     CliStatus status = CliStatus::Ok;
     try {
-        execute(*parsed);
-    } catch (const CliFailure& failure) {
+        try {
+            execute(*parsed);
+        } catch (const RuntimeError& error) {
+            throw Failure{exitStatusOf(error), CommandTexts::errorReport(error)};
+        }
+    } catch (const Failure& failure) {
         status = failure.status;
         *m_seams.err << failure.message << '\n';
         m_seams.err->flush();
@@ -128,99 +92,198 @@ CliStatus ClockCli::run(const QStringList& arguments) {
 }
 
 void ClockCli::execute(const CliArguments& arguments) {
-    if (arguments.command == CliArguments::Command::Ports) {
-        listPorts();
-        return;
-    }
+    if (arguments.command == Command::Ports)
+        return listPorts();
     // A settings file is checked before the line is touched.
     std::optional<ClockSchedule> schedule;
-    if (arguments.command == CliArguments::Command::Write) {
+    if (arguments.command == Command::Write) {
         try {
             schedule = SettingsFileStore::loadSchedule(arguments.file);
         } catch (const RuntimeError& error) {
-            if (error.number() == ErrorNumber::PathFileAccessError)
-                throw CliFailure{CliStatus::FileNotLoaded, SettingsFile::kChooseFile};
-            fail(CliStatus::FileNotLoaded, error);
+            throw Failure{CliStatus::FileNotLoaded, fileMessage(error, SettingsFile::kChooseFile)};
         }
         if (!schedule)
-            throw CliFailure{CliStatus::FileNotLoaded, SettingsFile::kCannotLoad};
+            throw Failure{CliStatus::FileNotLoaded, SettingsFile::kCannotLoad};
     }
 
+    SerialPortComponent port(m_seams.serialDevices);
+    ClockSession session(port, *m_seams.clock, m_seams.ports);
+    openPort(session, arguments);
+    // No usable port: the window's report for a closed port.
+    port.requireOpen();
+    if (arguments.command == Command::Gps)
+        return sendGps(session, arguments);
+    runExchange(session, arguments, schedule);
+}
+
+void ClockCli::openPort(ClockSession& session, const CliArguments& arguments) {
     std::optional<PortChoice> choice;
     if (!arguments.port.isEmpty()) {
-        choice = choosePort(arguments.port);
+        choice = PortChoice::fromText(arguments.port);
         if (!choice)
-            throw CliFailure{CliStatus::Usage,
-                             QStringLiteral("varo-clock-cli: --port %1 names no port (Com1 to "
-                                            "Com16, a number 1-16 or a device)")
-                                 .arg(arguments.port)};
+            throw Failure{CliStatus::Usage, QStringLiteral("varo-clock-cli: --port %1 names no port (Com1 to "
+                                                           "Com16, a number 1-16 or a device)")
+                                                .arg(arguments.port)};
     }
-    SerialPortComponent port([&choice](int number) -> std::unique_ptr<SerialDevice> {
-        if (choice)
-            return std::make_unique<QtSerialDevice>(choice->number, choice->device);
-        return std::make_unique<QtSerialDevice>(number, PortNames::deviceForPort(number));
-    });
     try {
-        port.setSettings(LineSettings{arguments.baudRate, 'n', 8, 1}.toString());
+        session.port().setSettings(LineSettings{arguments.baudRate, 'n', 8, 1}.toString());
         if (!choice) {
             // As the window does: the last port that opens.
-            const QList<int> usable = PortProbe::usablePorts(port);
+            const QList<int> usable = PortProbe::usablePorts(session.port());
             if (!usable.isEmpty())
-                choice = PortChoice{usable.last(), PortNames::deviceForPort(usable.last())};
+                choice = PortChoice::listed(usable.last());
         }
-        if (choice) {
-            // A device outside the list opens through the factory whatever the number.
-            port.setCommPort(qMax(choice->number, PortNames::kFirstPort));
-            port.setPortOpen(true);
-        }
+        if (choice)
+            session.openPort(*choice);
     } catch (const RuntimeError& error) {
-        throw CliFailure{CliStatus::PortUnavailable, CommandTexts::portError(error)};
+        throw Failure{exitStatusOf(error), CommandTexts::portError(error)};
     }
     if (choice) {
         m_report.insert(QStringLiteral("port"), choice->device);
         if (choice->number > 0)
-            m_report.insert(QStringLiteral("portName"), portName(choice->number));
-    }
-
-    try {
-        // No usable port: the window's report for a closed port.
-        if (!port.PortOpen())
-            port.Input();
-        switch (arguments.command) {
-        case CliArguments::Command::SetTime:
-            setTime(port, arguments);
-            break;
-        case CliArguments::Command::Countdown:
-            countdown(port, arguments);
-            break;
-        case CliArguments::Command::Read:
-            readSettings(port, arguments);
-            break;
-        case CliArguments::Command::Write:
-            writeSettings(port, *schedule);
-            break;
-        case CliArguments::Command::SyncComputer:
-            syncComputer(port);
-            break;
-        case CliArguments::Command::Gps:
-            sendGps(port, arguments);
-            break;
-        default:
-            break;
-        }
-    } catch (const RuntimeError& error) {
-        // With no usable port found, the port stays closed, as in the window.
-        fail(error.number() == SerialError::NotOpen ? CliStatus::PortUnavailable : CliStatus::Failed, error);
+            m_report.insert(QStringLiteral("portName"), choice->name());
     }
 }
 
-QByteArray ClockCli::awaitAnswer(SerialPortComponent& port, int expectedBytes, int limitSeconds,
-                                 AnswerWait::LeadingTimeFrames leading) {
-    AnswerWait wait(port);
-    const QByteArray answer =
-        wait.awaitAndRead(expectedBytes, limitSeconds, m_seams.clock->now().time().msec(), leading);
-    received(answer);
-    return answer;
+void ClockCli::runExchange(ClockSession& session, const CliArguments& arguments,
+                           const std::optional<ClockSchedule>& schedule) {
+    const std::optional<ClockSession::LineHold> hold = session.holdLine();
+    const int clockIndex = arguments.clockNumber - 1;
+    const auto shown = [this](const ClockOutcome& written) {
+        if (!written.error)
+            sent(Frames::hexText(written.sent));
+    };
+    ClockOutcome outcome;
+    switch (arguments.command) {
+    case Command::SetTime:
+        outcome = session.run(ClockRequest::setTime(arguments.typedTime), *hold);
+        break;
+    case Command::Countdown:
+        outcome = session.run(ClockRequest::countdown(clockIndex, arguments.countdownStart), *hold);
+        break;
+    case Command::Read:
+        outcome = session.run(ClockRequest::readSettings(clockIndex), *hold, shown);
+        break;
+    case Command::Write: {
+        m_report.insert(QStringLiteral("clock"), schedule->ClockNumber);
+        // The file's texts travel as the window sends its boxes: converted,
+        // or the type mismatch of the first that is no time.
+        const auto records = [&schedule] {
+            QByteArray records;
+            for (const GroupRow& row : schedule->rows)
+                records += GroupRecord::encode(TimeText::toTime(row.RefreshTime),
+                                               TimeText::toTime(row.CountdownLength), row.Valid,
+                                               row.StaticFlag, row.IgnoreHours);
+            return records;
+        };
+        outcome = session.run(ClockRequest::writeSettings(schedule->ClockNumber - 1, records), *hold,
+                              [this](const ClockOutcome& written) {
+                                  if (written.error)
+                                      return;
+                                  const auto [first, second] = Frames::writeFrameLines(written.sent);
+                                  sent(first + QLatin1Char(' ') + second);
+                              });
+        break;
+    }
+    default:
+        outcome = session.syncComputerClock(*m_seams.clockSetter, *hold);
+        break;
+    }
+    report(arguments, outcome);
+}
+
+void ClockCli::report(const CliArguments& arguments, const ClockOutcome& outcome) {
+    received(outcome.received);
+    const Command command = arguments.command;
+    if (outcome.done() && command == Command::SetTime)
+        say(QStringLiteral("frameText"), outcome.frameText, QStringLiteral("text ") + outcome.frameText);
+    if (outcome.done() && command == Command::Countdown)
+        say(QStringLiteral("remaining"), outcome.frameText, QStringLiteral("remaining ") + outcome.frameText);
+    if ((command == Command::SetTime || command == Command::Countdown) && outcome.done())
+        sent(Frames::hexText(outcome.sent));
+    if (command == Command::SyncComputer &&
+        (outcome.done() || outcome.status == ClockOutcome::Status::ClockNotSet)) {
+        const QString time = TimeText::format(outcome.clockTime);
+        say(QStringLiteral("time"), time, QStringLiteral("time ") + time);
+    }
+
+    switch (outcome.status) {
+    case ClockOutcome::Status::Done:
+        break;
+    case ClockOutcome::Status::NoAnswer:
+    case ClockOutcome::Status::ForeignAnswer:
+        throw Failure{exitStatusOf(outcome), missingAnswerText(command, outcome)};
+    default:
+        throw Failure{exitStatusOf(outcome), CommandTexts::errorReport(*outcome.error)};
+    }
+
+    switch (command) {
+    case Command::Read:
+        return reportSettings(arguments, outcome);
+    case Command::Write:
+        return say(QStringLiteral("message"), CommandTexts::kWriteSuccess, CommandTexts::kWriteSuccess);
+    case Command::SyncComputer:
+        return say(QStringLiteral("message"), CommandTexts::kSynchronizeSuccess,
+                   CommandTexts::kSynchronizeSuccess);
+    default:
+        return;
+    }
+}
+
+void ClockCli::reportSettings(const CliArguments& arguments, const ClockOutcome& outcome) {
+    const QByteArray file = SettingsFile::write(outcome.clockIndex + 1, outcome.rows);
+    m_report.insert(QStringLiteral("clock"), outcome.clockIndex + 1);
+    m_report.insert(QStringLiteral("file"), QString::fromLatin1(file));
+    if (!arguments.file.isEmpty()) {
+        try {
+            SettingsFileStore::save(arguments.file, file);
+        } catch (const RuntimeError& error) {
+            throw Failure{CliStatus::FileNotLoaded, fileMessage(error, SettingsFile::kNoFileName)};
+        }
+        m_report.insert(QStringLiteral("savedTo"), arguments.file);
+    }
+    say(QStringLiteral("message"), CommandTexts::kReadSuccess, CommandTexts::kReadSuccess);
+    if (!m_json && arguments.file.isEmpty())
+        *m_seams.out << QString::fromLatin1(file);
+}
+
+void ClockCli::sendGps(ClockSession& session, const CliArguments& arguments) {
+    RmcStream& stream = session.gpsStream();
+    std::optional<RuntimeError> failure;
+    QEventLoop loop;
+    QObject::connect(&stream, &RmcStream::sent, &loop, [this](const RmcSentence& sentence) {
+        sent(QString::fromLatin1(sentence.bytes).trimmed());
+    });
+    QObject::connect(&stream, &RmcStream::failed, &loop, [&](const RuntimeError& error) { failure = error; });
+    // The device went away between two sentences: the stream ends with the port.
+    QObject::connect(&session.port(), &SerialPortComponent::lineLost, &loop,
+                     [&](const RuntimeError& error) { failure = error; });
+    QObject::connect(&stream, &RmcStream::stopped, &loop, &QEventLoop::quit);
+    stream.start(arguments.gpsStatus, arguments.gpsSeconds);
+    loop.exec();
+    if (failure)
+        throw *failure;
+}
+
+void ClockCli::listPorts() {
+    SerialPortComponent probe(m_seams.serialDevices);
+    const QList<int> usable = PortProbe::usablePorts(probe);
+    QStringList locations;
+    for (const int number : usable)
+        locations << m_seams.ports->locationOfPort(number);
+    const QList<PortIdentity> identities = m_seams.ports->identify(locations);
+    QJsonArray ports;
+    for (qsizetype i = 0; i < usable.size(); ++i) {
+        const QString name = PortChoice::listed(usable[i]).name();
+        const QString description = identities[i].details();
+        ports.append(QJsonObject{{QStringLiteral("port"), usable[i]},
+                                 {QStringLiteral("name"), name},
+                                 {QStringLiteral("device"), locations[i]},
+                                 {QStringLiteral("description"), description}});
+        if (!m_json)
+            *m_seams.out << name << '\t' << locations[i] << '\t' << description << '\n';
+    }
+    m_report.insert(QStringLiteral("ports"), ports);
 }
 
 void ClockCli::sent(const QString& text) {
@@ -241,166 +304,4 @@ void ClockCli::say(const QString& key, const QString& value, const QString& line
     m_report.insert(key, value);
     if (!m_json)
         *m_seams.out << line << '\n';
-}
-
-void ClockCli::setTime(SerialPortComponent& port, const CliArguments& arguments) {
-    QDate date;
-    QTime time;
-    if (arguments.typedTime) {
-        date = m_seams.clock->now().date();
-        time = *arguments.typedTime;
-    } else {
-        int secondMarker = 0;
-        const QDateTime now = waitForNextSecond(*m_seams.clock, secondMarker);
-        date = now.date();
-        time = now.time();
-    }
-    const QString frameText = Frames::setTimeFrameText(date, time);
-    const QByteArray frame = Frames::setTimeFrame(frameText);
-    port.Output(frame);
-    say(QStringLiteral("frameText"), frameText, QStringLiteral("text ") + frameText);
-    sent(Frames::hexText(frame));
-}
-
-void ClockCli::countdown(SerialPortComponent& port, const CliArguments& arguments) {
-    int secondMarker = 0;
-    const QDateTime now = waitForNextSecond(*m_seams.clock, secondMarker);
-    const QString remaining =
-        TimeText::format(TimeText::remainingUntil(arguments.countdownStart, now.time()));
-    const QByteArray frame = Frames::countdownFrame(arguments.clockNumber - 1, remaining);
-    port.Output(frame);
-    say(QStringLiteral("remaining"), remaining, QStringLiteral("remaining ") + remaining);
-    sent(Frames::hexText(frame));
-}
-
-void ClockCli::readSettings(SerialPortComponent& port, const CliArguments& arguments) {
-    port.Input();
-    const QByteArray request = Frames::readRequest(arguments.clockNumber - 1);
-    port.Output(request);
-    sent(Frames::hexText(request));
-    const QByteArray answer = awaitAnswer(port, Frames::Length::Settings, Frames::AnswerLimit::Settings,
-                                          AnswerWait::LeadingTimeFrames::Skip);
-    const std::optional<int> clockIndex =
-        Frames::answeredClockIndex(answer, Frames::Code::ReadSettings, Frames::ClockBase::SettingsReply);
-    if (!clockIndex)
-        throw CliFailure{CliStatus::NoAnswer,
-                         answer.isEmpty() ? QStringLiteral("No answer from the master clock to the read")
-                                          : QStringLiteral("The master clock's answer is no settings reply")};
-    GroupRows rows;
-    try {
-        rows = Frames::replyRows(answer);
-    } catch (const RuntimeError& error) {
-        fail(CliStatus::ShortAnswer, error);
-    }
-    const QByteArray file = SettingsFile::write(*clockIndex + 1, rows);
-    m_report.insert(QStringLiteral("clock"), *clockIndex + 1);
-    m_report.insert(QStringLiteral("file"), QString::fromLatin1(file));
-    if (!arguments.file.isEmpty()) {
-        try {
-            SettingsFileStore::save(arguments.file, file);
-        } catch (const RuntimeError& error) {
-            if (error.number() == ErrorNumber::PathFileAccessError)
-                throw CliFailure{CliStatus::FileNotLoaded, SettingsFile::kNoFileName};
-            fail(CliStatus::FileNotLoaded, error);
-        }
-        m_report.insert(QStringLiteral("savedTo"), arguments.file);
-    }
-    say(QStringLiteral("message"), CommandTexts::kReadSuccess, CommandTexts::kReadSuccess);
-    if (!m_json && arguments.file.isEmpty())
-        *m_seams.out << QString::fromLatin1(file);
-}
-
-void ClockCli::writeSettings(SerialPortComponent& port, const ClockSchedule& schedule) {
-    // The file's texts travel as the window sends its boxes: converted, or
-    // the type mismatch of the first that is no time.
-    QByteArray records;
-    try {
-        for (const GroupRow& row : schedule.rows) {
-            const QTime refresh = TimeText::toTime(row.RefreshTime);
-            const QTime length = TimeText::toTime(row.CountdownLength);
-            records += GroupRecord::encode(refresh, length, row.Valid, row.StaticFlag, row.IgnoreHours);
-        }
-    } catch (const RuntimeError& error) {
-        fail(CliStatus::FileNotLoaded, error);
-    }
-    m_report.insert(QStringLiteral("clock"), schedule.ClockNumber);
-    port.Input();
-    const QByteArray frame = Frames::writeFrame(schedule.ClockNumber - 1, records);
-    port.Output(frame);
-    const auto [firstLine, secondLine] = Frames::writeFrameLines(frame);
-    sent(firstLine + QLatin1Char(' ') + secondLine);
-    const QByteArray answer = awaitAnswer(port, Frames::Length::Settings, Frames::AnswerLimit::Settings,
-                                          AnswerWait::LeadingTimeFrames::Skip);
-    if (!Frames::answeredClockIndex(answer, Frames::Code::WriteSettings, Frames::ClockBase::WriteReply))
-        throw CliFailure{CliStatus::NoAnswer,
-                         answer.isEmpty() ? QStringLiteral("No answer from the master clock to the write")
-                                          : QStringLiteral("The master clock's answer is no write reply")};
-    try {
-        Frames::replyRows(answer);
-    } catch (const RuntimeError& error) {
-        fail(CliStatus::ShortAnswer, error);
-    }
-    say(QStringLiteral("message"), CommandTexts::kWriteSuccess, CommandTexts::kWriteSuccess);
-}
-
-void ClockCli::syncComputer(SerialPortComponent& port) {
-    // Only a frame that arrives after the start counts.
-    port.Input();
-    const QByteArray frame = awaitAnswer(port, Frames::Length::ClockTime, Frames::AnswerLimit::ClockTime);
-    const std::optional<QString> text = Frames::clockTimeText(frame);
-    if (!text)
-        throw CliFailure{CliStatus::NoAnswer,
-                         frame.isEmpty() ? QStringLiteral("No time frame from the master clock")
-                                         : QStringLiteral("What the master clock sent is no time frame")};
-    QTime time;
-    try {
-        time = TimeText::toTime(*text);
-    } catch (const RuntimeError& error) {
-        fail(CliStatus::NoAnswer, error);
-    }
-    const QString timeText = TimeText::format(time);
-    say(QStringLiteral("time"), timeText, QStringLiteral("time ") + timeText);
-    const SystemClockSetter::Result result = m_seams.clockSetter->setTimeOfDay(time);
-    if (!result.ok)
-        fail(CliStatus::ClockNotSet, RuntimeError(result.errorNumber, result.reason));
-    say(QStringLiteral("message"), CommandTexts::kSynchronizeSuccess, CommandTexts::kSynchronizeSuccess);
-}
-
-void ClockCli::sendGps(SerialPortComponent& port, const CliArguments& arguments) {
-    RmcStream stream(port, *m_seams.clock);
-    std::optional<RuntimeError> failure;
-    QEventLoop loop;
-    QObject::connect(&stream, &RmcStream::sent, &loop, [this](const RmcSentence& sentence) {
-        sent(QString::fromLatin1(sentence.bytes).trimmed());
-    });
-    QObject::connect(&stream, &RmcStream::failed, &loop, [&](const RuntimeError& error) { failure = error; });
-    // The device went away between two sentences: the stream ends with the port.
-    QObject::connect(&port, &SerialPortComponent::lineLost, &loop,
-                     [&](int number, const QString& description) { failure.emplace(number, description); });
-    QObject::connect(&stream, &RmcStream::stopped, &loop, &QEventLoop::quit);
-    stream.start(arguments.gpsStatus, arguments.gpsSeconds);
-    loop.exec();
-    if (failure)
-        throw *failure;
-}
-
-void ClockCli::listPorts() {
-    SerialPortComponent probe(QtSerialDevice::factory());
-    const QList<int> usable = PortProbe::usablePorts(probe);
-    QStringList devices;
-    for (const int number : usable)
-        devices << PortNames::deviceForPort(number);
-    const QList<PortIdentity> identities = SystemPortCatalog().identify(devices);
-    QJsonArray ports;
-    for (qsizetype i = 0; i < usable.size(); ++i) {
-        const int number = usable[i];
-        const QString description = identities[i].details();
-        ports.append(QJsonObject{{QStringLiteral("port"), number},
-                                 {QStringLiteral("name"), portName(number)},
-                                 {QStringLiteral("device"), devices[i]},
-                                 {QStringLiteral("description"), description}});
-        if (!m_json)
-            *m_seams.out << portName(number) << '\t' << devices[i] << '\t' << description << '\n';
-    }
-    m_report.insert(QStringLiteral("ports"), ports);
 }

@@ -2,31 +2,34 @@
 
 #include "CliArguments.h"
 #include "CliStatus.h"
-#include "protocol/AnswerWait.h"
+#include "serial/SerialDevice.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QStringList>
 
+struct ClockOutcome;
 struct ClockSchedule;
+class ClockSession;
+class PortCatalog;
 class QTextStream;
-class SerialPortComponent;
 class SystemClockSetter;
 class WallClock;
 
-// What varo-clock-cli talks to outside itself. Tests put a recorder in
-// place of the clock setter.
+// What varo-clock-cli talks to outside itself; tests wire fakes.
 struct CliSeams {
     WallClock* clock = nullptr;
     SystemClockSetter* clockSetter = nullptr;
+    SerialDeviceFactory serialDevices; // the numbered ports
+    PortCatalog* ports = nullptr;      // named devices and who each port is
     QTextStream* out = nullptr;
     QTextStream* err = nullptr;
 };
 
-// Runs one clock command of the window from the command line, with the
-// window's frames, waits, decoders, file reader and writer and clock setter.
-// Needs a running QCoreApplication: the answer wait and the GPS stream run
-// the event loop.
+// Runs one clock command of the window from the command line: it turns the
+// arguments into a request to the clock session and the outcome into output
+// and an exit status. Needs a running QCoreApplication: the answer wait and
+// the GPS stream run the event loop.
 class ClockCli {
 public:
     explicit ClockCli(const CliSeams& seams) : m_seams(seams) {}
@@ -34,17 +37,21 @@ public:
     CliStatus run(const QStringList& arguments);
 
 private:
+    // Ends a run with its exit status and the message for standard error.
+    struct Failure {
+        CliStatus status;
+        QString message;
+    };
+
     void execute(const CliArguments& arguments);
-    void setTime(SerialPortComponent& port, const CliArguments& arguments);
-    void countdown(SerialPortComponent& port, const CliArguments& arguments);
-    void readSettings(SerialPortComponent& port, const CliArguments& arguments);
-    void writeSettings(SerialPortComponent& port, const ClockSchedule& schedule);
-    void syncComputer(SerialPortComponent& port);
-    void sendGps(SerialPortComponent& port, const CliArguments& arguments);
+    void openPort(ClockSession& session, const CliArguments& arguments);
+    void runExchange(ClockSession& session, const CliArguments& arguments,
+                     const std::optional<ClockSchedule>& schedule);
+    void report(const CliArguments& arguments, const ClockOutcome& outcome);
+    void reportSettings(const CliArguments& arguments, const ClockOutcome& outcome);
+    void sendGps(ClockSession& session, const CliArguments& arguments);
     void listPorts();
 
-    QByteArray awaitAnswer(SerialPortComponent& port, int expectedBytes, int limitSeconds,
-                           AnswerWait::LeadingTimeFrames leading = AnswerWait::LeadingTimeFrames::Keep);
     void sent(const QString& text);
     void received(const QByteArray& bytes);
     void say(const QString& key, const QString& value, const QString& line);

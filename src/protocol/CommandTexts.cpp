@@ -5,12 +5,12 @@
 namespace CommandTexts {
 
 QString errorReport(const RuntimeError& error) {
-    return QStringLiteral("Writing Error ") + QString::number(error.number()) + QLatin1Char(':') +
+    return QStringLiteral("Writing Error ") + QString::number(error.code()) + QLatin1Char(':') +
            error.description();
 }
 
 QString portError(const RuntimeError& error) {
-    return QString::number(error.number()) + QStringLiteral(": ") + error.description();
+    return QString::number(error.code()) + QStringLiteral(": ") + error.description();
 }
 
 } // namespace CommandTexts

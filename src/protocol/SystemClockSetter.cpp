@@ -59,28 +59,30 @@ SystemClockSetter::Result ShellClockSetter::setTimeOfDay(const QTime& time) {
         process.waitForFinished(int(deadline.remainingTime()));
 
     if (process.error() == QProcess::FailedToStart)
-        return {false, ErrorNumber::FileNotFound,
-                QStringLiteral(
-                    "File not found: the program %1 that sets the computer's clock cannot be started (%2)")
-                    .arg(m_program, process.errorString())};
+        return RuntimeError(
+            ErrorNumber::FileNotFound,
+            QStringLiteral(
+                "File not found: the program %1 that sets the computer's clock cannot be started (%2)")
+                .arg(m_program, process.errorString()));
     if (process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished(1000);
-        return {false, ErrorNumber::DeviceIoError,
-                QStringLiteral("%1 did not finish setting the computer's clock").arg(m_program)};
+        return RuntimeError(ErrorNumber::DeviceIoError,
+                            QStringLiteral("%1 did not finish setting the computer's clock").arg(m_program));
     }
     const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return {false, ErrorNumber::PermissionDenied,
-                output.isEmpty() ? QStringLiteral("%1 failed to set the computer's clock (exit code %2)")
-                                       .arg(m_program)
-                                       .arg(process.exitCode())
-                                 : output};
+        return RuntimeError(ErrorNumber::PermissionDenied,
+                            output.isEmpty()
+                                ? QStringLiteral("%1 failed to set the computer's clock (exit code %2)")
+                                      .arg(m_program)
+                                      .arg(process.exitCode())
+                                : output);
 #ifdef Q_OS_WIN
     // cmd's time sets the clock silently; whatever it says means it did not
     // (Wine's "Not Yet Implemented" even comes with exit code 0).
     if (!output.isEmpty())
-        return {false, ErrorNumber::PermissionDenied, output};
+        return RuntimeError(ErrorNumber::PermissionDenied, output);
 #endif
-    return {true, 0, QString()};
+    return std::nullopt;
 }

@@ -1,17 +1,17 @@
 #pragma once
 
+#include "common/RuntimeError.h"
+
 #include <QString>
 #include <QTime>
+#include <optional>
 
 // Sets the computer's time of day (the date stays) to a time with a fraction
 // of half a second. Tests put a recorder in its place.
 class SystemClockSetter {
 public:
-    struct Result {
-        bool ok = false;
-        int errorNumber = 0;
-        QString reason; // the setter's own words when it failed
-    };
+    // Nothing when the clock was set; otherwise why not, in the setter's own words.
+    using Result = std::optional<RuntimeError>;
 
     virtual ~SystemClockSetter() = default;
     // Returns when the setter has finished; window events run meanwhile.

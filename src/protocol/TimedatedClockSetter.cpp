@@ -53,15 +53,17 @@ SystemClockSetter::Result TimedatedClockSetter::setTimeOfDay(const QTime& time) 
 
     const QDBusMessage reply = pending.reply();
     if (reply.type() != QDBusMessage::ErrorMessage)
-        return {true, 0, QString()};
+        return std::nullopt;
     if (isAbsent(reply.errorName()))
         return m_fallback.setTimeOfDay(time);
     if (reply.errorName() == kNtpEnabled)
-        return {false, ErrorNumber::PermissionDenied,
-                QStringLiteral("Permission denied: the computer's clock is kept by automatic time "
-                               "synchronization (NTP), so nothing was set. To set it from the master clock, "
-                               "turn that off first: timedatectl set-ntp false")};
-    return {false, ErrorNumber::PermissionDenied,
-            QStringLiteral("Permission denied: systemd-timedated did not set the computer's clock: %1")
-                .arg(reply.errorMessage())};
+        return RuntimeError(
+            ErrorNumber::PermissionDenied,
+            QStringLiteral("Permission denied: the computer's clock is kept by automatic time "
+                           "synchronization (NTP), so nothing was set. To set it from the master clock, "
+                           "turn that off first: timedatectl set-ntp false"));
+    return RuntimeError(
+        ErrorNumber::PermissionDenied,
+        QStringLiteral("Permission denied: systemd-timedated did not set the computer's clock: %1")
+            .arg(reply.errorMessage()));
 }

@@ -2,7 +2,6 @@
 
 #include "PortHolders.h"
 #include "PortNames.h"
-#include "SerialError.h"
 #include "common/RuntimeError.h"
 
 #include <QFileInfo>
@@ -89,12 +88,12 @@ void QtSerialDevice::open(const LineSettings& settings) {
         missing = missing || !QFileInfo::exists(m_location);
 #endif
         if (missing)
-            throw RuntimeError(SerialError::InvalidPortNumber,
+            throw RuntimeError(ErrorNumber::InvalidPortNumber,
                                QStringLiteral("%1 does not exist (%2)").arg(portLabel(), reason));
 #ifdef Q_OS_UNIX
         if (error == QSerialPort::PermissionError && lacksAccessRights(m_location))
             throw RuntimeError(
-                SerialError::NoPermission,
+                ErrorNumber::NoPermission,
                 QStringLiteral("No permission to open %1: the user must be in the dialout group "
                                "(sudo usermod -aG dialout $USER, then log in again)")
                     .arg(portLabel()));
@@ -102,12 +101,12 @@ void QtSerialDevice::open(const LineSettings& settings) {
         if (error == QSerialPort::PermissionError) {
             const std::optional<PortHolders::Holder> holder = PortHolders::find(m_location);
             throw RuntimeError(
-                SerialError::HardwareNotAvailable,
+                ErrorNumber::HardwareNotAvailable,
                 holder ? QStringLiteral("%1 is in use by another program: %2")
                              .arg(portLabel(), holder->describe())
                        : QStringLiteral("%1 is in use by another program (%2)").arg(portLabel(), reason));
         }
-        throw RuntimeError(SerialError::HardwareNotAvailable,
+        throw RuntimeError(ErrorNumber::HardwareNotAvailable,
                            QStringLiteral("%1 cannot be opened (%2)").arg(portLabel(), reason));
     }
     // Opened, but maybe shared with a program that did not ask for
@@ -115,7 +114,7 @@ void QtSerialDevice::open(const LineSettings& settings) {
     if (const std::optional<PortHolders::Holder> holder = PortHolders::find(m_location)) {
         m_port.close();
         throw RuntimeError(
-            SerialError::HardwareNotAvailable,
+            ErrorNumber::HardwareNotAvailable,
             QStringLiteral("%1 is in use by another program: %2").arg(portLabel(), holder->describe()));
     }
     const bool applied =
@@ -127,7 +126,7 @@ void QtSerialDevice::open(const LineSettings& settings) {
     if (!applied) {
         const QString reason = m_port.errorString();
         m_port.close();
-        throw RuntimeError(SerialError::UnsupportedSettings,
+        throw RuntimeError(ErrorNumber::UnsupportedSettings,
                            QStringLiteral("%1 does not take the settings %2 (%3)")
                                .arg(portLabel(), settings.toString(), reason));
     }
@@ -155,7 +154,7 @@ void QtSerialDevice::write(const QByteArray& bytes) {
     if (!flushed || m_port.bytesToWrite() > 0) {
         const QString reason = m_port.errorString();
         m_port.clear(QSerialPort::Output);
-        throw RuntimeError(SerialError::WriteFailed,
+        throw RuntimeError(ErrorNumber::WriteFailed,
                            QStringLiteral("Error writing to %1: %2").arg(portLabel(), reason));
     }
 }

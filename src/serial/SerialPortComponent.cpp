@@ -1,7 +1,6 @@
 #include "SerialPortComponent.h"
 
 #include "PortNames.h"
-#include "SerialError.h"
 #include "common/RuntimeError.h"
 
 SerialPortComponent::SerialPortComponent(SerialDeviceFactory factory, QObject* parent)
@@ -14,10 +13,10 @@ SerialPortComponent::~SerialPortComponent() {
 
 void SerialPortComponent::setCommPort(int portNumber) {
     if (m_device)
-        throw RuntimeError(SerialError::InvalidWhileOpen,
+        throw RuntimeError(ErrorNumber::InvalidWhileOpen,
                            QStringLiteral("Operation not valid while the port is opened"));
     if (portNumber < PortNames::kFirstPort || portNumber > PortNames::kLastPort)
-        throw RuntimeError(SerialError::InvalidPortNumber,
+        throw RuntimeError(ErrorNumber::InvalidPortNumber,
                            QStringLiteral("Invalid port number %1: ports 1 to 16 exist").arg(portNumber));
     m_portNumber = portNumber;
     m_lossReason.clear();
@@ -26,10 +25,10 @@ void SerialPortComponent::setCommPort(int portNumber) {
 
 void SerialPortComponent::setDeviceName(const QString& location) {
     if (m_device)
-        throw RuntimeError(SerialError::InvalidWhileOpen,
+        throw RuntimeError(ErrorNumber::InvalidWhileOpen,
                            QStringLiteral("Operation not valid while the port is opened"));
     if (!location.isEmpty() && !m_namedFactory)
-        throw RuntimeError(SerialError::InvalidPortNumber,
+        throw RuntimeError(ErrorNumber::InvalidPortNumber,
                            QStringLiteral("%1: only the listed ports can be opened here").arg(location));
     m_deviceName = location;
 }
@@ -56,7 +55,7 @@ void SerialPortComponent::setPortOpen(bool open) {
         return;
     }
     if (m_device)
-        throw RuntimeError(SerialError::AlreadyOpen, QStringLiteral("Port already open"));
+        throw RuntimeError(ErrorNumber::AlreadyOpen, QStringLiteral("Port already open"));
     std::unique_ptr<SerialDevice> device =
         m_deviceName.isEmpty() ? m_factory(m_portNumber) : m_namedFactory(m_deviceName);
     device->open(m_settings);
@@ -69,10 +68,10 @@ void SerialPortComponent::setPortOpen(bool open) {
 
 SerialDevice& SerialPortComponent::openDevice() const {
     if (!m_device && !m_lossReason.isEmpty())
-        throw RuntimeError(SerialError::DeviceLost, m_lossReason);
+        throw RuntimeError(ErrorNumber::DeviceLost, m_lossReason);
     if (!m_device)
         throw RuntimeError(
-            SerialError::NotOpen,
+            ErrorNumber::NotOpen,
             QStringLiteral("Operation valid only when the port is open: choose a serial port first"));
     return *m_device;
 }
@@ -100,6 +99,6 @@ void SerialPortComponent::onDeviceLost(const QString& reason) {
     m_device->close();
     m_device.reset();
     m_lossReason = reason;
-    emit lineLost(SerialError::DeviceLost, reason);
+    emit lineLost(RuntimeError(ErrorNumber::DeviceLost, reason));
     emit closed();
 }

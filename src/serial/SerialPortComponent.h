@@ -2,6 +2,7 @@
 
 #include "LineSettings.h"
 #include "SerialDevice.h"
+#include "common/RuntimeError.h"
 
 #include <QObject>
 
@@ -32,6 +33,9 @@ public:
     bool PortOpen() const { return m_device != nullptr; }
     void setPortOpen(bool open);
 
+    // Raises the error Output and Input would raise when the port is not open.
+    void requireOpen() const { openDevice(); }
+
     void Output(const QByteArray& bytes);
     QByteArray Input();
     int InBufferCount() const;
@@ -44,8 +48,8 @@ signals:
     // The open port was closed, by the program or because its device failed.
     void closed();
     // The open device failed, also while no command runs; the port has been
-    // closed. The error number and description say why.
-    void lineLost(int errorNumber, const QString& description);
+    // closed. The error says why.
+    void lineLost(const RuntimeError& error);
     // Bytes that Output wrote and bytes that Input took, for the frame record.
     void written(const QByteArray& bytes);
     void taken(const QByteArray& bytes);

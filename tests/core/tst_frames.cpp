@@ -16,7 +16,7 @@ int errorNumberOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const RuntimeError& error) {
-        return error.number();
+        return error.code();
     }
     return 0;
 }
@@ -207,7 +207,7 @@ void TestFrames::noClockSelectedIsOverflow() {
         QFAIL("no exception for clock list index -1");
     } catch (const RuntimeError& error) {
         QCOMPARE(error.number(), ErrorNumber::Overflow);
-        QCOMPARE(error.number(), 6);
+        QCOMPARE(error.code(), 6);
         QVERIFY(!error.description().isEmpty());
     }
     // Every frame that names a clock refuses to form without a selection.

@@ -96,7 +96,7 @@ void TestTimeText::toTimeRaisesTypeMismatch() {
         TimeText::toTime(text);
         QFAIL("no exception");
     } catch (const RuntimeError& error) {
-        QCOMPARE(error.number(), 13);
+        QCOMPARE(error.code(), 13);
         QCOMPARE(error.description(), QStringLiteral("Type mismatch"));
     }
 }

@@ -86,9 +86,9 @@ private slots:
         TimedatedClockSetter setter(fallback);
         const QTime time(12, 34, 56);
         const SystemClockSetter::Result result = setter.setTimeOfDay(time);
-        QCOMPARE(result.ok, ok);
-        QCOMPARE(result.reason, reason);
-        QCOMPARE(result.errorNumber, ok ? 0 : 70);
+        QCOMPARE(!result, ok);
+        QCOMPARE(reasonOf(result), reason);
+        QCOMPARE(errorNumberOf(result), ok ? 0 : 70);
         QCOMPARE(fallback.times, QList<QTime>(fallbackCalls, time));
         if (timedated.isEmpty())
             return;

@@ -7,6 +7,8 @@
 #include "SimProcess.h"
 #include "commandline/ClockCli.h"
 #include "protocol/WallClock.h"
+#include "serial/QtSerialDevice.h"
+#include "serial/SystemPortCatalog.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -45,7 +47,8 @@ private:
         CliRun run;
         QTextStream out(&run.out);
         QTextStream err(&run.err);
-        ClockCli cli({&clock, &setter, &out, &err});
+        SystemPortCatalog ports;
+        ClockCli cli({&clock, &setter, QtSerialDevice::factory(), &ports, &out, &err});
         run.status = int(cli.run(arguments));
         return run;
     }
@@ -204,7 +207,7 @@ private slots:
                 .replace(QLatin1String("%DIR%"), dir.path());
         FakeClockSetter setter;
         if (setterFails)
-            setter.nextResult = {false, 70, QStringLiteral("not permitted")};
+            setter.nextResult = RuntimeError(ErrorNumber::PermissionDenied, QStringLiteral("not permitted"));
 
         const int mark = int(sim.lines().size());
         const CliRun run = runCli(arguments, setter, m_clock);

@@ -148,8 +148,8 @@ private slots:
     void setterFailureIsReported() {
         Form1Harness h;
         startWithPort(h);
-        h.clockSetter.nextResult = {false, 70,
-                                    QStringLiteral("date: cannot set date: Operation not permitted")};
+        h.clockSetter.nextResult = RuntimeError(
+            ErrorNumber::PermissionDenied, QStringLiteral("date: cannot set date: Operation not permitted"));
         syncWhileClockSends(h, {timeFrame(0x12, 0x34, 0x56)});
         QCOMPARE(h.clockSetter.times, QList<QTime>{QTime(12, 34, 56)});
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral(

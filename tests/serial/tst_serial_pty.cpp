@@ -3,7 +3,6 @@
 #include "PseudoTerminal.h"
 #include "common/RuntimeError.h"
 #include "serial/QtSerialDevice.h"
-#include "serial/SerialError.h"
 #include "serial/SerialPortComponent.h"
 
 #include <QSignalSpy>
@@ -19,13 +18,13 @@ QByteArray everyByteValue() {
     return bytes;
 }
 
-int errorNumberOf(const std::function<void()>& step) {
+ErrorNumber errorNumberOf(const std::function<void()>& step) {
     try {
         step();
     } catch (const RuntimeError& error) {
         return error.number();
     }
-    return 0;
+    return ErrorNumber{};
 }
 } // namespace
 
@@ -90,11 +89,11 @@ private slots:
         qputenv("VARO_CLOCK_COM16", "/dev/varo-clock-no-such-device");
         SerialPortComponent port(QtSerialDevice::factory());
         port.setCommPort(kPort);
-        QCOMPARE(errorNumberOf([&] { port.setPortOpen(true); }), SerialError::InvalidPortNumber);
+        QCOMPARE(errorNumberOf([&] { port.setPortOpen(true); }), ErrorNumber::InvalidPortNumber);
         QVERIFY(!port.PortOpen());
-        QCOMPARE(errorNumberOf([&] { port.Output("x"); }), SerialError::NotOpen);
-        QCOMPARE(errorNumberOf([&] { port.Input(); }), SerialError::NotOpen);
-        QCOMPARE(errorNumberOf([&] { port.setCommPort(17); }), SerialError::InvalidPortNumber);
+        QCOMPARE(errorNumberOf([&] { port.Output("x"); }), ErrorNumber::NotOpen);
+        QCOMPARE(errorNumberOf([&] { port.Input(); }), ErrorNumber::NotOpen);
+        QCOMPARE(errorNumberOf([&] { port.setCommPort(17); }), ErrorNumber::InvalidPortNumber);
         QCOMPARE(errorNumberOf([&] { port.setSettings(QStringLiteral("fast")); }),
                  ErrorNumber::InvalidPropertyValue);
         QCOMPARE(port.Settings(), QStringLiteral("9600,n,8,1"));
@@ -108,8 +107,8 @@ private slots:
         first.setPortOpen(true);
         SerialPortComponent second(QtSerialDevice::factory());
         second.setCommPort(kPort);
-        QCOMPARE(errorNumberOf([&] { second.setPortOpen(true); }), SerialError::HardwareNotAvailable);
-        QCOMPARE(errorNumberOf([&] { first.setCommPort(1); }), SerialError::InvalidWhileOpen);
+        QCOMPARE(errorNumberOf([&] { second.setPortOpen(true); }), ErrorNumber::HardwareNotAvailable);
+        QCOMPARE(errorNumberOf([&] { first.setCommPort(1); }), ErrorNumber::InvalidWhileOpen);
     }
 
     // The far end goes away: noticed by the event loop, or first met by a
@@ -127,15 +126,17 @@ private slots:
         SerialPortComponent port(QtSerialDevice::factory());
         port.setCommPort(kPort);
         port.setPortOpen(true);
-        QSignalSpy lost(&port, &SerialPortComponent::lineLost);
+        QList<RuntimeError> lost;
+        QObject::connect(&port, &SerialPortComponent::lineLost,
+                         [&](const RuntimeError& error) { lost << error; });
         pty.reset();
         if (writeFirst)
             QCOMPARE(errorNumberOf([&] { port.Output(QByteArray::fromHex("AA0026120601123456")); }),
-                     SerialError::WriteFailed);
+                     ErrorNumber::WriteFailed);
         QTRY_VERIFY(!port.PortOpen());
         QCOMPARE(lost.count(), 1);
-        QCOMPARE(lost.first().first().toInt(), SerialError::DeviceLost);
-        QVERIFY(lost.first().at(1).toString().startsWith(QStringLiteral("Com16 (")));
+        QCOMPARE(lost.first().number(), ErrorNumber::DeviceLost);
+        QVERIFY(lost.first().description().startsWith(QStringLiteral("Com16 (")));
     }
 };
 

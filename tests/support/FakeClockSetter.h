@@ -17,5 +17,13 @@ public:
     QList<QTime> times;
     // For each call, whether the wait cursor was up.
     QList<bool> underWaitCursor;
-    Result nextResult{true, 0, QString()};
+    Result nextResult; // nothing: set
 };
+
+// The error number and reason of a setter's result; 0 and nothing when it set the clock.
+inline int errorNumberOf(const SystemClockSetter::Result& result) {
+    return result ? result->code() : 0;
+}
+inline QString reasonOf(const SystemClockSetter::Result& result) {
+    return result ? result->description() : QString();
+}

@@ -1,7 +1,6 @@
 #include "FakeSerial.h"
 
 #include "common/RuntimeError.h"
-#include "serial/SerialError.h"
 
 #include <QTimer>
 
@@ -67,9 +66,9 @@ void FakeSerialDevice::open(const LineSettings& settings) {
     const QString name = m_portNumber > 0 ? QStringLiteral("Com%1").arg(m_portNumber) : m_location;
     switch (m_portNumber > 0 ? m_bank.port(m_portNumber) : m_bank.device(m_location)) {
     case FakeSerialBank::Port::Missing:
-        throw RuntimeError(SerialError::InvalidPortNumber, QStringLiteral("%1 does not exist").arg(name));
+        throw RuntimeError(ErrorNumber::InvalidPortNumber, QStringLiteral("%1 does not exist").arg(name));
     case FakeSerialBank::Port::Busy:
-        throw RuntimeError(SerialError::HardwareNotAvailable,
+        throw RuntimeError(ErrorNumber::HardwareNotAvailable,
                            QStringLiteral("%1 is in use by another program: minicom (pid 4242)").arg(name));
     case FakeSerialBank::Port::Usable:
         break;
@@ -88,7 +87,7 @@ void FakeSerialDevice::close() {
 
 void FakeSerialDevice::write(const QByteArray& bytes) {
     if (m_bank.refuseWrites)
-        throw RuntimeError(SerialError::WriteFailed,
+        throw RuntimeError(ErrorNumber::WriteFailed,
                            QStringLiteral("Error writing to Com%1: Input/output error").arg(m_portNumber));
     m_bank.writes.append(bytes);
     if (m_bank.responder)

@@ -12,7 +12,6 @@
 #include "common/RuntimeError.h"
 #include "serial/PortNames.h"
 #include "serial/QtSerialDevice.h"
-#include "serial/SerialError.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -110,7 +109,7 @@ private slots:
             missing.open(LineSettings{});
             QFAIL("COM40 opened, but Wine has no such port");
         } catch (const RuntimeError& error) {
-            QCOMPARE(error.number(), SerialError::InvalidPortNumber);
+            QCOMPARE(error.number(), ErrorNumber::InvalidPortNumber);
             QVERIFY2(error.description().startsWith(QStringLiteral("Com3 (COM40) does not exist")),
                      qPrintable(error.description()));
         }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "RmcSentence.h"
+#include "BoundaryWrite.h"
+#include "gps/RmcSentence.h"
 
 #include <QObject>
-#include <QTimer>
 
 class QDateTime;
 class RuntimeError;
@@ -12,8 +12,8 @@ class WallClock;
 
 // A GPS receiver that keeps talking: the RMC sentence of every second, sent
 // right after its boundary, until stopped or the port closes. Between two
-// sentences the event loop runs; a timer wakes shortly before each boundary,
-// and the boundary itself is caught by the same wait as a single sentence's.
+// sentences the event loop runs; it wakes shortly before each boundary, and
+// the boundary itself is caught by the same wait as a single sentence's.
 class RmcStream : public QObject {
     Q_OBJECT
 public:
@@ -28,6 +28,7 @@ public:
     char status() const { return m_status; }
 
 signals:
+    // A sentence was written.
     void sent(const RmcSentence& sentence);
     // The write failed; the stream has stopped.
     void failed(const RuntimeError& error);
@@ -36,15 +37,13 @@ signals:
 
 private:
     void wake();
-    void send(const QDateTime& second);
-    void scheduleWake();
+    void sentOne();
 
     SerialPortComponent& m_port;
     WallClock& m_clock;
-    QTimer m_timer;
+    BoundaryWake m_wake;
     char m_status = 'A';
     int m_remaining = 0; // sentences still to send; 0 for no limit
     bool m_running = false;
-    qint64 m_lastSecond = 0; // epoch second of the last sentence (or of the start)
-    int m_secondMarker = 0;
+    RmcSentence m_sentence;
 };

@@ -1,20 +1,13 @@
 #include "TimeFrameMonitor.h"
 
-#include "Frames.h"
+#include "OffsetModel.h"
+#include "protocol/Frames.h"
 #include "schedule/TimeText.h"
-#include "serial/LineSettings.h"
 
 namespace {
-constexpr qint64 kDayMs = 24 * 3600 * 1000;
 constexpr qint64 kFrameGapMs = 500; // bytes of one frame follow each other closely
 const QByteArray kFrameStart("\xAA\x00", 2);
 } // namespace
-
-qint64 TimeFrameMonitor::offsetMs(const QTime& clockTime, const QDateTime& sentAt) {
-    const qint64 difference =
-        (qint64(clockTime.msecsSinceStartOfDay()) - sentAt.time().msecsSinceStartOfDay() + kDayMs) % kDayMs;
-    return difference > kDayMs / 2 ? difference - kDayMs : difference;
-}
 
 std::optional<TimeFrameMonitor::Sighting>
 TimeFrameMonitor::feed(const QByteArray& bytes, const QDateTime& arrival, const LineSettings& line) {
@@ -48,8 +41,5 @@ TimeFrameMonitor::feed(const QByteArray& bytes, const QDateTime& arrival, const 
         m_pendingSince = arrival;
     if (!found)
         return std::nullopt;
-    const qint64 lineUs =
-        qint64(Frames::Length::ClockTime) * line.bitsPerCharacter() * 1'000'000 / qMax(line.baudRate, 1);
-    const QDateTime sentAt = arrival.addMSecs(-((lineUs + 500) / 1000));
-    return Sighting{*found, offsetMs(*found, sentAt)};
+    return Sighting{*found, arrival, OffsetModel::offsetUs(*found, arrival, line)};
 }

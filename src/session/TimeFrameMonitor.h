@@ -7,14 +7,13 @@
 struct LineSettings;
 
 // Finds the master clock's own time frames in what it sends between commands
-// and tells how far its clock is from the computer's. The master clock sends
-// a frame at the start of the second it names, so the frame left when its
-// last byte arrived less the bytes' time on the line.
+// and tells how far its clock is from the computer's, by the offset model.
 class TimeFrameMonitor {
 public:
     struct Sighting {
-        QTime clockTime; // the time of day the frame names
-        qint64 offsetMs; // the master clock ahead of the computer's clock (negative: behind)
+        QTime clockTime;   // the time of day the frame names
+        QDateTime arrival; // when its last byte arrived, by the computer's clock
+        qint64 offsetUs;   // the master clock ahead of the computer's clock (negative: behind)
     };
 
     // `bytes` arrived at `arrival`, by the computer's clock. Gives the last
@@ -23,10 +22,6 @@ public:
     std::optional<Sighting> feed(const QByteArray& bytes, const QDateTime& arrival, const LineSettings& line);
     // Forgets a frame begun: what follows is not its continuation.
     void reset() { m_pending.clear(); }
-
-    // The master clock's time `clockTime` against the computer's `sentAt`,
-    // the short way round midnight.
-    static qint64 offsetMs(const QTime& clockTime, const QDateTime& sentAt);
 
 private:
     QByteArray m_pending;

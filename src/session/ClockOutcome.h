@@ -1,0 +1,41 @@
+#pragma once
+
+#include "common/RuntimeError.h"
+#include "schedule/GroupRow.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+// How an exchange with the master clock ended, and what it brought.
+struct ClockOutcome {
+    enum class Status {
+        Done,          // the frame went out and, where one is due, its answer came and was decoded
+        NoAnswer,      // no answer, or less than a whole time frame, within the limit
+        ForeignAnswer, // an answer with codes that do not belong to the command
+        ShortAnswer,   // an answer with the right codes, cut short
+        InvalidAnswer, // a time frame whose time of day is no time
+        Failed,        // a run-time failure: the port, the line, a value that does not convert
+        ClockNotSet,   // the time frame came, but the computer's clock could not be set
+        Cancelled,     // ended by the front-end (the window closing)
+    };
+
+    Status status = Status::Done;
+    // Why: for Failed, ShortAnswer, InvalidAnswer and ClockNotSet.
+    std::optional<RuntimeError> error;
+
+    QByteArray sent;   // the frame written; after a failed write, the one that was not
+    QString frameText; // set time: "yyyy-mm-dd,w,hh:nn:ss"; countdown: the remaining time; RMC: the sentence
+                       // with "??"
+    QString checksum;  // RMC: its two checksum digits
+    QDateTime second;  // frames sent after a boundary: the second they were made for
+
+    QByteArray received; // the bytes the answer wait took
+    int clockIndex = -1; // settings answers: the countdown clock they name (0 or 1)
+    GroupRows rows;      // settings answers: the eight groups
+    QTime clockTime;     // time frame: the time of day it names
+    QDateTime arrival;   // time frame: when its last byte arrived, by the computer's clock
+
+    bool done() const { return status == Status::Done; }
+};

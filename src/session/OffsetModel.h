@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDateTime>
+
+struct LineSettings;
+
+// How far the master clock is from the computer's clock, by one of the time
+// frames it sends of its own accord: the frame names the second at whose
+// start its first byte left, and its last byte arrives the bytes' time on the
+// line later.
+namespace OffsetModel {
+
+// When the first byte of a time frame leaves, after the start of the second
+// the frame names.
+constexpr qint64 kFirstByteLeavesUs = 0;
+
+// The time `bytes` characters take on the line at its speed and format.
+qint64 lineTimeUs(int bytes, const LineSettings& line);
+
+// Master clock minus computer clock, in microseconds, for a time frame that
+// names the time of day `named` and whose last byte arrived at
+// `lastByteArrival` by the computer's clock; the short way round midnight.
+qint64 offsetUs(const QTime& named, const QDateTime& lastByteArrival, const LineSettings& line);
+
+} // namespace OffsetModel
