@@ -367,10 +367,9 @@ QJsonObject BenchRun::measureBoundaryBreakdown(SimChild& windowSim, SimChild& fl
     if (!openWindow(windowSim.device(), &clock, stampingDevices))
         return {};
 
-    // Per press: when the new second was seen, when the handler began to write,
-    // how long the write took, when the simulator had the frame; all from the
-    // boundary.
-    QList<double> seenUs, handlerUs, writeUs, receivedAfterWriteUs, totalUs, sleepEndUs;
+    // Per press: when the new second was seen, when the write began and
+    // returned, when the simulator had the frame; all from the boundary.
+    QList<double> seenUs, handlerUs, writeUs, seenToReturnedUs, receivedAfterWriteUs, totalUs, sleepEndUs;
     QJsonArray presses;
     for (int press = 0; press < m_options.presses; ++press)
         for (const TimedCommand& command : kTimedCommands) {
@@ -382,6 +381,7 @@ QJsonObject BenchRun::measureBoundaryBreakdown(SimChild& windowSim, SimChild& fl
             seenUs << double(clock.secondChangeSeenUs() - boundary);
             handlerUs << double(writeBeganUs - clock.secondChangeSeenUs());
             writeUs << double(writeReturnedUs - writeBeganUs);
+            seenToReturnedUs << double(writeReturnedUs - clock.secondChangeSeenUs());
             receivedAfterWriteUs << double(frame->receivedUs - writeBeganUs);
             totalUs << double(frame->receivedUs - boundary);
             sleepEndUs << double(clock.lastSleepEndUs() - boundary);
@@ -395,8 +395,9 @@ QJsonObject BenchRun::measureBoundaryBreakdown(SimChild& windowSim, SimChild& fl
         }
     m_window.reset();
 
-    // The floor: the same wait and a bare serial device write the set-time
-    // frame at once, without the window.
+    // The floor: the same wait and a bare serial device write a set-time
+    // frame made before the boundary, without the window.
+    StampingClock floorClock;
     qint64 bareBeganUs = 0, bareReturnedUs = 0;
     const QString floorDevice = floorSim.device();
     SerialPortComponent bare([&](int port) -> std::unique_ptr<SerialDevice> {
@@ -408,12 +409,17 @@ QJsonObject BenchRun::measureBoundaryBreakdown(SimChild& windowSim, SimChild& fl
         fail(QStringLiteral("cannot open the floor simulator: ") + error.description());
         return {};
     }
-    QList<double> floorUs, floorWriteBeganUs;
+    QList<double> floorUs, floorWriteBeganUs, floorSeenToReturnedUs;
     for (int press = 0; press < m_options.presses; ++press) {
         pump(randomMs(0, 999));
+        floorClock.reset();
+        const QDateTime before = floorClock.now();
+        const QDateTime expected = before.addMSecs(1000 - before.time().msec());
+        const QByteArray frame =
+            Frames::setTimeFrame(Frames::setTimeFrameText(expected.date(), expected.time()));
         int secondMarker = 0;
-        const QDateTime now = waitForNextSecond(m_clock, secondMarker);
-        bare.Output(Frames::setTimeFrame(Frames::setTimeFrameText(now.date(), now.time())));
+        waitForNextSecond(floorClock, secondMarker);
+        bare.Output(frame);
         const std::optional<SimLogLine> received =
             floorSim.next(QStringLiteral("RX"), QStringLiteral("AA00"), 5000);
         const int second = received ? frameSecondOfDay(QStringLiteral("Command1"), received->hex) : -1;
@@ -424,15 +430,25 @@ QJsonObject BenchRun::measureBoundaryBreakdown(SimChild& windowSim, SimChild& fl
         const qint64 boundary = boundaryEpochUs(received->atUs, second);
         floorUs << double(received->atUs - boundary);
         floorWriteBeganUs << double(bareBeganUs - boundary);
+        floorSeenToReturnedUs << double(bareReturnedUs - floorClock.secondChangeSeenUs());
     }
 
+    // What the window and its session add between seeing the new second and
+    // the write's return, above the bare write's own time.
+    const double windowShareUs = Stats::median(seenToReturnedUs) - Stats::median(floorSeenToReturnedUs);
+    addTarget(QStringLiteral("Window's share of the boundary latency (second seen to write returned, "
+                             "above the bare write), median"),
+              windowShareUs, 50, QStringLiteral("us"), 0);
     addInfo(QStringLiteral("  breakdown, median (instrumented seams, all three commands):"), QString());
     addInfo(QStringLiteral("    new second seen after the boundary"),
             QString::number(Stats::median(seenUs), 'f', 0) + QStringLiteral(" us"));
-    addInfo(QStringLiteral("    handler: second seen to write call"),
+    addInfo(QStringLiteral("    second seen to write call"),
             QString::number(Stats::median(handlerUs), 'f', 0) + QStringLiteral(" us"));
     addInfo(QStringLiteral("    QSerialPort write call (incl. the pty write)"),
             QString::number(Stats::median(writeUs), 'f', 0) + QStringLiteral(" us"));
+    addInfo(QStringLiteral("    second seen to write returned: window / bare write"),
+            QString::number(Stats::median(seenToReturnedUs), 'f', 0) + QStringLiteral(" / ") +
+                QString::number(Stats::median(floorSeenToReturnedUs), 'f', 0) + QStringLiteral(" us"));
     addInfo(QStringLiteral("    write call to simulator RX"),
             QString::number(Stats::median(receivedAfterWriteUs), 'f', 0) + QStringLiteral(" us"));
     addInfo(QStringLiteral("    total (median / p99)"),
@@ -445,11 +461,14 @@ QJsonObject BenchRun::measureBoundaryBreakdown(SimChild& windowSim, SimChild& fl
             {QStringLiteral("second_seen"), latencyFigures(seenUs)},
             {QStringLiteral("handler_to_write"), latencyFigures(handlerUs)},
             {QStringLiteral("write_call"), latencyFigures(writeUs)},
+            {QStringLiteral("seen_to_write_returned"), latencyFigures(seenToReturnedUs)},
             {QStringLiteral("write_to_simulator_rx"), latencyFigures(receivedAfterWriteUs)},
             {QStringLiteral("total"), latencyFigures(totalUs)},
             {QStringLiteral("presses"), presses},
             {QStringLiteral("floor_bare_write"), latencyFigures(floorUs)},
             {QStringLiteral("floor_write_began"), latencyFigures(floorWriteBeganUs)},
+            {QStringLiteral("floor_seen_to_write_returned"), latencyFigures(floorSeenToReturnedUs)},
+            {QStringLiteral("window_share_us"), rounded(windowShareUs, 0)},
             {QStringLiteral("floor_samples_us"), roundedArray(floorUs, 0)}};
 }
 

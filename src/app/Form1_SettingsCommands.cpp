@@ -30,6 +30,8 @@ void Form1::WriteClockSettings() {
         };
         const ClockOutcome outcome = RunExchange(
             ClockRequest::writeSettings(clockIndex, records), hold, [this](const ClockOutcome& sent) {
+                if (sent.error)
+                    return;
                 const auto [firstLine, secondLine] = Frames::writeFrameLines(sent.sent);
                 ui->Label2->setText(firstLine);
                 ui->Label3->setText(secondLine);

@@ -100,7 +100,7 @@ void ClockCli::execute(const CliArguments& arguments) {
         try {
             schedule = SettingsFileStore::loadSchedule(arguments.file);
         } catch (const RuntimeError& error) {
-            throw Failure{CliStatus::FileNotLoaded, fileMessage(error, SettingsFile::kChooseFile)};
+            throw Failure{exitStatusOf(error), fileMessage(error, SettingsFile::kChooseFile)};
         }
         if (!schedule)
             throw Failure{CliStatus::FileNotLoaded, SettingsFile::kCannotLoad};
@@ -238,7 +238,7 @@ void ClockCli::reportSettings(const CliArguments& arguments, const ClockOutcome&
         try {
             SettingsFileStore::save(arguments.file, file);
         } catch (const RuntimeError& error) {
-            throw Failure{CliStatus::FileNotLoaded, fileMessage(error, SettingsFile::kNoFileName)};
+            throw Failure{exitStatusOf(error), fileMessage(error, SettingsFile::kNoFileName)};
         }
         m_report.insert(QStringLiteral("savedTo"), arguments.file);
     }

@@ -172,7 +172,8 @@ void ClockSession::writeFrame(const QByteArray& frame) {
     m_exchange->outcome.sent = frame;
     try {
         m_port.Output(frame);
-    } catch (const RuntimeError&) {
+    } catch (const RuntimeError& error) {
+        m_exchange->outcome.error = error;
         notifyWritten();
         throw;
     }
@@ -215,8 +216,9 @@ void ClockSession::writeAtBoundary() {
     try {
         try {
             writeAfterNextBoundary(m_clock, m_port, frameMaker());
-        } catch (const RuntimeError&) {
+        } catch (const RuntimeError& error) {
             // The frame was made but not written: it is shown all the same.
+            m_exchange->outcome.error = error;
             if (!m_exchange->outcome.sent.isEmpty())
                 notifyWritten();
             throw;

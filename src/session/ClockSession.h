@@ -61,8 +61,9 @@ public:
     std::optional<LineHold> holdLine();
     bool lineHeld() const { return m_held; }
 
-    // Called once the frame has been written, or its write has failed, before
-    // any answer wait: a front-end shows the frame then.
+    // Called once the frame has been written, or its write has failed (the
+    // outcome's error is set then), before any answer wait: a front-end shows
+    // the frame then.
     using Written = std::function<void(const ClockOutcome&)>;
     using Done = std::function<void(const ClockOutcome&)>;
 
