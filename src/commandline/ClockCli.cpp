@@ -1,6 +1,7 @@
 #include "ClockCli.h"
 
 #include "common/RuntimeError.h"
+#include "common/Version.h"
 #include "gps/RmcStream.h"
 #include "protocol/AnswerWait.h"
 #include "protocol/CommandTexts.h"
