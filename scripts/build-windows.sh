@@ -17,10 +17,11 @@ if [[ ! -f "$tarball" ]]; then
     exit 1
 fi
 
-# Compilers, Qt's host tools (moc, uic, rcc), the icon tools, NSIS, and the
-# archive tools that look into the artefacts.
+# Compilers, Qt's host tools (moc, uic, rcc), the icon tools, groff for the
+# command line's manual as text, Debian's Qt libraries for their copyright
+# files, NSIS, and the archive tools that look into the artefacts.
 install_missing cmake ninja-build mingw-w64 g++-mingw-w64-x86-64-posix qt6-base-dev-tools \
-    librsvg2-bin icoutils nsis unzip p7zip-full
+    librsvg2-bin icoutils groff-base libqt6core6 libqt6serialport6 nsis unzip p7zip-full
 
 qt=$PWD/$build/qt
 if [[ ! -f "$qt/unpacked" || "$tarball" -nt "$qt/unpacked" ]]; then
@@ -43,13 +44,17 @@ for artefact in "$zip" "$setup"; do
 done
 
 # What a Windows PC needs from them: the program with its icon and version
-# information, the DLLs it links, the Windows platform plugin and the style.
+# information, the DLLs it links, the Windows platform plugin and the style;
+# and the manual of the command line and the licences of all of it.
 fail() { echo "build-windows: $*" >&2; exit 1; }
 resources=$(wrestool -l "$build/src/varo-clock.exe")
 grep -q "name='IDI_ICON1'.*type=group_icon" <<<"$resources" || fail "varo-clock.exe carries no icon"
 grep -q "type=version" <<<"$resources" || fail "varo-clock.exe carries no version information"
 files=(varo-clock.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6SerialPort.dll libgcc_s_seh-1.dll libstdc++-6.dll
-    libwinpthread-1.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll)
+    libwinpthread-1.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll varo-clock-cli.exe varo-clock-cli.txt
+    LICENSE.txt licenses/README.txt licenses/LGPL-3.0.txt licenses/GPL-3.0.txt licenses/LGPL-2.1.txt
+    licenses/Qt-qtbase-copyright.txt licenses/Qt-qtserialport-copyright.txt licenses/MinGW-w64-GCC-copyright.txt
+    licenses/MinGW-w64-copyright.txt)
 zipped=$(unzip -Z1 "$zip")
 installed=$(7z l "$setup")
 grep -q 'NSIS-3 Unicode' <<<"$installed" || fail "$setup is not a Unicode NSIS installer"

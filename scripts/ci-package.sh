@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Builds the Debian package in build-pkg/ (Release, prefix /usr), installs it
-# with apt-get, checks that the installed window comes up under Xvfb, that the
-# installed simulator answers --help and that the installed command line sets
-# the installed simulator's clock, then removes the package again.
+# Builds the Debian package in build-pkg/ (Release, prefix /usr), checks it
+# with lintian (any error or warning fails), installs it with apt-get, checks
+# that the installed window comes up under Xvfb, that the installed simulator
+# answers --help and that the installed command line sets the installed
+# simulator's clock, then removes the package again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/packages.sh
 source scripts/lib/xvfb.sh
+
+# cpack's dependency look-up (dpkg-shlibdeps, file) and the package checks.
+install_missing dpkg-dev file lintian desktop-file-utils
 
 build=build-pkg
 sudo=""
@@ -24,12 +29,16 @@ dpkg-deb --info "$deb"
 contents=$(dpkg-deb --contents "$deb")
 echo "$contents"
 for path in ./usr/bin/varo-clock ./usr/bin/varo-clock-sim ./usr/bin/varo-clock-cli \
+    ./usr/share/man/man1/varo-clock.1.gz ./usr/share/man/man1/varo-clock-sim.1.gz \
+    ./usr/share/man/man1/varo-clock-cli.1.gz ./usr/share/doc/varo-clock/copyright \
+    ./usr/share/doc/varo-clock/changelog.gz \
     ./usr/share/applications/varo-clock.desktop ./usr/share/icons/hicolor/scalable/apps/varo-clock.svg \
-    ./usr/share/man/man1/varo-clock-cli.1.gz ./usr/share/doc/varo-clock/examples/varo-clock-set-time.service \
+    ./usr/share/doc/varo-clock/examples/varo-clock-set-time.service \
     ./usr/share/doc/varo-clock/examples/varo-clock-set-time.timer; do
     grep -q " $path\$" <<<"$contents" || { echo "ci-package: $path is missing from $deb" >&2; exit 1; }
 done
 desktop-file-validate packaging/varo-clock.desktop
+lintian --fail-on error,warning "$deb" || { echo "ci-package: lintian finds errors or warnings in $deb" >&2; exit 1; }
 
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "./$deb"
 pids=()
@@ -40,8 +49,10 @@ cleanup() {
 trap cleanup EXIT
 
 /usr/bin/varo-clock-sim --help | head -n 3
-[[ $(/usr/bin/varo-clock-sim --version) == *"$(dpkg-query -W -f='${Version}' varo-clock)"* ]] ||
-    { echo "ci-package: varo-clock-sim --version does not match the package version" >&2; exit 1; }
+for program in varo-clock-sim varo-clock-cli; do
+    [[ $("/usr/bin/$program" --version) == *"$(dpkg-query -W -f='${Version}' varo-clock)"* ]] ||
+        { echo "ci-package: $program --version does not match the package version" >&2; exit 1; }
+done
 
 # The installed command line against the installed simulator: the set-time
 # frame must reach it.

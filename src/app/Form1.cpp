@@ -7,6 +7,7 @@
 #include "WaitCursor.h"
 #include "WheelGuard.h"
 #include "common/RuntimeError.h"
+#include "common/Version.h"
 #include "protocol/CommandTexts.h"
 #include "protocol/WallClock.h"
 #include "schedule/FormDefaults.h"
@@ -140,7 +141,7 @@ void Form1::ShowLiveClock() {
 
 void Form1::ShowAbout() {
     m_seams.dialogs->showMessage(this,
-                                 QStringLiteral("Version: 2.0.1304\r\n\r\nVaro Clock project\r\n\r\n"
+                                 QStringLiteral("Version: " VARO_VERSION "\r\n\r\nVaro Clock project\r\n\r\n"
                                                 "https://varo-clock.example.org"),
                                  kApplicationTitle, Dialogs::Icon::None);
 }

@@ -195,14 +195,6 @@ QString CliArguments::helpText() {
         "awaited as in the window: 2 to 3 s for a settings read or write, 3 to 4 s for the\n"
         "master clock's time frame.\n"
         "\n"
-        "Exit status:\n"
-        "  0  success\n"
-        "  1  any other failure on the line (a write refused, the device lost)\n"
-        "  2  usage error\n"
-        "  3  no usable port, or the port cannot be opened\n"
-        "  4  no answer in time, or an answer with foreign codes\n"
-        "  5  an answer cut short\n"
-        "  6  the settings file cannot be read, does not load, or cannot be saved\n"
-        "  7  the computer's clock cannot be set\n"
-        "The message on standard error is the window's own text for the same failure.\n");
+        "Exit status: 0 on success; the failures 1 to 7 are listed under EXIT STATUS in the\n"
+        "manual page (man varo-clock-cli; on Windows varo-clock-cli.txt beside the program).\n");
 }

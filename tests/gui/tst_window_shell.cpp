@@ -1,6 +1,7 @@
 // Start-up, the live clock, About, the port list, the line-speed menu and the
 // common error report.
 #include "Form1Harness.h"
+#include "common/Version.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -288,7 +289,8 @@ private slots:
         QCOMPARE(h.dialogs.messages().size(), 1);
         const QStringList lines = h.dialogs.messages()[0].text.split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 5);
-        QCOMPARE(lines[0], QStringLiteral("Version: 2.0.1304"));
+        // The version is PROJECT_VERSION, through the generated header.
+        QCOMPARE(lines[0], QStringLiteral("Version: " VARO_VERSION));
         QVERIFY(lines[1].isEmpty() && lines[3].isEmpty());
         QVERIFY(!lines[2].isEmpty() && !lines[4].isEmpty());
         QCOMPARE(h.dialogs.messages()[0].title, QStringLiteral("Varo_Clock"));

@@ -6,6 +6,7 @@
 #include "SignalPipe.h"
 #include "SimOptions.h"
 #include "Simulator.h"
+#include "common/Version.h"
 
 #include <QCoreApplication>
 #include <csignal>
