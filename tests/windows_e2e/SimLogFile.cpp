@@ -1,7 +1,6 @@
 #include "SimLogFile.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QTest>
 
 QStringList SimLogFile::lines() const {
@@ -14,17 +13,18 @@ QStringList SimLogFile::lines() const {
     return QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-QRegularExpressionMatch SimLogFile::waitForLine(const QRegularExpression& pattern, int fromLine,
-                                                int timeoutMs) const {
-    QRegularExpressionMatch found;
+std::optional<QString> SimLogFile::waitForLineWhere(const std::function<bool(const QString&)>& matches,
+                                                    int fromLine, int timeoutMs) const {
+    std::optional<QString> found;
     // `found` says whether the wait succeeded.
     (void)QTest::qWaitFor(
         [&] {
             const QStringList all = lines();
             for (int i = fromLine; i < all.size(); ++i) {
-                found = pattern.match(all[i]);
-                if (found.hasMatch())
+                if (matches(all[i])) {
+                    found = all[i];
                     return true;
+                }
             }
             return false;
         },
