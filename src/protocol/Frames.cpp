@@ -66,7 +66,7 @@ QByteArray setTimeFrame(const QString& frameText) {
     fields.append(fieldAt(frameText, 14));                                          // hours
     fields.append(fieldAt(frameText, 17));                                          // minutes
     fields.append(fieldAt(frameText, 20));                                          // seconds
-    return request(CommandTable::kSetTime, -1, fields);                             // names no clock
+    return request(CommandTable::kSetTime, -1, fields); // the frame names no clock
 }
 
 QByteArray countdownFrame(int clockListIndex, const QString& remainingText) {

@@ -34,8 +34,8 @@ namespace Length {
 constexpr int SetTime = CommandTable::kSetTime.request.length;
 constexpr int Countdown = CommandTable::kTemporaryCountdown.request.length;
 constexpr int ReadRequest = CommandTable::kReadSettings.request.length;
-constexpr int Settings =
-    CommandTable::kWriteSettings.request.length; // write frame, write reply and settings reply
+// The write frame, the write reply and the settings reply.
+constexpr int Settings = CommandTable::kWriteSettings.request.length;
 static_assert(Settings == CommandTable::kWriteSettings.answer->frame.length &&
               Settings == CommandTable::kReadSettings.answer->frame.length);
 constexpr int ClockTime = CommandTable::kClockTime.frame.length; // the master clock's own time frame
