@@ -9,16 +9,18 @@ bool SimChild::start(const QStringList& options, QString* error) {
 }
 
 std::optional<SimLogLine> SimChild::next(const QString& direction, const QString& hexPrefix, int timeoutMs) {
-    const QRegularExpression pattern(
-        QStringLiteral("^\\S+ t=(\\d+) (%1) (%2\\S*) ?(.*)$")
-            .arg(QRegularExpression::escape(direction), QRegularExpression::escape(hexPrefix)));
-    int line = 0;
-    const QRegularExpressionMatch match = m_process.waitForLine(pattern, timeoutMs, m_cursor, &line);
-    if (!match.hasMatch()) {
+    std::optional<SimLogLine> found;
+    const int line = m_process.waitForLineWhere(
+        [&](const QString& text) {
+            found = FrameLog::parseLine(text);
+            return found && FrameLog::directionText(found->direction) == direction &&
+                   found->hex.startsWith(hexPrefix);
+        },
+        timeoutMs, m_cursor);
+    if (line < 0) {
         m_cursor = int(m_process.lines().size());
         return std::nullopt;
     }
     m_cursor = line + 1;
-    return SimLogLine{match.captured(1).toLongLong(), match.captured(2), match.captured(3),
-                      match.captured(4)};
+    return found;
 }

@@ -1,16 +1,11 @@
 #pragma once
 
+#include "FrameLog.h"
 #include "SimProcess.h"
 
 #include <optional>
 
-// One simulator log line: `HH:MM:SS.uuuuuu t=<epoch us> <RX|TX|EV> <HEX|-> <text>`.
-struct SimLogLine {
-    qint64 atUs = 0;
-    QString direction;
-    QString hex;
-    QString text;
-};
+using SimLogLine = FrameLog::Entry;
 
 // The master clock simulator on its own pseudo-terminal, its log read by a
 // cursor that walks forward, so each step finds the lines that came after the

@@ -7,6 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
+source scripts/lib/sim.sh
+source scripts/lib/window.sh
 source scripts/lib/xvfb.sh
 
 # cpack's dependency look-up (dpkg-shlibdeps, file) and the package checks.
@@ -57,10 +59,7 @@ done
 # The installed command line against the installed simulator: the set-time
 # frame must reach it.
 sim_log=$build/installed-varo-clock-sim.log
-/usr/bin/varo-clock-sim --persist >"$sim_log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do grep -q '^DEVICE ' "$sim_log" && break; sleep 0.05; done
-sim_device=$(sed -n 's/^DEVICE //p' "$sim_log")
+start_simulator /usr/bin/varo-clock-sim "$sim_log" --persist
 /usr/bin/varo-clock-cli --port "$sim_device" set-time
 for _ in $(seq 40); do grep -q ' RX AA00[0-9A-F]* set time ' "$sim_log" && break; sleep 0.05; done
 grep ' RX AA00[0-9A-F]* set time ' "$sim_log" ||
@@ -74,12 +73,7 @@ workdir=$(mktemp -d)
 window=$!
 pids+=($window)
 title="Varo Clock - 9600,n,8,1"
-for _ in $(seq 200); do
-    xwininfo -root -tree 2>/dev/null | grep -qF "\"$title\"" && break
-    kill -0 "$window" 2>/dev/null || break
-    sleep 0.1
-done
-if ! xwininfo -root -tree 2>/dev/null | grep -qF "\"$title\""; then
+if ! wait_for_window "$title" "$window" 20; then
     cat "$build/installed-varo-clock.log" >&2
     echo "ci-package: the installed varo-clock showed no window \"$title\"" >&2
     exit 1

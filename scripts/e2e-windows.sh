@@ -9,6 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
+source scripts/lib/sim.sh
+source scripts/lib/window.sh
 source scripts/lib/wine.sh
 source scripts/lib/xvfb.sh
 
@@ -42,19 +44,11 @@ wine_env "$PWD/build-win/wine" "$PWD/build-win/qt/bin"
 # start_sim NAME OPTION...: a simulator logging to $out/NAME.log, its
 # pseudo-terminal linked as COM16.
 start_sim() {
-    local name=$1 device
+    local name=$1
     shift
     sim_log=$out/$name.log
-    build/tools/varo-clock-sim/varo-clock-sim --persist --log-file "$sim_log" "$@" >/dev/null 2>"$out/$name.err" &
-    sim=$!
-    pids+=($sim)
-    for _ in $(seq 100); do
-        grep -q '^DEVICE ' "$sim_log" 2>/dev/null && break
-        sleep 0.05
-    done
-    device=$(sed -n 's/^DEVICE //p' "$sim_log" | head -n1)
-    [[ -n "$device" ]] || { cat "$out/$name.err" >&2; echo "e2e-windows: the simulator did not start" >&2; exit 1; }
-    ln -sfn "$device" "$com16_link"
+    start_simulator build/tools/varo-clock-sim/varo-clock-sim "$sim_log" --persist "$@"
+    ln -sfn "$sim_device" "$com16_link"
 }
 stop_sim() { kill "$sim" && wait "$sim" || true; }
 
@@ -92,12 +86,7 @@ start_sim window --time-frames 5
 window=$!
 pids+=($window)
 title="Varo Clock - 9600,n,8,1"
-for _ in $(seq 300); do
-    xwininfo -root -tree 2>/dev/null | grep -qF "\"$title\"" && break
-    kill -0 "$window" 2>/dev/null || break
-    sleep 0.1
-done
-if ! xwininfo -root -tree 2>/dev/null | grep -qF "\"$title\""; then
+if ! wait_for_window "$title" "$window" 30; then
     cat "$out/window.txt" >&2
     echo "e2e-windows: varo-clock.exe from the zip showed no window \"$title\"" >&2
     exit 1

@@ -5,6 +5,8 @@
 # Without a display the window runs under Xvfb and a screenshot is written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/sim.sh
+source scripts/lib/window.sh
 source scripts/lib/xvfb.sh
 
 hardware=0
@@ -39,16 +41,9 @@ if ((!hardware)); then
     sim_log=build/varo-clock-sim.log
     # The simulated master clock runs 1.5 s ahead and sends its time every
     # second, so the status line shows a live offset and the record fills.
-    build/tools/varo-clock-sim/varo-clock-sim --time-frames 1 --offset-ms 1500 "${sim_args[@]}" >"$sim_log" 2>&1 &
-    pids+=($!)
-    for _ in $(seq 100); do
-        grep -q '^DEVICE ' "$sim_log" 2>/dev/null && break
-        sleep 0.05
-    done
-    device=$(sed -n 's/^DEVICE //p' "$sim_log" | head -n1)
-    [[ -n "$device" ]] || { echo "the simulator did not start; see $sim_log" >&2; exit 1; }
-    export VARO_CLOCK_COM16="$device"
-    echo "Master-clock simulator on $device (Com16); its log: $sim_log"
+    start_simulator build/tools/varo-clock-sim/varo-clock-sim "$sim_log" --time-frames 1 --offset-ms 1500 "${sim_args[@]}"
+    export VARO_CLOCK_COM16="$sim_device"
+    echo "Master-clock simulator on $sim_device (Com16); its log: $sim_log"
 fi
 
 if [[ -z "${DISPLAY:-}" ]]; then
@@ -56,7 +51,7 @@ if [[ -z "${DISPLAY:-}" ]]; then
     build/src/varo-clock &
     window=$!
     pids+=($window)
-    for _ in $(seq 200); do xwininfo -root -tree 2>/dev/null | grep -q '"Varo Clock - ' && break; sleep 0.05; done
+    wait_for_window "Varo Clock - 9600,n,8,1" "$window" 10 || { echo "the window did not come up" >&2; exit 1; }
     sleep 1.5 # let the live clock tick and a time frame or two come before the picture is taken
     # The frame record (查看 > 通信记录) beside the window: open it as the
     # operator does, with the menu's access keys.

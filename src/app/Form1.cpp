@@ -7,7 +7,7 @@
 #include "WaitCursor.h"
 #include "WheelGuard.h"
 #include "common/RuntimeError.h"
-#include "common/Version.h"
+#include "VaroVersion.h"
 #include "protocol/CommandTexts.h"
 #include "protocol/WallClock.h"
 #include "schedule/FormDefaults.h"

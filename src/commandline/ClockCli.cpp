@@ -1,7 +1,7 @@
 #include "ClockCli.h"
 
 #include "common/RuntimeError.h"
-#include "common/Version.h"
+#include "VaroVersion.h"
 #include "protocol/CommandTexts.h"
 #include "protocol/Frames.h"
 #include "schedule/GroupRecord.h"

@@ -46,45 +46,42 @@ QString setTimeFrameText(const QDate& date, const QTime& time) {
            QLatin1Char(',') + time.toString(QStringLiteral("HH:mm:ss"));
 }
 
-QByteArray setTimeFrame(const QString& frameText) {
-    QByteArray frame(Length::SetTime, '\0');
-    frame[0] = char(Code::SetTime);
-    frame[1] = 0x00;
-    frame[2] = fieldAt(frameText, 3);                                           // year within the century
-    frame[3] = fieldAt(frameText, 6);                                           // month
-    frame[4] = fieldAt(frameText, 9);                                           // day
-    frame[5] = char(frameText.size() >= 12 ? digitValue(frameText.at(11)) : 0); // weekday, plain value
-    frame[6] = fieldAt(frameText, 14);                                          // hours
-    frame[7] = fieldAt(frameText, 17);                                          // minutes
-    frame[8] = fieldAt(frameText, 20);                                          // seconds
+QByteArray request(const CommandTable::Command& command, int clockListIndex, const QByteArray& fields) {
+    const CommandTable::FrameShape& shape = command.request;
+    QByteArray frame;
+    frame.reserve(shape.length);
+    frame.append(char(shape.code));
+    frame.append(char(shape.namesClock ? clockByte(shape.byte1, clockListIndex) : shape.byte1));
+    frame.append(fields);
+    Q_ASSERT(frame.size() == shape.length);
     return frame;
+}
+
+QByteArray setTimeFrame(const QString& frameText) {
+    QByteArray fields;
+    fields.append(fieldAt(frameText, 3));                                           // year within the century
+    fields.append(fieldAt(frameText, 6));                                           // month
+    fields.append(fieldAt(frameText, 9));                                           // day
+    fields.append(char(frameText.size() >= 12 ? digitValue(frameText.at(11)) : 0)); // weekday, plain value
+    fields.append(fieldAt(frameText, 14));                                          // hours
+    fields.append(fieldAt(frameText, 17));                                          // minutes
+    fields.append(fieldAt(frameText, 20));                                          // seconds
+    return request(CommandTable::kSetTime, -1, fields); // the frame names no clock
 }
 
 QByteArray countdownFrame(int clockListIndex, const QString& remainingText) {
-    QByteArray frame(Length::Countdown, '\0');
-    frame[0] = char(Code::TemporaryCountdown);
-    frame[1] = char(clockByte(ClockBase::Countdown, clockListIndex));
-    frame[2] = fieldAt(remainingText, 1);
-    frame[3] = fieldAt(remainingText, 4);
-    frame[4] = fieldAt(remainingText, 7);
-    return frame;
+    QByteArray fields;
+    for (const int tensPosition : {1, 4, 7}) // hours, minutes, seconds
+        fields.append(fieldAt(remainingText, tensPosition));
+    return request(CommandTable::kTemporaryCountdown, clockListIndex, fields);
 }
 
 QByteArray readRequest(int clockListIndex) {
-    QByteArray frame(Length::ReadRequest, '\0');
-    frame[0] = char(Code::ReadSettings);
-    frame[1] = char(clockByte(ClockBase::ReadRequest, clockListIndex));
-    return frame;
+    return request(CommandTable::kReadSettings, clockListIndex, {});
 }
 
 QByteArray writeFrame(int clockListIndex, const QByteArray& records) {
-    Q_ASSERT(records.size() == Length::Settings - GroupRecord::kFirstOffset);
-    QByteArray frame;
-    frame.reserve(Length::Settings);
-    frame.append(char(Code::WriteSettings));
-    frame.append(char(clockByte(ClockBase::Write, clockListIndex)));
-    frame.append(records);
-    return frame;
+    return request(CommandTable::kWriteSettings, clockListIndex, records);
 }
 
 std::pair<QString, QString> writeFrameLines(const QByteArray& frame) {
@@ -124,7 +121,8 @@ GroupRows replyRows(const QByteArray& answer) {
 }
 
 std::optional<QString> clockTimeText(const QByteArray& frame) {
-    if (frame.size() != Length::ClockTime || quint8(frame[0]) != Code::SetTime || quint8(frame[1]) != 0x00)
+    if (frame.size() != Length::ClockTime || quint8(frame[0]) != CommandTable::kClockTime.frame.code ||
+        quint8(frame[1]) != CommandTable::kClockTime.frame.byte1)
         return std::nullopt;
     const auto field = [&frame](int i) {
         return QString::number(quint8(frame[i]), 16).toUpper();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CommandTable.h"
 #include "schedule/GroupRow.h"
 
 #include <QByteArray>
@@ -13,33 +14,38 @@
 // Two-digit fields travel as packed BCD; there is no checksum or terminator.
 namespace Frames {
 
+// Names for the codes, bases, lengths and limits of CommandTable.
 namespace Code {
-constexpr quint8 SetTime = 0xAA;
-constexpr quint8 ReadSettings = 0xBB;
-constexpr quint8 WriteSettings = 0xCC;
-constexpr quint8 TemporaryCountdown = 0xDD;
+constexpr quint8 SetTime = CommandTable::kSetTime.request.code;
+constexpr quint8 ReadSettings = CommandTable::kReadSettings.request.code;
+constexpr quint8 WriteSettings = CommandTable::kWriteSettings.request.code;
+constexpr quint8 TemporaryCountdown = CommandTable::kTemporaryCountdown.request.code;
 } // namespace Code
 
 namespace ClockBase {
-constexpr quint8 Countdown = 0xD0;
-constexpr quint8 ReadRequest = 0xA0;
-constexpr quint8 Write = 0xB0;
-constexpr quint8 SettingsReply = 0xB0;
-constexpr quint8 WriteReply = 0xC0;
+constexpr quint8 Countdown = CommandTable::kTemporaryCountdown.request.byte1;
+constexpr quint8 ReadRequest = CommandTable::kReadSettings.request.byte1;
+constexpr quint8 Write = CommandTable::kWriteSettings.request.byte1;
+constexpr quint8 SettingsReply = CommandTable::kReadSettings.answer->frame.byte1;
+constexpr quint8 WriteReply = CommandTable::kWriteSettings.answer->frame.byte1;
 } // namespace ClockBase
 
 namespace Length {
-constexpr int SetTime = 9;
-constexpr int Countdown = 5;
-constexpr int ReadRequest = 2;
-constexpr int Settings = 50; // write frame, write reply and settings reply
-constexpr int ClockTime = 9; // the master clock's own time frame
+constexpr int SetTime = CommandTable::kSetTime.request.length;
+constexpr int Countdown = CommandTable::kTemporaryCountdown.request.length;
+constexpr int ReadRequest = CommandTable::kReadSettings.request.length;
+// The write frame, the write reply and the settings reply.
+constexpr int Settings = CommandTable::kWriteSettings.request.length;
+static_assert(Settings == CommandTable::kWriteSettings.answer->frame.length &&
+              Settings == CommandTable::kReadSettings.answer->frame.length);
+constexpr int ClockTime = CommandTable::kClockTime.frame.length; // the master clock's own time frame
 } // namespace Length
 
 // How long a command waits for its answer, in whole seconds of the clock.
 namespace AnswerLimit {
-constexpr int Settings = 2;  // settings write and read
-constexpr int ClockTime = 3; // the master clock's time frame
+constexpr int Settings = CommandTable::kWriteSettings.answer->limitSeconds; // settings write and read
+static_assert(Settings == CommandTable::kReadSettings.answer->limitSeconds);
+constexpr int ClockTime = CommandTable::kClockTime.limitSeconds; // the master clock's time frame
 } // namespace AnswerLimit
 
 // value(tens) * 16 + value(units); a character that is not a digit counts 0.
@@ -60,6 +66,10 @@ QString setTimeFrameText(const QDate& date, const QTime& time);
 
 // The 9-byte set-time frame from its 21-character frame text.
 QByteArray setTimeFrame(const QString& frameText);
+
+// A command's request: its code, byte 1 (for a command that names a clock: the
+// clock at Combo2's list index, as clockByte makes it) and then `fields`.
+QByteArray request(const CommandTable::Command& command, int clockListIndex, const QByteArray& fields);
 
 // The 5-byte temporary countdown frame from the remaining time "hh:nn:ss".
 QByteArray countdownFrame(int clockListIndex, const QString& remainingText);

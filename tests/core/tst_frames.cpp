@@ -114,20 +114,9 @@ void TestFrames::setTimeFrame_data() {
     QTest::addColumn<QString>("frameText");
     QTest::addColumn<QByteArray>("frame");
 
-    QTest::newRow("Tuesday") << QDate(2024, 3, 5) << QTime(9, 7, 45)
-                             << QStringLiteral("2024-03-05,2,09:07:45")
-                             << QByteArray::fromHex("aa0024030502090745");
-    QTest::newRow("Sunday") << QDate(2024, 3, 3) << QTime(0, 0, 0) << QStringLiteral("2024-03-03,0,00:00:00")
-                            << QByteArray::fromHex("aa0024030300000000");
-    QTest::newRow("Saturday") << QDate(2024, 3, 9) << QTime(23, 59, 59)
-                              << QStringLiteral("2024-03-09,6,23:59:59")
-                              << QByteArray::fromHex("aa0024030906235959");
-    QTest::newRow("year 2000") << QDate(2000, 1, 1) << QTime(12, 34, 56)
-                               << QStringLiteral("2000-01-01,6,12:34:56")
-                               << QByteArray::fromHex("aa0000010106123456");
-    QTest::newRow("year 2099") << QDate(2099, 12, 31) << QTime(18, 0, 5)
-                               << QStringLiteral("2099-12-31,4,18:00:05")
-                               << QByteArray::fromHex("aa0099123104180005");
+    for (const KnownTimeFrame& known : kTimeFrames)
+        QTest::newRow(known.name) << known.date << known.time << QString::fromLatin1(known.frameText)
+                                  << known.frame;
     QTest::newRow("milliseconds dropped")
         << QDate(2024, 3, 5) << QTime(9, 7, 45, 999) << QStringLiteral("2024-03-05,2,09:07:45")
         << QByteArray::fromHex("aa0024030502090745");

@@ -1,6 +1,7 @@
 // The RMC sentence that stands in for a GPS receiver: every byte, the
 // checksum and the text shown on the window.
 
+#include "KnownBytes.h"
 #include "gps/RmcSentence.h"
 
 #include <QtTest>
@@ -22,28 +23,13 @@ void TestRmc::sentence_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("checksum");
 
-    QTest::newRow("fix valid")
-        << QTime(12, 34, 56) << QDate(2026, 12, 6) << 'A'
-        << QByteArray("$GPRMC,123456.123,A,3114.1296,N,12128.0253,E,000.0,000.0,061226,,*02\r\n")
-        << QStringLiteral("02");
-    QTest::newRow("no fix") << QTime(12, 34, 56) << QDate(2026, 12, 6) << 'V'
-                            << QByteArray(
-                                   "$GPRMC,123456.123,V,3114.1296,N,12128.0253,E,000.0,000.0,061226,,*15\r\n")
-                            << QStringLiteral("15");
-    QTest::newRow("midnight, leading zero")
-        << QTime(0, 0, 0) << QDate(2027, 1, 1) << 'A'
-        << QByteArray("$GPRMC,000000.123,A,3114.1296,N,12128.0253,E,000.0,"
-                      "000.0,010127,,*01\r\n")
-        << QStringLiteral("01");
+    for (const KnownRmc& known : kRmcSentences)
+        QTest::newRow(known.name) << known.time << known.date << known.status << known.bytes
+                                  << QString::fromLatin1(known.bytes.mid(66, 2));
     QTest::newRow("milliseconds ignored") << QTime(12, 34, 56, 789) << QDate(2026, 12, 6) << 'A'
                                           << QByteArray("$GPRMC,123456.123,A,3114.1296,N,12128.0253,E,000.0,"
                                                         "000.0,061226,,*02\r\n")
                                           << QStringLiteral("02");
-    QTest::newRow("evening, 24-hour clock")
-        << QTime(23, 59, 59) << QDate(2024, 3, 5) << 'A'
-        << QByteArray("$GPRMC,235959.123,A,3114.1296,N,12128.0253,E,000.0,"
-                      "000.0,050324,,*05\r\n")
-        << QStringLiteral("05");
 }
 
 void TestRmc::sentence() {

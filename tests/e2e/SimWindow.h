@@ -46,9 +46,9 @@ public:
     // The number of simulator log lines so far: where the lines of the next
     // step begin.
     int logMark() { return int(m_sim->lines().size()); }
-    // Waits for the first log line from `fromLine` on that matches.
-    QRegularExpressionMatch waitForLog(const QRegularExpression& pattern, int fromLine,
-                                       int timeoutMs = 5000) {
+    // Waits for the first log line from `fromLine` on that matches: a
+    // LogLinePattern or a QRegularExpression.
+    template <typename Pattern> auto waitForLog(const Pattern& pattern, int fromLine, int timeoutMs = 5000) {
         return m_sim->waitForLine(pattern, timeoutMs, fromLine);
     }
     // The index of a whole log line, to look at the lines after it.

@@ -3,6 +3,7 @@
 // computer's clock; the computer clock setter is a recorder. One run of the
 // program itself streams ten GPS sentences, which gpsd must accept.
 #include "FakeClockSetter.h"
+#include "FrameLog.h"
 #include "KnownBytes.h"
 #include "SimProcess.h"
 #include "commandline/ClockCli.h"
@@ -288,16 +289,14 @@ private slots:
         QByteArray stream;
         for (int i = 0; i < 10; ++i) {
             const QRegularExpressionMatch line = rmc.match(logged.at(i));
+            const FrameLog::Entry entry = FrameLog::parseLine(logged.at(i)).value();
             const QDateTime carried(
                 QDate::fromString(line.captured(3), QStringLiteral("ddMMyy")).addYears(100),
                 QTime::fromString(line.captured(1), QStringLiteral("HHmmss")));
-            const qint64 lagMs =
-                carried.msecsTo(QDateTime::fromMSecsSinceEpoch(logTimeUs(logged.at(i)) / 1000));
+            const qint64 lagMs = carried.msecsTo(entry.localTime());
             QVERIFY2(lagMs >= 0 && lagMs < 100, qPrintable(logged.at(i)));
-            QCOMPARE(printed.at(i),
-                     QByteArray("sent ") +
-                         QByteArray::fromHex(logged.at(i).section(' ', 3, 3).toLatin1()).trimmed());
-            stream += QByteArray::fromHex(logged.at(i).section(' ', 3, 3).toLatin1());
+            QCOMPARE(printed.at(i), QByteArray("sent ") + entry.bytes().trimmed());
+            stream += entry.bytes();
         }
         // One sentence for each second in a row.
         const QTime first =

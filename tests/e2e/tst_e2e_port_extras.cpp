@@ -64,7 +64,7 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT(closeToTheSimulator(), qPrintable(w.ui.text(QStringLiteral("ClockOffset"))),
                                   6000);
         // The time of day of a frame the simulator sent.
-        const QRegularExpressionMatch sent =
+        const LogLineMatch sent =
             w.waitForLog(logLine(QStringLiteral("TX"), QStringLiteral("AA00[0-9A-F]{14}"),
                                  QStringLiteral("clock time \\S+ weekday \\d ") + shown.captured(1)),
                          0);
@@ -83,7 +83,7 @@ private slots:
         QVERIFY(w.start());
         w.click(QStringLiteral("Command6"));
         QCOMPARE(w.messages(), QStringList{"Read success!"});
-        const QRegularExpressionMatch reply =
+        const LogLineMatch reply =
             w.waitForLog(logLine(QStringLiteral("TX"), QStringLiteral("BBB1[0-9A-F]{96}"),
                                  QStringLiteral("settings reply.*")),
                          0);

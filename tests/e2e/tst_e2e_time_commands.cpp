@@ -14,14 +14,14 @@ const QString kTimeField = QStringLiteral("(\\d\\d:\\d\\d:\\d\\d)");
 
 // The clock's time in a set-time frame it received (captures 3 date,
 // 4 weekday, 5 time) or in a time frame it sent.
-const QRegularExpression kSetTime =
+const LogLinePattern kSetTime =
     logLine(QStringLiteral("RX"), QStringLiteral("AA00[0-9A-F]{14}"),
             QStringLiteral("set time (\\d{4}-\\d\\d-\\d\\d) weekday ([0-6]) ") + kTimeField);
-const QRegularExpression kTimeFrame =
+const LogLinePattern kTimeFrame =
     logLine(QStringLiteral("TX"), QStringLiteral("AA00[0-9A-F]{14}"),
             QStringLiteral("clock time (\\d{4}-\\d\\d-\\d\\d) weekday ([0-6]) ") + kTimeField);
 
-QDateTime clockReading(const QRegularExpressionMatch& line) {
+QDateTime clockReading(const LogLineMatch& line) {
     return QDateTime(QDate::fromString(line.captured(3), Qt::ISODate),
                      QTime::fromString(line.captured(5), QStringLiteral("HH:mm:ss")));
 }
@@ -45,7 +45,7 @@ class E2eTimeCommandsTest : public GuiTest {
 private:
     // A frame that leaves right after a second boundary carries that second:
     // it arrives less than a second after the time it carries.
-    static void expectSentRightAfterBoundary(const QDateTime& carried, const QRegularExpressionMatch& line) {
+    static void expectSentRightAfterBoundary(const QDateTime& carried, const LogLineMatch& line) {
         const qint64 lagMs = carried.msecsTo(logTime(line));
         QVERIFY2(lagMs >= 0 && lagMs < 1000,
                  qPrintable(QStringLiteral("%1 arrived %2 ms after the time it carries")
@@ -55,13 +55,13 @@ private:
 
     // The master clock's next two time frames carry the time it was set to,
     // run on by the time since the set-time frame arrived.
-    static void expectTimeFramesRunOn(SimWindow& w, const QRegularExpressionMatch& set) {
+    static void expectTimeFramesRunOn(SimWindow& w, const LogLineMatch& set) {
         const QDateTime setTo = clockReading(set);
         const qint64 setAtUs = set.captured(1).toLongLong();
         int from = w.indexOfLine(set.captured(0)) + 1;
         QVERIFY(from > 0);
         for (int frameNumber = 1; frameNumber <= 2; ++frameNumber) {
-            const QRegularExpressionMatch frame = w.waitForLog(kTimeFrame, from, 3000);
+            const LogLineMatch frame = w.waitForLog(kTimeFrame, from, 3000);
             QVERIFY2(frame.hasMatch(), "no time frame after the set-time frame");
             const qint64 ranOnUs = frame.captured(1).toLongLong() - setAtUs;
             const qint64 shownUs = setTo.secsTo(clockReading(frame)) * 1'000'000;
@@ -82,7 +82,7 @@ private slots:
         w.click(QStringLiteral("Command1"));
         QCOMPARE(w.messages(), QStringList());
 
-        const QRegularExpressionMatch set = w.waitForLog(kSetTime, mark);
+        const LogLineMatch set = w.waitForLog(kSetTime, mark);
         QVERIFY2(set.hasMatch(), "the master clock logged no set-time frame");
         // The computer's date, weekday and time of the second the frame left.
         const QDateTime carried = clockReading(set);
@@ -103,7 +103,7 @@ private slots:
         QCOMPARE(w.messages(), QStringList());
         QCOMPARE(w.ui.text(QStringLiteral("Text1")), QStringLiteral("09:07:05"));
 
-        const QRegularExpressionMatch set = w.waitForLog(kSetTime, mark);
+        const LogLineMatch set = w.waitForLog(kSetTime, mark);
         QVERIFY2(set.hasMatch(), "the master clock logged no set-time frame");
         QCOMPARE(set.captured(5), QStringLiteral("09:07:05"));
         // The computer's date and weekday with the typed time of day.
@@ -135,7 +135,7 @@ private slots:
         w.click(QStringLiteral("Command3"));
         QCOMPARE(w.messages(), QStringList());
 
-        const QRegularExpressionMatch countdown = w.waitForLog(
+        const LogLineMatch countdown = w.waitForLog(
             logLine(
                 QStringLiteral("RX"), QStringLiteral("DDD%1[0-9]{6}").arg(clock),
                 QStringLiteral("countdown clock %1 %2 target \\S+ weekday [0-6] %2").arg(clock, kTimeField)),
@@ -172,7 +172,7 @@ private slots:
         // The time set is the one a time frame carried, the computer's time
         // while the command listened.
         const QTime set = w.ui.clockSetter.times.first();
-        const QRegularExpressionMatch frame =
+        const LogLineMatch frame =
             w.waitForLog(logLine(QStringLiteral("TX"), QStringLiteral("AA00[0-9A-F]{14}"),
                                  QStringLiteral("clock time \\S+ weekday [0-6] ") +
                                      set.toString(QStringLiteral("HH:mm:ss"))),
@@ -192,12 +192,12 @@ private slots:
         // test holds it here); the click is handled right after. The frame was
         // waiting before the command began: the command's first step reads it
         // and ignores it, and only the next frame, a second later, counts.
-        const QRegularExpressionMatch waiting = w.waitForLog(kTimeFrame, w.logMark());
+        const LogLineMatch waiting = w.waitForLog(kTimeFrame, w.logMark());
         QVERIFY2(waiting.hasMatch(), "the master clock sent no time frame");
         w.ui.click(QStringLiteral("Command8"));
         QCOMPARE(w.messages(), QStringList{QStringLiteral("Synchronize success!")});
         QCOMPARE(w.ui.clockSetter.times.size(), 1);
-        const QRegularExpressionMatch next = w.waitForLog(kTimeFrame, w.indexOfLine(waiting.captured(0)) + 1);
+        const LogLineMatch next = w.waitForLog(kTimeFrame, w.indexOfLine(waiting.captured(0)) + 1);
         QVERIFY2(next.hasMatch(), "the master clock sent no further time frame");
         QCOMPARE(w.ui.clockSetter.times.first().toString(QStringLiteral("HH:mm:ss")), next.captured(5));
     }
@@ -219,7 +219,7 @@ private slots:
         w.click(button);
         QCOMPARE(w.messages(), QStringList());
 
-        const QRegularExpressionMatch rmc =
+        const LogLineMatch rmc =
             w.waitForLog(logLine(QStringLiteral("RX"), QStringLiteral("24[0-9A-F]+0D0A"),
                                  QStringLiteral("RMC (\\d{6})\\.123 ([AV]) (\\d{6}) checksum ok")),
                          mark);
@@ -266,7 +266,7 @@ private slots:
         QVERIFY(w.start());
         w.ui.find<QCheckBox>(QStringLiteral("CheckEverySecond"))->setChecked(true);
         const int mark = w.logMark();
-        const QRegularExpression rmc =
+        const LogLinePattern rmc =
             logLine(QStringLiteral("RX"), QStringLiteral("24[0-9A-F]+0D0A"),
                     QStringLiteral("RMC (\\d{6})\\.123 %1 (\\d{6}) checksum ok").arg(status));
         const auto sentences = [&] {

@@ -1,7 +1,7 @@
 // Start-up, the live clock, About, the port list, the line-speed menu and the
 // common error report.
 #include "Form1Harness.h"
-#include "common/Version.h"
+#include "VaroVersion.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,3 +1,4 @@
+#include "FrameLog.h"
 #include "KnownBytes.h"
 #include "PeerPort.h"
 #include "SimProcess.h"
@@ -16,6 +17,10 @@
 namespace {
 QRegularExpression lineWith(const QString& pattern) {
     return QRegularExpression(pattern);
+}
+
+qint64 logTimeUs(const QString& line) {
+    return FrameLog::parseLine(line).value_or(FrameLog::Entry{}).atUs;
 }
 
 // BCD seconds since midnight of bytes 6 to 8 of a time frame.

@@ -1,8 +1,6 @@
 #include "SimLogFile.h"
 
 #include <QFile>
-#include <QRegularExpression>
-#include <QTest>
 
 QStringList SimLogFile::lines() const {
     QFile file(m_path);
@@ -12,22 +10,4 @@ QStringList SimLogFile::lines() const {
     // A line still being written is not one yet.
     text.truncate(text.lastIndexOf('\n') + 1);
     return QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-QRegularExpressionMatch SimLogFile::waitForLine(const QRegularExpression& pattern, int fromLine,
-                                                int timeoutMs) const {
-    QRegularExpressionMatch found;
-    // `found` says whether the wait succeeded.
-    (void)QTest::qWaitFor(
-        [&] {
-            const QStringList all = lines();
-            for (int i = fromLine; i < all.size(); ++i) {
-                found = pattern.match(all[i]);
-                if (found.hasMatch())
-                    return true;
-            }
-            return false;
-        },
-        timeoutMs);
-    return found;
 }

@@ -21,7 +21,7 @@
 namespace {
 const QString kTimeField = QStringLiteral("(\\d\\d:\\d\\d:\\d\\d)");
 // A set-time frame the clock received: captures 3 date, 4 weekday, 5 time.
-const QRegularExpression kSetTime =
+const LogLinePattern kSetTime =
     logLine(QStringLiteral("RX"), QStringLiteral("AA00[0-9A-F]{14}"),
             QStringLiteral("set time (\\d{4}-\\d\\d-\\d\\d) weekday ([0-6]) ") + kTimeField);
 
@@ -40,7 +40,7 @@ bool underWine() {
 }
 
 // A frame timed to a second boundary arrives within that second.
-void expectSentRightAfterBoundary(const QDateTime& carried, const QRegularExpressionMatch& line) {
+void expectSentRightAfterBoundary(const QDateTime& carried, const LogLineMatch& line) {
     const qint64 lagMs = carried.msecsTo(logTime(line));
     QVERIFY2(
         lagMs >= 0 && lagMs < 1000,
@@ -80,7 +80,7 @@ private:
         QCoreApplication::processEvents();
         ui.click(button);
     }
-    QRegularExpressionMatch waitForLog(const QRegularExpression& pattern, int fromLine) {
+    template <typename Pattern> auto waitForLog(const Pattern& pattern, int fromLine) {
         return m_log.waitForLine(pattern, fromLine);
     }
 
@@ -120,7 +120,7 @@ private slots:
         const int mark = m_log.mark();
         click(QStringLiteral("Command1"));
         QCOMPARE(ui.dialogs.texts(), QStringList());
-        const QRegularExpressionMatch set = waitForLog(kSetTime, mark);
+        const LogLineMatch set = waitForLog(kSetTime, mark);
         QVERIFY2(set.hasMatch(), "the master clock logged no set-time frame");
         const QDateTime carried(QDate::fromString(set.captured(3), Qt::ISODate),
                                 QTime::fromString(set.captured(5), QStringLiteral("HH:mm:ss")));
@@ -146,7 +146,7 @@ private slots:
         const int mark = m_log.mark();
         click(QStringLiteral("Command3"));
         QCOMPARE(ui.dialogs.texts(), QStringList());
-        const QRegularExpressionMatch countdown = waitForLog(
+        const LogLineMatch countdown = waitForLog(
             logLine(
                 QStringLiteral("RX"), QStringLiteral("DDD%1[0-9]{6}").arg(clock),
                 QStringLiteral("countdown clock %1 %2 target \\S+ weekday [0-6] %2").arg(clock, kTimeField)),
@@ -224,7 +224,7 @@ private slots:
         const int mark = m_log.mark();
         click(button);
         QCOMPARE(ui.dialogs.texts(), QStringList());
-        const QRegularExpressionMatch rmc =
+        const LogLineMatch rmc =
             waitForLog(logLine(QStringLiteral("RX"), QStringLiteral("24[0-9A-F]+0D0A"),
                                QStringLiteral("RMC (\\d{6})\\.123 ([AV]) (\\d{6}) checksum ok")),
                        mark);
@@ -250,7 +250,7 @@ private slots:
         click(QStringLiteral("Command2"));
         QCOMPARE(ui.dialogs.texts(), QStringList());
         QCOMPARE(ui.text(QStringLiteral("Text1")), QStringLiteral("09:07:05"));
-        const QRegularExpressionMatch set = waitForLog(kSetTime, mark);
+        const LogLineMatch set = waitForLog(kSetTime, mark);
         QVERIFY2(set.hasMatch(), "the master clock logged no set-time frame");
         QCOMPARE(set.captured(5), QStringLiteral("09:07:05"));
         const QDate today = logTime(set).date();

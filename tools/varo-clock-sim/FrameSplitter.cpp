@@ -1,6 +1,6 @@
 #include "FrameSplitter.h"
 
-#include "protocol/Frames.h"
+#include "ClockProtocol.h"
 
 namespace {
 constexpr char kSentenceStart = '$';
@@ -12,18 +12,9 @@ bool startsFrame(char byte) {
 } // namespace
 
 std::optional<int> FrameSplitter::binaryLength(quint8 command) {
-    switch (command) {
-    case Frames::Code::SetTime:
-        return Frames::Length::SetTime;
-    case Frames::Code::ReadSettings:
-        return Frames::Length::ReadRequest;
-    case Frames::Code::WriteSettings:
-        return Frames::Length::Settings;
-    case Frames::Code::TemporaryCountdown:
-        return Frames::Length::Countdown;
-    default:
-        return std::nullopt;
-    }
+    if (const ClockProtocol::Command* known = ClockProtocol::commandOf(command))
+        return known->request.length;
+    return std::nullopt;
 }
 
 std::vector<FrameSplitter::Piece> FrameSplitter::feed(const QByteArray& chunk, qint64 nowUs) {

@@ -1,22 +1,29 @@
 #include "RmcCheck.h"
 
-#include "gps/RmcSentence.h"
-#include "protocol/Frames.h"
+#include "FrameLog.h"
 
 #include <QList>
 
 namespace RmcCheck {
 
 namespace {
+// The exclusive-or of the bytes between '$' and '*'.
+quint8 checksum(const QByteArray& body) {
+    quint8 sum = 0;
+    for (const char byte : body)
+        sum ^= quint8(byte);
+    return sum;
+}
+
 QString checksumText(const QByteArray& body, const QByteArray& sent) {
-    const quint8 computed = nmeaChecksum(body);
+    const quint8 computed = checksum(body);
     bool isHex = false;
     const uint sentValue = sent.toUInt(&isHex, 16);
     if (sent.size() == 2 && isHex && sentValue == computed)
         return QStringLiteral("checksum ok");
     return QStringLiteral("checksum bad (sent %1, computed %2)")
         .arg(QString::fromLatin1(sent.isEmpty() ? QByteArrayLiteral("nothing") : sent),
-             Frames::byteText(computed));
+             FrameLog::hexText(QByteArray(1, char(computed))));
 }
 
 QString fieldText(const QList<QByteArray>& fields, int index) {

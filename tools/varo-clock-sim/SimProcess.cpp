@@ -1,15 +1,13 @@
 #include "SimProcess.h"
 
+#include "FrameLog.h"
+
 #include <QDeadlineTimer>
 
 #ifdef Q_OS_LINUX
 #include <csignal>
 #include <sys/prctl.h>
 #endif
-
-namespace {
-const QRegularExpression kDeviceLine(QStringLiteral("^DEVICE (\\S+)$"));
-}
 
 SimProcess::SimProcess(QString program) : m_program(std::move(program)) {
 #ifdef Q_OS_LINUX
@@ -31,38 +29,26 @@ SimProcess::~SimProcess() {
 
 bool SimProcess::start(const QStringList& arguments, int timeoutMs) {
     m_process.start(m_program, arguments);
-    const QRegularExpressionMatch device = waitForLine(kDeviceLine, timeoutMs);
-    if (!device.hasMatch() || m_lines.first() != device.captured(0))
+    // The DEVICE line comes first or not at all.
+    if (waitForLineWhere([](const QString&) { return true; }, timeoutMs) != 0)
         return false;
-    m_device = device.captured(1);
-    return true;
+    const std::optional<QString> device = FrameLog::parseDevice(m_lines.first());
+    m_device = device.value_or(QString());
+    return device.has_value();
 }
 
-QRegularExpressionMatch SimProcess::waitForLine(const QRegularExpression& pattern, int timeoutMs,
-                                                int fromLine, int* lineNumber) {
+int SimProcess::waitForLineWhere(const std::function<bool(const QString&)>& matches, int timeoutMs,
+                                 int fromLine) {
     const QDeadlineTimer deadline(timeoutMs);
     for (int checked = fromLine;;) {
         takeOutput();
-        for (; checked < m_lines.size(); ++checked) {
-            const QRegularExpressionMatch match = pattern.match(m_lines.at(checked));
-            if (match.hasMatch()) {
-                if (lineNumber)
-                    *lineNumber = checked;
-                return match;
-            }
-        }
+        for (; checked < m_lines.size(); ++checked)
+            if (matches(m_lines.at(checked)))
+                return checked;
         if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
-            return {};
+            return -1;
         m_process.waitForReadyRead(int(deadline.remainingTime()));
     }
-}
-
-QStringList SimProcess::linesMatching(const QRegularExpression& pattern, int fromLine) const {
-    QStringList matching;
-    for (int i = fromLine; i < m_lines.size(); ++i)
-        if (pattern.match(m_lines.at(i)).hasMatch())
-            matching << m_lines.at(i);
-    return matching;
 }
 
 const QStringList& SimProcess::lines() {
@@ -89,9 +75,4 @@ void SimProcess::takeOutput() {
         m_lines << QString::fromUtf8(m_partialLine.left(end));
         m_partialLine.remove(0, end + 1);
     }
-}
-
-qint64 logTimeUs(const QString& line) {
-    static const QRegularExpression time(QStringLiteral(" t=(\\d+) "));
-    return time.match(line).captured(1).toLongLong();
 }

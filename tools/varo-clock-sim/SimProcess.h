@@ -3,9 +3,11 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
+#include <functional>
 
 // The simulator as a child process: started with the given options, its
-// device taken from the first line, its log collected line by line.
+// device taken from the first line, its log collected line by line (FrameLog
+// parses each line).
 class SimProcess {
 public:
     // The simulator built with this project unless `program` names another.
@@ -19,12 +21,26 @@ public:
     QString device() const { return m_device; }
     qint64 pid() const { return m_process.processId(); }
 
-    // Waits for a log line matching `pattern`, looking at every line so far
-    // from line number `fromLine` on (0 is the DEVICE line).
-    // `lineNumber`, when given, receives the matching line's number.
-    QRegularExpressionMatch waitForLine(const QRegularExpression& pattern, int timeoutMs = 5000,
-                                        int fromLine = 0, int* lineNumber = nullptr);
-    QStringList linesMatching(const QRegularExpression& pattern, int fromLine = 0) const;
+    // Waits for a log line that `matches`, looking at every line so far from
+    // line number `fromLine` on (0 is the DEVICE line); its number, or -1 when
+    // none came within `timeoutMs`.
+    int waitForLineWhere(const std::function<bool(const QString&)>& matches, int timeoutMs = 5000,
+                         int fromLine = 0);
+    // The same for a line that `pattern` matches: a QRegularExpression, or any
+    // pattern whose match(line) has hasMatch(). Its match; no match on timeout.
+    template <typename Pattern>
+    auto waitForLine(const Pattern& pattern, int timeoutMs = 5000, int fromLine = 0) {
+        const int number = waitForLineWhere(
+            [&pattern](const QString& line) { return pattern.match(line).hasMatch(); }, timeoutMs, fromLine);
+        return number < 0 ? decltype(pattern.match(QString())){} : pattern.match(m_lines.at(number));
+    }
+    template <typename Pattern> QStringList linesMatching(const Pattern& pattern, int fromLine = 0) const {
+        QStringList matching;
+        for (int i = fromLine; i < m_lines.size(); ++i)
+            if (pattern.match(m_lines.at(i)).hasMatch())
+                matching << m_lines.at(i);
+        return matching;
+    }
     // Every log line so far; its size marks where the lines of a later step begin.
     const QStringList& lines();
 
@@ -43,6 +59,3 @@ private:
     QByteArray m_partialLine;
     QString m_device;
 };
-
-// The epoch microseconds of a log line ("t=<n>").
-qint64 logTimeUs(const QString& line);

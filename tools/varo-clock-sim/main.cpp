@@ -6,7 +6,7 @@
 #include "SignalPipe.h"
 #include "SimOptions.h"
 #include "Simulator.h"
-#include "common/Version.h"
+#include "VaroVersion.h"
 
 #include <QCoreApplication>
 #include <csignal>
