@@ -143,20 +143,17 @@ void ClockSession::begin() {
             // A late answer to an earlier command must not pass for this one.
             flush();
             writeFrame(Frames::readRequest(request.clockIndex));
-            return awaitAnswer(Frames::Length::Settings, Frames::AnswerLimit::Settings,
-                               AnswerWait::LeadingTimeFrames::Skip);
+            return awaitAnswer(*CommandTable::kReadSettings.answer, AnswerWait::LeadingTimeFrames::Skip);
         case ClockRequest::Kind::WriteSettings: {
             flush();
             Frames::clockByte(Frames::ClockBase::Write, request.clockIndex);
             writeFrame(Frames::writeFrame(request.clockIndex, request.records()));
-            return awaitAnswer(Frames::Length::Settings, Frames::AnswerLimit::Settings,
-                               AnswerWait::LeadingTimeFrames::Skip);
+            return awaitAnswer(*CommandTable::kWriteSettings.answer, AnswerWait::LeadingTimeFrames::Skip);
         }
         case ClockRequest::Kind::TimeFrame:
             // Only a frame that arrives after the start counts.
             flush();
-            return awaitAnswer(Frames::Length::ClockTime, Frames::AnswerLimit::ClockTime,
-                               AnswerWait::LeadingTimeFrames::Keep);
+            return awaitAnswer(CommandTable::kClockTime, AnswerWait::LeadingTimeFrames::Keep);
         }
     } catch (const RuntimeError& error) {
         fail(error);
@@ -235,8 +232,8 @@ void ClockSession::notifyWritten() {
         m_exchange->written(m_exchange->outcome);
 }
 
-void ClockSession::awaitAnswer(int expectedBytes, int limitSeconds, AnswerWait::LeadingTimeFrames leading) {
-    m_answerWait.start(expectedBytes, limitSeconds, m_clock.now().time().msec(), leading);
+void ClockSession::awaitAnswer(const CommandTable::Awaited& answer, AnswerWait::LeadingTimeFrames leading) {
+    m_answerWait.start(answer.frame.length, answer.limitSeconds, m_clock.now().time().msec(), leading);
 }
 
 void ClockSession::answerArrived(AnswerWait::Outcome result) {
@@ -247,18 +244,19 @@ void ClockSession::answerArrived(AnswerWait::Outcome result) {
     m_exchange->outcome.received = m_answerWait.answer();
     switch (m_exchange->request.kind) {
     case ClockRequest::Kind::ReadSettings:
-        return decodeSettingsAnswer(Frames::Code::ReadSettings, Frames::ClockBase::SettingsReply);
+        return decodeSettingsAnswer(CommandTable::kReadSettings.answer->frame);
     case ClockRequest::Kind::WriteSettings:
-        return decodeSettingsAnswer(Frames::Code::WriteSettings, Frames::ClockBase::WriteReply);
+        return decodeSettingsAnswer(CommandTable::kWriteSettings.answer->frame);
     default:
         m_exchange->outcome.arrival = m_answerWait.completedAt();
         return decodeTimeFrame();
     }
 }
 
-void ClockSession::decodeSettingsAnswer(quint8 code, quint8 base) {
+void ClockSession::decodeSettingsAnswer(const CommandTable::FrameShape& answer) {
     ClockOutcome& outcome = m_exchange->outcome;
-    const std::optional<int> clockIndex = Frames::answeredClockIndex(outcome.received, code, base);
+    const std::optional<int> clockIndex =
+        Frames::answeredClockIndex(outcome.received, answer.code, answer.byte1);
     if (!clockIndex)
         return finish(outcome.received.isEmpty() ? ClockOutcome::Status::NoAnswer
                                                  : ClockOutcome::Status::ForeignAnswer);
@@ -274,7 +272,7 @@ void ClockSession::decodeSettingsAnswer(quint8 code, quint8 base) {
 
 void ClockSession::decodeTimeFrame() {
     ClockOutcome& outcome = m_exchange->outcome;
-    if (outcome.received.size() < Frames::Length::ClockTime)
+    if (outcome.received.size() < CommandTable::kClockTime.frame.length)
         return finish(ClockOutcome::Status::NoAnswer);
     const std::optional<QString> text = Frames::clockTimeText(outcome.received);
     if (!text)

@@ -7,6 +7,7 @@
 #include "PortChoice.h"
 #include "RmcStream.h"
 #include "TimeFrameMonitor.h"
+#include "protocol/CommandTable.h"
 
 #include <QObject>
 #include <functional>
@@ -112,9 +113,9 @@ private:
     void awaitBoundary();
     void writeAtBoundary();
     FrameMaker frameMaker();
-    void awaitAnswer(int expectedBytes, int limitSeconds, AnswerWait::LeadingTimeFrames leading);
+    void awaitAnswer(const CommandTable::Awaited& answer, AnswerWait::LeadingTimeFrames leading);
     void answerArrived(AnswerWait::Outcome result);
-    void decodeSettingsAnswer(quint8 code, quint8 base);
+    void decodeSettingsAnswer(const CommandTable::FrameShape& answer);
     void decodeTimeFrame();
     void notifyWritten();
     void fail(const RuntimeError& error);
