@@ -6,7 +6,8 @@ cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 source scripts/lib/wine.sh
 
-scripts/build-windows.sh
+# Wine first: the build's configuration finds it and runs the tests with it.
 install_missing wine wine64 fonts-wine fonts-wqy-microhei
+scripts/build-windows.sh
 wine_env "$PWD/build-win/wine" "$PWD/build-win/qt/bin"
 ctest --test-dir build-win --output-on-failure -j2
