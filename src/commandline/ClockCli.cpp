@@ -156,6 +156,9 @@ void ClockCli::execute(const CliArguments& arguments) {
                                  .arg(arguments.port)};
     }
     SerialPortComponent port([&choice](int number) -> std::unique_ptr<SerialDevice> {
+        // A device outside the list, a network port among them.
+        if (choice && choice->number == 0)
+            return SystemPortCatalog().deviceAt(choice->device);
         if (choice)
             return std::make_unique<QtSerialDevice>(choice->number, choice->device);
         return std::make_unique<QtSerialDevice>(number, PortNames::deviceForPort(number));
