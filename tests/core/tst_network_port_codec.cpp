@@ -5,6 +5,7 @@
 #include "serial/NetworkPortAddress.h"
 #include "serial/PortNames.h"
 #include "serial/Rfc2217Client.h"
+#include "serial/SystemPortCatalog.h"
 
 #include <QTest>
 
@@ -155,6 +156,10 @@ private slots:
         QTEST(address->protocol == NetworkPortAddress::Protocol::Raw, "raw");
         QTEST(address->host, "host");
         QTEST(int(address->port), "port");
+        QCOMPARE(SystemPortCatalog().identify({text}).first().details(),
+                 address->protocol == NetworkPortAddress::Protocol::Raw
+                     ? "raw TCP network port: the line speed is the server's"
+                     : "RFC 2217 network port");
     }
 };
 
