@@ -80,16 +80,19 @@ void NetworkSerialDevice::onConnected() {
 void NetworkSerialDevice::onReadyRead() {
     const QByteArray bytes = m_socket.readAll();
     QByteArray data = bytes;
+    QByteArray answer;
     if (m_telnet) {
         Rfc2217Client::Received received = m_telnet->receive(bytes);
-        if (!received.reply.isEmpty())
-            send(received.reply);
+        answer = std::move(received.reply);
         data = std::move(received.data);
     }
-    if (m_phase == Phase::Opening) {
-        // Not the line's bytes yet, but maybe the server's words on why it
-        // will not serve us.
+    // Not the line's bytes yet, but maybe the server's words on why it will
+    // not serve us; kept before answering, which can find the server gone.
+    if (m_phase == Phase::Opening)
         m_serverText += data.left(kMaxServerText - m_serverText.size());
+    if (!answer.isEmpty())
+        send(answer);
+    if (m_phase == Phase::Opening) {
         if (m_telnet && m_telnet->stage() == Rfc2217Client::Stage::Ready)
             finishOpening();
         else if (m_telnet && m_telnet->stage() == Rfc2217Client::Stage::Refused)
