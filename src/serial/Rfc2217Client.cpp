@@ -118,7 +118,9 @@ void Rfc2217Client::negotiate(quint8 verb, quint8 option, QByteArray& reply) {
         const Side before = std::exchange(side, Side::Yes);
         if (before == Side::No)
             reply += negotiation(agree, option);
-        if (ours && option == Option::ComPort && before != Side::Yes)
+        // Once, as the answer to our asking: a server that drops the option
+        // has refused the line already.
+        if (ours && option == Option::ComPort && before == Side::Asked)
             reply += settingsRequests();
         return;
     }
