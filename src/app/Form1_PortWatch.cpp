@@ -2,6 +2,7 @@
 // tips and the status line) and the list kept up to date as devices are
 // plugged in and out.
 #include "Form1.h"
+#include "WaitCursor.h"
 #include "common/RuntimeError.h"
 #include "serial/PortCatalog.h"
 #include "serial/PortNames.h"
@@ -66,7 +67,12 @@ void Form1::OpenTypedPort() {
     // name does nothing, and so does Enter while a command holds the line.
     if (m_busy || ui->Combo1->findText(text) >= 0 || !PortNames::isDeviceName(text))
         return;
+    // A network port opens while events run: the commands and the port list
+    // wait for it.
+    const QScopedValueRollback<bool> busy(m_busy, true);
+    SetCommandsEnabled(false);
     try {
+        const WaitCursor waiting;
         if (MSComm1.PortOpen())
             MSComm1.setPortOpen(false);
         MSComm1.setDeviceName(text);
@@ -74,6 +80,7 @@ void Form1::OpenTypedPort() {
     } catch (const RuntimeError& error) {
         ShowPortError(error);
     }
+    SetCommandsEnabled(true);
 }
 
 void Form1::WatchPorts() {
