@@ -5,17 +5,17 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <memory>
+#include <algorithm>
 
 namespace {
 // Ports free now on 127.0.0.1, told by the system.
 QList<quint16> freePorts(int count) {
-    std::vector<std::unique_ptr<QTcpServer>> held;
+    QObject servers; // each holds its port until all are known
     QList<quint16> ports;
-    for (int i = 0; i < count; ++i) {
-        held.push_back(std::make_unique<QTcpServer>());
-        held.back()->listen(QHostAddress::LocalHost);
-        ports << held.back()->serverPort();
+    while (ports.size() < count) {
+        auto* server = new QTcpServer(&servers);
+        server->listen(QHostAddress::LocalHost);
+        ports << server->serverPort();
     }
     return ports;
 }
@@ -40,7 +40,7 @@ QString Ser2net::connectionName(int device, bool rfc2217) {
     return QStringLiteral("%1%2").arg(rfc2217 ? "rfc2217_" : "raw_").arg(device);
 }
 
-bool Ser2net::start(const QStringList& devices, QString* error) {
+QString Ser2net::start(const QStringList& devices) {
     m_ports = freePorts(int(devices.size()) * 2 + 1);
     QByteArray config;
     for (int device = 0; device < devices.size(); ++device)
@@ -55,26 +55,18 @@ bool Ser2net::start(const QStringList& devices, QString* error) {
                           .toUtf8();
     config += QStringLiteral("admin:\n  accepter: tcp,127.0.0.1,%1\n").arg(m_ports.last()).toUtf8();
     QFile file(m_folder.filePath(QStringLiteral("ser2net.yaml")));
-    if (!file.open(QIODevice::WriteOnly) || file.write(config) != config.size()) {
-        *error = QStringLiteral("cannot write %1").arg(file.fileName());
-        return false;
-    }
+    if (!file.open(QIODevice::WriteOnly) || file.write(config) != config.size())
+        return QStringLiteral("cannot write ") + file.fileName();
     file.close();
     m_process.start(QStringLiteral("ser2net"), {"-n", "-d", "-u", "-c", file.fileName()});
-    if (!m_process.waitForStarted()) {
-        *error = QStringLiteral("ser2net does not start (%1): scripts/setup.sh installs it")
-                     .arg(m_process.errorString());
-        return false;
-    }
-    const bool ready = QTest::qWaitFor([this] {
-        return std::all_of(m_ports.begin(), m_ports.end(), listens) || m_process.state() != QProcess::Running;
+    const bool listening = QTest::qWaitFor([this] {
+        return std::all_of(m_ports.begin(), m_ports.end(), listens) ||
+               m_process.state() == QProcess::NotRunning;
     });
-    if (!ready || m_process.state() != QProcess::Running) {
-        *error = QStringLiteral("ser2net does not listen: %1")
-                     .arg(QString::fromLocal8Bit(m_process.readAllStandardError()));
-        return false;
-    }
-    return true;
+    if (listening && m_process.state() == QProcess::Running)
+        return QString();
+    return QStringLiteral("ser2net does not listen (scripts/setup.sh installs it): %1 %2")
+        .arg(m_process.errorString(), QString::fromLocal8Bit(m_process.readAllStandardError()));
 }
 
 QString Ser2net::url(int device, bool rfc2217) const {

@@ -11,8 +11,8 @@ class Ser2net {
 public:
     ~Ser2net();
 
-    // Starts it and waits until it listens; false, with `error` set, when not.
-    bool start(const QStringList& devices, QString* error);
+    // Starts it and waits until it listens; why not, when it does not.
+    QString start(const QStringList& devices);
     // rfc2217://127.0.0.1:PORT or socket://127.0.0.1:PORT for a device.
     QString url(int device, bool rfc2217) const;
     // Hangs up on that port's client, as a server that loses its network does.
