@@ -123,6 +123,22 @@ def frame_splitter():
     }
 
 
+def telnet_decoder():
+    """The first byte picks where the rest is split in two reads."""
+    greeting = bytes.fromhex("FFFB03 FFFD03 FFFB01 FFFE01 FFFD00 FFFB00 FFFD2C".replace(" ", ""))
+    acks = bytes.fromhex(("FFFA2C6500002580FFF0 FFFA2C6608FFF0 FFFA2C6701FFF0 FFFA2C6801FFF0 "
+                          "FFFA2C6901FFF0").replace(" ", ""))
+    every_byte = bytes(range(256)).replace(b"\xFF", b"\xFF\xFF")
+    return {
+        "ser2net-opening": b"\x10" + greeting + acks + every_byte,
+        "port-in-use": b"\x05" + greeting + b"Port already in use\r\n",
+        "notice-with-iac": b"\x04" + bytes.fromhex("FFFA2C6BFFFFFFF0") + RMC,
+        "refused-option": b"\x02" + bytes.fromhex("FFFE2CFFFC00"),
+        "other-speed": b"\x09" + greeting + bytes.fromhex("FFFA2C65000012C0FFF0"),
+        "broken-subnegotiation": b"\x03" + bytes.fromhex("FFFA2C65FFFB01") + SET_TIME,
+    }
+
+
 def main():
     for target, seeds in {
         "fuzz_settings_reply": settings_reply(),
@@ -130,6 +146,7 @@ def main():
         "fuzz_settings_file": settings_file(),
         "fuzz_time_text": time_text(),
         "fuzz_frame_splitter": frame_splitter(),
+        "fuzz_telnet_decoder": telnet_decoder(),
     }.items():
         folder = CORPUS / target
         folder.mkdir(parents=True, exist_ok=True)

@@ -11,11 +11,15 @@ source scripts/lib/packages.sh
 build=build-win
 shared=${VARO_SHARED_DIR:-$PWD/../shared}
 tarball=$shared/windows/qt-6.4.2-mingw64.tar.xz
-if [[ ! -f "$tarball" ]]; then
-    echo "build-windows: $tarball is missing: the Windows Qt prefix comes from a folder shared/ beside" \
-        "this repository (or set VARO_SHARED_DIR)" >&2
-    exit 1
-fi
+# QtNetwork for the network ports: an overlay of new files over the prefix.
+network_tarball=$shared/windows/qt-6.4.2-mingw64-httpserver.tar.xz
+for archive in "$tarball" "$network_tarball"; do
+    if [[ ! -f "$archive" ]]; then
+        echo "build-windows: $archive is missing: the Windows Qt prefix comes from a folder shared/ beside" \
+            "this repository (or set VARO_SHARED_DIR)" >&2
+        exit 1
+    fi
+done
 
 # Compilers, Qt's host tools (moc, uic, rcc), the icon tools, groff for the
 # command line's manual as text, Debian's Qt libraries for their copyright
@@ -24,10 +28,12 @@ install_missing cmake ninja-build mingw-w64 g++-mingw-w64-x86-64-posix qt6-base-
     librsvg2-bin icoutils groff-base libqt6core6 libqt6serialport6 nsis unzip p7zip-full
 
 qt=$PWD/$build/qt
-if [[ ! -f "$qt/unpacked" || "$tarball" -nt "$qt/unpacked" ]]; then
+if [[ ! -f "$qt/unpacked" || "$tarball" -nt "$qt/unpacked" || "$network_tarball" -nt "$qt/unpacked" ||
+    ! -f "$qt/bin/Qt6Network.dll" ]]; then
     rm -rf "$qt"
     mkdir -p "$qt"
     tar -xJf "$tarball" -C "$qt" --strip-components=1
+    tar -xJf "$network_tarball" -C "$qt" --strip-components=1
     touch "$qt/unpacked"
 fi
 
@@ -50,7 +56,7 @@ fail() { echo "build-windows: $*" >&2; exit 1; }
 resources=$(wrestool -l "$build/src/varo-clock.exe")
 grep -q "name='IDI_ICON1'.*type=group_icon" <<<"$resources" || fail "varo-clock.exe carries no icon"
 grep -q "type=version" <<<"$resources" || fail "varo-clock.exe carries no version information"
-files=(varo-clock.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6SerialPort.dll libgcc_s_seh-1.dll libstdc++-6.dll
+files=(varo-clock.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6SerialPort.dll Qt6Network.dll libgcc_s_seh-1.dll libstdc++-6.dll
     libwinpthread-1.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll varo-clock-cli.exe varo-clock-cli.txt
     LICENSE.txt licenses/README.txt licenses/LGPL-3.0.txt licenses/GPL-3.0.txt licenses/LGPL-2.1.txt
     licenses/Qt-qtbase-copyright.txt licenses/Qt-qtserialport-copyright.txt licenses/MinGW-w64-GCC-copyright.txt

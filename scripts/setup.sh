@@ -12,6 +12,8 @@ install_missing \
     fonts-wqy-microhei fonts-liberation \
     gpsd-clients \
     dbus
+# The network ports' tests run ser2net themselves.
+install_missing_without_starting ser2net
 
 cmake -S . -B build -G Ninja ${VARO_CMAKE_ARGS:-}
 cmake --build build

@@ -2,6 +2,7 @@
 // tips and the status line) and the list kept up to date as devices are
 // plugged in and out.
 #include "Form1.h"
+#include "WaitCursor.h"
 #include "common/RuntimeError.h"
 #include "serial/PortCatalog.h"
 #include "serial/PortNames.h"
@@ -50,13 +51,24 @@ void Form1::OpenTypedPort() {
     const QString text = ui->Combo1->currentText().trimmed();
     // A port entry is chosen by its own click; anything else but a device
     // name does nothing, and so does Enter while a command holds the line.
-    if (m_session.lineHeld() || ui->Combo1->findText(text) >= 0 || !PortNames::isDeviceName(text))
+    if (ui->Combo1->findText(text) >= 0 || !PortNames::isDeviceName(text))
         return;
-    try {
-        m_session.openPort(PortChoice::named(text));
-    } catch (const RuntimeError& error) {
-        ShowPortError(error);
+    // A network port opens while events run: it holds the line meanwhile, so
+    // that the commands and the port list wait for it.
+    std::optional<RuntimeError> failure;
+    {
+        const std::optional<Hold> hold = m_session.holdLine();
+        if (!hold)
+            return;
+        try {
+            const WaitCursor waiting;
+            m_session.openPort(PortChoice::named(text));
+        } catch (const RuntimeError& error) {
+            failure = error;
+        }
     }
+    if (failure)
+        ShowPortError(*failure);
 }
 
 void Form1::RefreshPortList() {

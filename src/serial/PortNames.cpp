@@ -1,5 +1,7 @@
 #include "PortNames.h"
 
+#include "NetworkPortAddress.h"
+
 #include <QRegularExpression>
 #include <QtGlobal>
 
@@ -26,7 +28,7 @@ bool isDeviceName(const QString& text) {
     static const QRegularExpression deviceName(
         QStringLiteral("^(/dev/.*[^/]|(\\\\\\\\\\.\\\\)?COM[1-9][0-9]{0,2})$"),
         QRegularExpression::CaseInsensitiveOption);
-    return deviceName.match(text.trimmed()).hasMatch();
+    return deviceName.match(text.trimmed()).hasMatch() || NetworkPortAddress::parse(text).has_value();
 }
 
 } // namespace PortNames

@@ -12,7 +12,8 @@ QString deviceForPort(int portNumber);
 
 // Whether an operator's typed text has the form of a serial device's name: a
 // path under /dev (/dev/ttyUSB3, /dev/serial/by-id/..., /dev/pts/7) as on
-// Linux, or COMn and \\.\COMn as on Windows. Whether it exists shows when it
+// Linux, COMn and \\.\COMn as on Windows, or a network port
+// (rfc2217://HOST:PORT, socket://HOST:PORT). Whether it exists shows when it
 // is opened. Blanks around the text do not count.
 bool isDeviceName(const QString& text);
 } // namespace PortNames

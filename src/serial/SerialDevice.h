@@ -21,6 +21,9 @@ public:
     virtual void write(const QByteArray& bytes) = 0;
     virtual QByteArray readAll() = 0;
     virtual qint64 bytesAvailable() const = 0;
+    // Asks whatever holds received bytes on their way here to drop them (a
+    // network port's server); a local device has nothing of the kind.
+    virtual void purgeInput() {}
 
 signals:
     void readyRead();

@@ -3,6 +3,8 @@
 #include "PortNames.h"
 #include "common/RuntimeError.h"
 
+#include <QScopedValueRollback>
+
 SerialPortComponent::SerialPortComponent(SerialDeviceFactory factory, QObject* parent)
     : QObject(parent), m_factory(std::move(factory)) {}
 
@@ -12,7 +14,7 @@ SerialPortComponent::~SerialPortComponent() {
 }
 
 void SerialPortComponent::setCommPort(int portNumber) {
-    if (m_device)
+    if (m_device || m_opening)
         throw RuntimeError(ErrorNumber::InvalidWhileOpen,
                            QStringLiteral("Operation not valid while the port is opened"));
     if (portNumber < PortNames::kFirstPort || portNumber > PortNames::kLastPort)
@@ -24,7 +26,7 @@ void SerialPortComponent::setCommPort(int portNumber) {
 }
 
 void SerialPortComponent::setDeviceName(const QString& location) {
-    if (m_device)
+    if (m_device || m_opening)
         throw RuntimeError(ErrorNumber::InvalidWhileOpen,
                            QStringLiteral("Operation not valid while the port is opened"));
     if (!location.isEmpty() && !m_namedFactory)
@@ -56,9 +58,14 @@ void SerialPortComponent::setPortOpen(bool open) {
     }
     if (m_device)
         throw RuntimeError(ErrorNumber::AlreadyOpen, QStringLiteral("Port already open"));
+    if (m_opening)
+        throw RuntimeError(ErrorNumber::AlreadyOpen, QStringLiteral("Port is still opening"));
     std::unique_ptr<SerialDevice> device =
         m_deviceName.isEmpty() ? m_factory(m_portNumber) : m_namedFactory(m_deviceName);
-    device->open(m_settings);
+    {
+        const QScopedValueRollback<bool> opening(m_opening, true);
+        device->open(m_settings);
+    }
     connect(device.get(), &SerialDevice::readyRead, this, &SerialPortComponent::readyRead);
     connect(device.get(), &SerialDevice::lost, this, &SerialPortComponent::onDeviceLost,
             Qt::QueuedConnection);
@@ -85,6 +92,12 @@ QByteArray SerialPortComponent::Input() {
     const QByteArray bytes = openDevice().readAll();
     if (!bytes.isEmpty())
         emit taken(bytes);
+    return bytes;
+}
+
+QByteArray SerialPortComponent::Flush() {
+    const QByteArray bytes = Input();
+    m_device->purgeInput();
     return bytes;
 }
 

@@ -38,6 +38,9 @@ public:
 
     void Output(const QByteArray& bytes);
     QByteArray Input();
+    // Input for the flush before a command: also asks the device to drop what
+    // is still on its way (a network port's server purges its buffer).
+    QByteArray Flush();
     int InBufferCount() const;
 
 signals:
@@ -62,6 +65,9 @@ private:
     NamedSerialDeviceFactory m_namedFactory;
     QString m_deviceName;
     std::unique_ptr<SerialDevice> m_device;
+    // A network device opens while events run: nothing may change the port
+    // under it meanwhile.
+    bool m_opening = false;
     int m_portNumber = 1;
     QString m_settingsText = QStringLiteral("9600,n,8,1");
     LineSettings m_settings;

@@ -1,5 +1,7 @@
 #include "SystemPortCatalog.h"
 
+#include "NetworkPortAddress.h"
+#include "NetworkSerialDevice.h"
 #include "PortNames.h"
 #include "QtSerialDevice.h"
 
@@ -28,6 +30,8 @@ QString SystemPortCatalog::locationOfPort(int portNumber) const {
 }
 
 std::unique_ptr<SerialDevice> SystemPortCatalog::deviceAt(const QString& location) {
+    if (const std::optional<NetworkPortAddress> address = NetworkPortAddress::parse(location))
+        return std::make_unique<NetworkSerialDevice>(location.trimmed(), *address);
     return std::make_unique<QtSerialDevice>(0, location);
 }
 
@@ -37,6 +41,14 @@ QList<PortIdentity> SystemPortCatalog::identify(const QStringList& locations) co
     for (const QString& location : locations) {
         PortIdentity identity;
         identity.location = location;
+        if (const std::optional<NetworkPortAddress> address = NetworkPortAddress::parse(location)) {
+            identity.description =
+                address->protocol == NetworkPortAddress::Protocol::Raw
+                    ? QStringLiteral("raw TCP network port: the line speed is the server's")
+                    : QStringLiteral("RFC 2217 network port");
+            identities << identity;
+            continue;
+        }
         // A typed /dev/serial/by-id name leads to the device the system lists.
         const QString canonical = QFileInfo(location).canonicalFilePath();
         const QString device = canonical.isEmpty() ? location : canonical;

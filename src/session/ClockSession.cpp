@@ -162,7 +162,7 @@ void ClockSession::begin() {
 
 void ClockSession::flush() {
     const QScopedValueRollback<bool> flushing(m_flushing, true);
-    m_port.Input();
+    m_port.Flush();
 }
 
 void ClockSession::writeFrame(const QByteArray& frame) {

@@ -1,0 +1,89 @@
+#include "Ser2net.h"
+
+#include <QFile>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <algorithm>
+
+namespace {
+// Ports free now on 127.0.0.1, told by the system.
+QList<quint16> freePorts(int count) {
+    QObject servers; // each holds its port until all are known
+    QList<quint16> ports;
+    while (ports.size() < count) {
+        auto* server = new QTcpServer(&servers);
+        server->listen(QHostAddress::LocalHost);
+        ports << server->serverPort();
+    }
+    return ports;
+}
+
+bool listens(quint16 port) {
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    // Local address 127.0.0.1:PORT in state 0A, LISTEN.
+    const QByteArray entry = QStringLiteral("0100007F:%1 00000000:0000 0A")
+                                 .arg(port, 4, 16, QLatin1Char('0'))
+                                 .toUpper()
+                                 .toLatin1();
+    return table.open(QIODevice::ReadOnly) && table.readAll().contains(entry);
+}
+} // namespace
+
+Ser2net::~Ser2net() {
+    m_process.terminate();
+    m_process.waitForFinished();
+}
+
+QString Ser2net::connectionName(int device, bool rfc2217) {
+    return QStringLiteral("%1%2").arg(rfc2217 ? "rfc2217_" : "raw_").arg(device);
+}
+
+QString Ser2net::start(const QStringList& devices) {
+    m_ports = freePorts(int(devices.size()) * 2 + 1);
+    QByteArray config;
+    for (int device = 0; device < devices.size(); ++device)
+        for (bool rfc2217 : {true, false})
+            config += QStringLiteral("connection: &%1\n"
+                                     "  accepter: %2tcp,127.0.0.1,%3\n"
+                                     "  connector: serialdev,%4,9600n81,local\n"
+                                     "  options:\n"
+                                     "    chardelay: false\n")
+                          .arg(connectionName(device, rfc2217), rfc2217 ? "telnet(rfc2217)," : "")
+                          .arg(url(device, rfc2217).section(QLatin1Char(':'), -1), devices[device])
+                          .toUtf8();
+    config += QStringLiteral("admin:\n  accepter: tcp,127.0.0.1,%1\n").arg(m_ports.last()).toUtf8();
+    QFile file(m_folder.filePath(QStringLiteral("ser2net.yaml")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(config) != config.size())
+        return QStringLiteral("cannot write ") + file.fileName();
+    file.close();
+    m_process.start(QStringLiteral("ser2net"), {"-n", "-d", "-u", "-c", file.fileName()});
+    const bool listening = QTest::qWaitFor([this] {
+        return std::all_of(m_ports.begin(), m_ports.end(), listens) ||
+               m_process.state() == QProcess::NotRunning;
+    });
+    if (listening && m_process.state() == QProcess::Running)
+        return QString();
+    return QStringLiteral("ser2net does not listen (scripts/setup.sh installs it): %1 %2")
+        .arg(m_process.errorString(), QString::fromLocal8Bit(m_process.readAllStandardError()));
+}
+
+QString Ser2net::url(int device, bool rfc2217) const {
+    return QStringLiteral("%1://127.0.0.1:%2")
+        .arg(rfc2217 ? "rfc2217" : "socket")
+        .arg(m_ports[device * 2 + (rfc2217 ? 0 : 1)]);
+}
+
+bool Ser2net::hangUp(int device, bool rfc2217) {
+    QTcpSocket admin;
+    admin.connectToHost(QHostAddress::LocalHost, m_ports.last());
+    if (!admin.waitForConnected())
+        return false;
+    admin.write(QStringLiteral("disconnect %1\r\n").arg(connectionName(device, rfc2217)).toLatin1());
+    // The prompt after the command's echo: done.
+    QByteArray said;
+    while (said.count("-> ") < 2 && admin.waitForReadyRead())
+        said += admin.readAll();
+    return said.count("-> ") >= 2;
+}
