@@ -51,6 +51,7 @@ Form1::Form1(const Form1Seams& seams, QWidget* parent)
     SetUpPortWatch();
     SetUpFrameRecord();
     SetUpOffsetMonitor();
+    SetUpComputerClockState();
     Load();
     Timer1.start();
 }

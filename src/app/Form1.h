@@ -18,6 +18,7 @@ class PortWatch;
 class QAction;
 class QLabel;
 class QPushButton;
+class ComputerClockReader;
 class Dialogs;
 class QLineEdit;
 class RuntimeError;
@@ -39,7 +40,8 @@ struct Form1Seams {
     // Typed ports, who each port is, plug and unplug; without it the window
     // knows the numbered ports only.
     PortCatalog* ports = nullptr;
-    QString recordFolder; // where the daily frame record files go; empty: none
+    QString recordFolder;                       // where the daily frame record files go; empty: none
+    ComputerClockReader* clockReader = nullptr; // whether the computer's clock is synchronized
 };
 
 // The one window of the program. It owns the serial port, its clock session
@@ -120,6 +122,10 @@ private:
     void SetUpOffsetMonitor();
     void ShowClockOffset(const TimeFrameMonitor::Sighting& sighting);
 
+    // The computer clock's state, the reference the master clock is set from.
+    void SetUpComputerClockState();
+    void ShowComputerClockState();
+
     // Clock commands.
     void SetClockToComputerTime();
     void SetClockToTypedTime();
@@ -170,4 +176,7 @@ private:
 
     QTimer m_offsetAge; // runs out when no time frame came for a while
     QLabel* m_clockOffset = nullptr;
+
+    QTimer m_computerClockRefresh;
+    QLabel* m_computerClockState = nullptr;
 };

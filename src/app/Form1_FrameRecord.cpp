@@ -2,6 +2,7 @@
 #include "Dialogs.h"
 #include "Form1.h"
 #include "FrameRecordPanel.h"
+#include "StatusLineStyle.h"
 #include "ui_Form1.h"
 
 #include <QLabel>
@@ -11,7 +12,7 @@ void Form1::SetUpFrameRecord() {
     m_record = std::make_unique<FrameRecord>(*m_seams.clock, m_seams.recordFolder);
     m_recordStatus = new QLabel(this);
     m_recordStatus->setObjectName(QStringLiteral("RecordStatus"));
-    m_recordStatus->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0);"));
+    m_recordStatus->setStyleSheet(StatusLineStyle::kAlert);
     m_recordStatus->hide();
     statusBar()->addWidget(m_recordStatus);
 

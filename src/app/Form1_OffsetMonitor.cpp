@@ -2,6 +2,7 @@
 // time frames the master clock sends of its own accord, and the status line
 // shows its time of day and how far it is from the computer's clock.
 #include "Form1.h"
+#include "StatusLineStyle.h"
 #include "schedule/TimeText.h"
 
 #include <QLabel>
@@ -9,7 +10,6 @@
 
 namespace {
 constexpr int kOffsetAgeLimitMs = 5000;
-const QString kStaleStyle = QStringLiteral("color: rgb(128, 128, 128);");
 
 // "+1.5", "-0.3": seconds with one decimal.
 QString secondsText(qint64 microseconds) {
@@ -26,7 +26,7 @@ void Form1::SetUpOffsetMonitor() {
     statusBar()->addPermanentWidget(m_clockOffset);
     m_offsetAge.setSingleShot(true);
     connect(&m_offsetAge, &QTimer::timeout, this, [this] {
-        m_clockOffset->setStyleSheet(kStaleStyle);
+        m_clockOffset->setStyleSheet(StatusLineStyle::kGrey);
         m_clockOffset->setProperty("stale", true);
     });
     connect(&m_session, &ClockSession::timeFrameSeen, this, &Form1::ShowClockOffset);

@@ -17,6 +17,8 @@
 void Form1::SetUpPortWatch() {
     m_portStatus = new QLabel(this);
     m_portStatus->setObjectName(QStringLiteral("PortStatus"));
+    // A long identity gives way to the clocks' texts on its right; the tool tip holds it all.
+    m_portStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(m_portStatus, 1);
     // The status line comes below the form's client area, not out of it.
     resize(width(), height() + statusBar()->sizeHint().height());

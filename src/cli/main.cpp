@@ -1,5 +1,6 @@
 #include "commandline/ClockCli.h"
 #include "protocol/ComputerClockSetter.h"
+#include "protocol/SystemClockReader.h"
 #include "protocol/WallClock.h"
 #include "serial/QtSerialDevice.h"
 #include "serial/SystemPortCatalog.h"
@@ -13,9 +14,10 @@ int main(int argc, char* argv[]) {
 
     SystemWallClock clock;
     ComputerClockSetter clockSetter;
+    SystemClockReader clockReader;
     SystemPortCatalog ports;
     QTextStream out(stdout);
     QTextStream err(stderr);
-    ClockCli cli({&clock, &clockSetter, QtSerialDevice::factory(), &ports, &out, &err});
+    ClockCli cli({&clock, &clockSetter, QtSerialDevice::factory(), &ports, &out, &err, &clockReader});
     return int(cli.run(QCoreApplication::arguments().mid(1)));
 }

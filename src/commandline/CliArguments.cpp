@@ -19,7 +19,7 @@ struct CommandForm {
 
 const QMap<QString, CommandForm>& commandForms() {
     static const QMap<QString, CommandForm> forms = {
-        {QStringLiteral("set-time"), {Command::SetTime, 0, 1, {}}},
+        {QStringLiteral("set-time"), {Command::SetTime, 0, 1, {QStringLiteral("--require-sync")}}},
         {QStringLiteral("countdown"), {Command::Countdown, 1, 1, {QStringLiteral("--clock")}}},
         {QStringLiteral("read"), {Command::Read, 0, 0, {QStringLiteral("--clock"), QStringLiteral("--out")}}},
         {QStringLiteral("write"), {Command::Write, 1, 1, {}}},
@@ -27,6 +27,8 @@ const QMap<QString, CommandForm>& commandForms() {
         {QStringLiteral("gps"),
          {Command::Gps, 0, 0, {QStringLiteral("--invalid"), QStringLiteral("--seconds")}}},
         {QStringLiteral("ports"), {Command::Ports, 0, 0, {}}},
+        {QStringLiteral("status"),
+         {Command::Status, 0, 0, {QStringLiteral("--seconds"), QStringLiteral("--require-sync")}}},
     };
     return forms;
 }
@@ -35,9 +37,10 @@ const QSet<QString> kValueOptions = {QStringLiteral("--port"), QStringLiteral("-
                                      QStringLiteral("--clock"), QStringLiteral("--out"),
                                      QStringLiteral("--seconds")};
 const QSet<QString> kFlagOptions = {QStringLiteral("--json"), QStringLiteral("--invalid"),
-                                    QStringLiteral("--help"), QStringLiteral("--version")};
+                                    QStringLiteral("--require-sync"), QStringLiteral("--help"),
+                                    QStringLiteral("--version")};
 const QList<int> kBaudRates = {4800, 9600, 19200, 38400};
-constexpr int kMostGpsSeconds = 24 * 3600;
+constexpr int kMostSeconds = 24 * 3600;
 
 std::optional<QTime> timeArgument(const QString& text, QString* error) {
     const std::optional<QTime> time = TimeText::parse(text);
@@ -46,6 +49,18 @@ std::optional<QTime> timeArgument(const QString& text, QString* error) {
                      .arg(int(ErrorNumber::TypeMismatch))
                      .arg(text);
     return time;
+}
+
+// --seconds N into `seconds`, which keeps its default without the option.
+bool secondsOption(const QMap<QString, QString>& values, int* seconds, QString* error) {
+    if (!values.contains(QStringLiteral("--seconds")))
+        return true;
+    bool ok = false;
+    *seconds = values.value(QStringLiteral("--seconds")).toInt(&ok);
+    if (ok && *seconds >= 1 && *seconds <= kMostSeconds)
+        return true;
+    *error = QStringLiteral("--seconds takes a whole number from 1 to %1").arg(kMostSeconds);
+    return false;
 }
 
 } // namespace
@@ -97,7 +112,8 @@ std::optional<CliArguments> CliArguments::parse(const QStringList& arguments, QS
         return std::nullopt;
     }
     const QSet<QString> commandOptions = {QStringLiteral("--clock"), QStringLiteral("--out"),
-                                          QStringLiteral("--invalid"), QStringLiteral("--seconds")};
+                                          QStringLiteral("--invalid"), QStringLiteral("--seconds"),
+                                          QStringLiteral("--require-sync")};
     QStringList given = values.keys() + QStringList(flags.begin(), flags.end());
     for (const QString& option : given)
         if (commandOptions.contains(option) && !form.options.contains(option)) {
@@ -106,6 +122,7 @@ std::optional<CliArguments> CliArguments::parse(const QStringList& arguments, QS
         }
 
     parsed.json = flags.contains(QStringLiteral("--json"));
+    parsed.requireSync = flags.contains(QStringLiteral("--require-sync"));
     parsed.port = values.value(QStringLiteral("--port"));
     if (values.contains(QStringLiteral("--baud"))) {
         bool ok = false;
@@ -143,14 +160,12 @@ std::optional<CliArguments> CliArguments::parse(const QStringList& arguments, QS
         break;
     case Command::Gps:
         parsed.gpsStatus = flags.contains(QStringLiteral("--invalid")) ? 'V' : 'A';
-        if (values.contains(QStringLiteral("--seconds"))) {
-            bool ok = false;
-            parsed.gpsSeconds = values.value(QStringLiteral("--seconds")).toInt(&ok);
-            if (!ok || parsed.gpsSeconds < 1 || parsed.gpsSeconds > kMostGpsSeconds) {
-                *error = QStringLiteral("--seconds takes a whole number from 1 to %1").arg(kMostGpsSeconds);
-                return std::nullopt;
-            }
-        }
+        if (!secondsOption(values, &parsed.gpsSeconds, error))
+            return std::nullopt;
+        break;
+    case Command::Status:
+        if (!secondsOption(values, &parsed.statusSeconds, error))
+            return std::nullopt;
         break;
     default:
         break;
@@ -168,6 +183,8 @@ QString CliArguments::helpText() {
         "  set-time                  set the master clock to the computer's date and time,\n"
         "                            right after a second boundary\n"
         "  set-time HH:MM:SS         set it to a typed time of day with the computer's date\n"
+        "  set-time ... --require-sync\n"
+        "                            send nothing unless the computer's clock is synchronized\n"
         "  countdown HH:MM:SS --clock 1|2\n"
         "                            start a temporary countdown to that time of day\n"
         "  read --clock 1|2 [--out FILE]\n"
@@ -181,6 +198,11 @@ QString CliArguments::helpText() {
         "                            each of the next N second boundaries (default 1); --invalid\n"
         "                            marks the fix not valid\n"
         "  ports                     list the usable ports with their devices and descriptions\n"
+        "  status [--seconds N] [--require-sync]\n"
+        "                            whether the computer's clock is synchronized and, from its\n"
+        "                            own time frames over N seconds (default 3), the master\n"
+        "                            clock's time and offset; --require-sync fails when the\n"
+        "                            computer's clock is not synchronized\n"
         "\n"
         "Options:\n"
         "  --port DEVICE|COMn|N      a device (/dev/ttyUSB0, /dev/serial/by-id/...), a Windows port\n"
@@ -196,6 +218,6 @@ QString CliArguments::helpText() {
         "awaited as in the window: 2 to 3 s for a settings read or write, 3 to 4 s for the\n"
         "master clock's time frame.\n"
         "\n"
-        "Exit status: 0 on success; the failures 1 to 7 are listed under EXIT STATUS in the\n"
+        "Exit status: 0 on success; the failures 1 to 8 are listed under EXIT STATUS in the\n"
         "manual page (man varo-clock-cli; on Windows varo-clock-cli.txt beside the program).\n");
 }

@@ -7,7 +7,7 @@
 
 // One run of varo-clock-cli as its command line asks for it.
 struct CliArguments {
-    enum class Command { SetTime, Countdown, Read, Write, SyncComputer, Gps, Ports, Help, Version };
+    enum class Command { SetTime, Countdown, Read, Write, SyncComputer, Gps, Ports, Status, Help, Version };
 
     Command command = Command::Help;
     QString commandName;
@@ -20,6 +20,8 @@ struct CliArguments {
     QString file;                   // write FILE, read --out FILE
     char gpsStatus = 'A';           // gps: 'V' with --invalid
     int gpsSeconds = 1;             // gps --seconds
+    int statusSeconds = 3;          // status --seconds
+    bool requireSync = false;       // set-time, status: --require-sync
 
     // The arguments after the program name; nothing, with `error` set, when
     // they do not make a run.

@@ -3,6 +3,7 @@
 #include "common/RuntimeError.h"
 #include "VaroVersion.h"
 #include "protocol/CommandTexts.h"
+#include "protocol/ComputerClockReader.h"
 #include "protocol/Frames.h"
 #include "schedule/GroupRecord.h"
 #include "schedule/TimeText.h"
@@ -95,6 +96,11 @@ CliStatus ClockCli::run(const QStringList& arguments) {
 void ClockCli::execute(const CliArguments& arguments) {
     if (arguments.command == Command::Ports)
         return listPorts();
+    if (arguments.command == Command::Status)
+        return reportStatus(arguments);
+    // Nothing goes out when the clock the master clock would be set from is not right.
+    if (arguments.requireSync)
+        requireSynchronized(reportComputerClock());
     // A settings file is checked before the line is touched.
     std::optional<ClockSchedule> schedule;
     if (arguments.command == Command::Write) {

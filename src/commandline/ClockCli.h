@@ -10,7 +10,9 @@
 
 struct ClockOutcome;
 struct ClockSchedule;
+struct ComputerClockState;
 class ClockSession;
+class ComputerClockReader;
 class PortCatalog;
 class QTextStream;
 class SystemClockSetter;
@@ -24,6 +26,7 @@ struct CliSeams {
     PortCatalog* ports = nullptr;      // named devices and who each port is
     QTextStream* out = nullptr;
     QTextStream* err = nullptr;
+    ComputerClockReader* clockReader = nullptr; // status, --require-sync
 };
 
 // Runs one clock command of the window from the command line: it turns the
@@ -51,6 +54,12 @@ private:
     void reportSettings(const CliArguments& arguments, const ClockOutcome& outcome);
     void sendGps(ClockSession& session, const CliArguments& arguments);
     void listPorts();
+
+    // status and --require-sync (ClockCli_Status.cpp).
+    void reportStatus(const CliArguments& arguments);
+    void reportMasterClock(ClockSession& session, int seconds);
+    ComputerClockState reportComputerClock();
+    void requireSynchronized(const ComputerClockState& state);
 
     void sent(const QString& text);
     void received(const QByteArray& bytes);

@@ -7,6 +7,7 @@
 #include "KnownBytes.h"
 #include "SimProcess.h"
 #include "commandline/ClockCli.h"
+#include "protocol/SystemClockReader.h"
 #include "protocol/WallClock.h"
 #include "serial/QtSerialDevice.h"
 #include "serial/SystemPortCatalog.h"
@@ -321,6 +322,42 @@ private slots:
             if (!sentence.trimmed().isEmpty())
                 QVERIFY2(decoded.contains(sentence.trimmed()), sentence.constData());
         QCOMPARE(decoded.count("\"class\":\"TPV\""), 9);
+    }
+
+    // The program against a master clock 1.5 s ahead: both clocks, the
+    // computer's by this computer's kernel.
+    void statusOfBothClocks() {
+        SimProcess sim;
+        QVERIFY(sim.start({"--time-frames", "1", "--offset-ms", "1500", "--persist"}));
+        QProcess cli;
+        cli.start(kCli, {"--port", sim.device(), "--json", "status"});
+        QVERIFY(cli.waitForFinished(10000));
+        QCOMPARE(cli.exitCode(), 0);
+        const QJsonObject report = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
+        const QJsonObject master = report.value("masterClock").toObject();
+        QVERIFY2(qAbs(master.value("offsetMs").toDouble() - 1500) <= 60,
+                 qPrintable(QJsonDocument(master).toJson()));
+        QVERIFY(master.value("frames").toInt() >= 2);
+        QVERIFY(QTime::fromString(master.value("time").toString(), "HH:mm:ss").isValid());
+        QCOMPARE(report.value("computerClock")["source"].toString(), QStringLiteral("adjtimex"));
+    }
+
+    // This computer's clock is not synchronized: set-time --require-sync
+    // sends nothing and says why.
+    void setTimeRequiresSync() {
+        if (SystemClockReader().read().sync == ComputerClockState::Sync::Synchronized)
+            QSKIP("a time service keeps this computer's clock synchronized");
+        SimProcess sim;
+        QVERIFY(sim.start({"--persist"}));
+        const int mark = int(sim.lines().size());
+        QProcess cli;
+        cli.start(kCli, {"--port", sim.device(), "set-time", "--require-sync"});
+        QVERIFY(cli.waitForFinished());
+        QCOMPARE(cli.exitCode(), 8);
+        const QByteArray err = cli.readAllStandardError();
+        QVERIFY2(err.startsWith("the computer's clock is not synchronized: adjtimex: max error "),
+                 err.constData());
+        QCOMPARE(sim.linesMatching(QRegularExpression(" RX "), mark), QStringList());
     }
 
     void programReportsUsage() {

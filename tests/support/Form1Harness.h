@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeClock.h"
+#include "FakeClockReader.h"
 #include "FakeClockSetter.h"
 #include "FakeDialogs.h"
 #include "FakeSerial.h"
@@ -16,8 +17,8 @@ class QLineEdit;
 class ScheduleCheckBox;
 
 // A window wired to fakes: declared serial ports, a clock the test sets, a
-// message recorder and a clock-setter recorder. Widgets are found by their
-// object names, as an operator finds them by their captions.
+// message recorder, a clock-setter recorder and a clock state. Widgets are
+// found by their object names, as an operator finds them by their captions.
 class Form1Harness {
 public:
     // Declare ports before start(); the window scans them at start-up.
@@ -25,6 +26,7 @@ public:
     FakeClock clock;
     FakeDialogs dialogs;
     FakeClockSetter clockSetter;
+    FakeClockReader clockReader;
     // The clock setter the window is given: the fake, unless a test of a real
     // setter puts that here before start().
     SystemClockSetter* clockSetterInUse = &clockSetter;
@@ -39,6 +41,7 @@ public:
         seams.programFolder = programFolder;
         seams.ports = &serial;
         seams.recordFolder = recordFolder;
+        seams.clockReader = &clockReader;
         window = std::make_unique<Form1>(seams);
         return *window;
     }
