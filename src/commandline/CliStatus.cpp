@@ -3,6 +3,21 @@
 #include "common/RuntimeError.h"
 #include "session/ClockOutcome.h"
 
+const QList<CliStatusMeaning>& cliStatusMeanings() {
+    static const QList<CliStatusMeaning> meanings = {
+        {CliStatus::Ok, QStringLiteral("success")},
+        {CliStatus::Failed, QStringLiteral("any other failure on the line (a write refused, the device lost)")},
+        {CliStatus::Usage, QStringLiteral("usage error, also a missing --port where several ports are there")},
+        {CliStatus::PortUnavailable, QStringLiteral("no usable port, or the port cannot be opened")},
+        {CliStatus::NoAnswer, QStringLiteral("no answer in time, or an answer with foreign codes")},
+        {CliStatus::ShortAnswer, QStringLiteral("an answer cut short")},
+        {CliStatus::FileNotLoaded,
+         QStringLiteral("the settings file cannot be read, does not load, or cannot be saved")},
+        {CliStatus::ClockNotSet, QStringLiteral("the computer's clock cannot be set")},
+    };
+    return meanings;
+}
+
 CliStatus exitStatusOf(const RuntimeError& error) {
     switch (error.number()) {
     case ErrorNumber::Overflow:

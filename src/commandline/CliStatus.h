@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QList>
+#include <QString>
+
 class RuntimeError;
 struct ClockOutcome;
 
@@ -14,6 +17,13 @@ enum class CliStatus {
     FileNotLoaded = 6,   // the settings file cannot be read, loaded or saved
     ClockNotSet = 7,     // the computer's clock cannot be set
 };
+
+// What each exit status means, in order, for the help text and the manual page.
+struct CliStatusMeaning {
+    CliStatus status;
+    QString meaning;
+};
+const QList<CliStatusMeaning>& cliStatusMeanings();
 
 // The exit status of a run-time failure. On the command line a value that
 // does not convert can only come from a settings file (typed times are

@@ -59,6 +59,21 @@ void SerialPortComponent::setPortOpen(bool open) {
     std::unique_ptr<SerialDevice> device =
         m_deviceName.isEmpty() ? m_factory(m_portNumber) : m_namedFactory(m_deviceName);
     device->open(m_settings);
+    take(std::move(device));
+}
+
+void SerialPortComponent::openInstead(const QString& location) {
+    if (!m_namedFactory)
+        throw RuntimeError(ErrorNumber::InvalidPortNumber,
+                           QStringLiteral("%1: only the listed ports can be opened here").arg(location));
+    std::unique_ptr<SerialDevice> device = m_namedFactory(location);
+    device->open(m_settings);
+    setPortOpen(false);
+    m_deviceName = location;
+    take(std::move(device));
+}
+
+void SerialPortComponent::take(std::unique_ptr<SerialDevice> device) {
     connect(device.get(), &SerialDevice::readyRead, this, &SerialPortComponent::readyRead);
     connect(device.get(), &SerialDevice::lost, this, &SerialPortComponent::onDeviceLost,
             Qt::QueuedConnection);
