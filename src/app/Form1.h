@@ -109,6 +109,7 @@ private:
     void SetUpPortWatch();
     void OpenTypedPort();
     void RefreshPortList();
+    void ShowOpenPortInList();
     void ShowPortIdentities();
     void ShowPortStatus();
 

@@ -6,8 +6,6 @@
 #include "common/RuntimeError.h"
 #include "protocol/FrameRecord.h"
 
-#include <utility>
-
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -29,6 +27,8 @@ FrameRecordPanel::FrameRecordPanel(const FrameRecord& record, Dialogs& dialogs, 
     m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_text->setMaximumBlockCount(FrameRecord::kKeptLines);
     m_text->setPlainText(record.lines().join(QLatin1Char('\n')));
+    // Opened at the newest line, from where it follows the new ones.
+    m_text->moveCursor(QTextCursor::End);
 
     auto* copy = new QPushButton(QStringLiteral("复制全部"), this);
     copy->setObjectName(QStringLiteral("CopyRecord"));
@@ -46,13 +46,6 @@ FrameRecordPanel::FrameRecordPanel(const FrameRecord& record, Dialogs& dialogs, 
     connect(save, &QPushButton::clicked, this, &FrameRecordPanel::SaveRecord);
     connect(&record, &FrameRecord::added, this, &FrameRecordPanel::AddLine);
     resize(640, 400);
-}
-
-void FrameRecordPanel::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    // Opened at the newest line, from where it follows the new ones.
-    if (std::exchange(m_firstShow, false))
-        m_text->verticalScrollBar()->setValue(m_text->verticalScrollBar()->maximum());
 }
 
 void FrameRecordPanel::AddLine(const QString& line) {

@@ -14,9 +14,6 @@ class FrameRecordPanel : public QWidget {
 public:
     FrameRecordPanel(const FrameRecord& record, Dialogs& dialogs, const QString& folder, QWidget* parent);
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void AddLine(const QString& line);
     void CopyRecord();
@@ -26,5 +23,4 @@ private:
     Dialogs& m_dialogs;
     QString m_folder;
     QPlainTextEdit* m_text;
-    bool m_firstShow = true;
 };

@@ -2,6 +2,8 @@
 
 #include "MicroClock.h"
 
+#include <utility>
+
 namespace {
 constexpr qint64 kSpinUs = 3000; // longer than the event loop is usually late
 // Wall time and monotonic time part by more than this only when the wall
@@ -16,21 +18,30 @@ BoundaryTimer::BoundaryTimer(QObject* parent) : QObject(parent) {
 }
 
 void BoundaryTimer::fireAt(qint64 wallUs) {
+    m_timer.stop();
+    if (stepped())
+        return;
     m_targetUs = wallUs;
-    m_armedWallUs = MicroClock::nowUs();
-    m_armedMonotonicUs = MicroClock::monotonicUs();
-    const qint64 wakeInUs = wallUs - kSpinUs - m_armedWallUs;
+    const qint64 wakeInUs = wallUs - kSpinUs - MicroClock::nowUs();
     m_timer.start(int(qMax<qint64>(wakeInUs / 1000, 0)));
 }
 
 void BoundaryTimer::wake() {
-    const qint64 stepUs =
-        (MicroClock::nowUs() - m_armedWallUs) - (MicroClock::monotonicUs() - m_armedMonotonicUs);
     // A step back would spin for as long as it went back, deaf to signals; a
     // step ahead would fire for a second long gone.
-    if (qAbs(stepUs) > kStepUs || !MicroClock::spinUntil(m_targetUs, 2 * kSpinUs + kStepUs)) {
-        emit wallClockStepped(stepUs);
+    if (stepped())
         return;
-    }
+    // A spin that runs out was stepped back meanwhile.
+    if (!MicroClock::spinUntil(m_targetUs, 2 * kSpinUs + kStepUs) && stepped())
+        return;
     emit reached(m_targetUs);
+}
+
+bool BoundaryTimer::stepped() {
+    const qint64 wallAheadUs = MicroClock::nowUs() - MicroClock::monotonicUs();
+    const std::optional<qint64> before = std::exchange(m_wallAheadUs, wallAheadUs);
+    if (!before || qAbs(wallAheadUs - *before) <= kStepUs)
+        return false;
+    emit wallClockStepped(wallAheadUs - *before);
+    return true;
 }
