@@ -85,9 +85,9 @@ CliArguments CliArguments::parse(const QStringList& arguments) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QList<CliOption> options = everyOption();
     for (const CliOption& option : options)
-        parser.addOption(option.valueName.isEmpty() ? QCommandLineOption(option.name)
-                                                     : QCommandLineOption(option.name, option.help,
-                                                                          option.valueName));
+        parser.addOption(option.valueName.isEmpty()
+                             ? QCommandLineOption(option.name)
+                             : QCommandLineOption(option.name, option.help, option.valueName));
     const bool parsedAll = parser.parse(QStringList{QStringLiteral("varo-clock-cli")} + arguments);
     // A usage error is reported as JSON too when that was asked for.
     parsed.json = parser.isSet(QStringLiteral("json"));

@@ -16,15 +16,15 @@ struct CliArguments {
     // Why the arguments make no run; empty when they do.
     QString usageError;
 
-    QString port;                          // --port as given; empty for the one port there is
-    int baudRate = LineSpeeds::kDefault;   // --baud
-    bool json = false;                     // --json
-    int clockNumber = 0;                   // --clock: 1 or 2
-    std::optional<QTime> typedTime;        // set-time HH:MM:SS
-    QTime countdownStart;                  // countdown HH:MM:SS
-    QString file;                          // write FILE, read --out FILE
-    char gpsStatus = 'A';                  // gps: 'V' with --invalid
-    int gpsSeconds = 1;                    // gps --seconds
+    QString port;                        // --port as given; empty for the one port there is
+    int baudRate = LineSpeeds::kDefault; // --baud
+    bool json = false;                   // --json
+    int clockNumber = 0;                 // --clock: 1 or 2
+    std::optional<QTime> typedTime;      // set-time HH:MM:SS
+    QTime countdownStart;                // countdown HH:MM:SS
+    QString file;                        // write FILE, read --out FILE
+    char gpsStatus = 'A';                // gps: 'V' with --invalid
+    int gpsSeconds = 1;                  // gps --seconds
 
     // The arguments after the program name, checked against the table of
     // commands (CliCommands.h).

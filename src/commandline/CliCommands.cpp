@@ -103,7 +103,10 @@ const QList<CliOption>& globalOptions() {
 
 const QList<CliCommand>& all() {
     static const QList<CliCommand> commands = {
-        {Command::SetTime, QStringLiteral("set-time"), {QStringLiteral("[HH:MM:SS]")}, {},
+        {Command::SetTime,
+         QStringLiteral("set-time"),
+         {QStringLiteral("[HH:MM:SS]")},
+         {},
          QStringLiteral("set the master clock to the computer's date and time right after a second "
                         "boundary, or to a typed time of day with the computer's date"),
          [](const QStringList& words, CliArguments& arguments) {
@@ -114,7 +117,10 @@ const QList<CliCommand>& all() {
              arguments.typedTime = typed;
              return error;
          }},
-        {Command::Countdown, QStringLiteral("countdown"), {QStringLiteral("HH:MM:SS")}, {clockOption()},
+        {Command::Countdown,
+         QStringLiteral("countdown"),
+         {QStringLiteral("HH:MM:SS")},
+         {clockOption()},
          QStringLiteral("start a temporary countdown to that time of day"),
          [](const QStringList& words, CliArguments& arguments) {
              return takeTime(words.first(), &arguments.countdownStart);
@@ -133,7 +139,10 @@ const QList<CliCommand>& all() {
            }}},
          QStringLiteral("read the clock's eight countdown groups and print them as a settings file"),
          {}},
-        {Command::Write, QStringLiteral("write"), {QStringLiteral("FILE")}, {},
+        {Command::Write,
+         QStringLiteral("write"),
+         {QStringLiteral("FILE")},
+         {},
          QStringLiteral("write the groups of a settings file; its header [CLOCK1] or [CLOCK2] names the "
                         "countdown clock. The file is checked as a whole before anything is sent; a group "
                         "line whose flag letters are other than A or V, R or S and ,H is named as a warning"),
@@ -141,7 +150,10 @@ const QList<CliCommand>& all() {
              arguments.file = words.first();
              return QString();
          }},
-        {Command::SyncComputer, QStringLiteral("sync-computer"), {}, {},
+        {Command::SyncComputer,
+         QStringLiteral("sync-computer"),
+         {},
+         {},
          QStringLiteral("set the computer's clock from the master clock's time frame, which must arrive "
                         "within 3 to 4 seconds"),
          {}},
@@ -165,8 +177,12 @@ const QList<CliCommand>& all() {
          QStringLiteral("stand in for a GPS receiver: send an RMC sentence of the computer's local time "
                         "right after each of the next N second boundaries"),
          {}},
-        {Command::Ports, QStringLiteral("ports"), {}, {},
-         QStringLiteral("list the usable ports with their devices and descriptions"), {}},
+        {Command::Ports,
+         QStringLiteral("ports"),
+         {},
+         {},
+         QStringLiteral("list the usable ports with their devices and descriptions"),
+         {}},
     };
     return commands;
 }

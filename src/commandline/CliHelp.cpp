@@ -38,7 +38,8 @@ QString globalUsage() {
 
 // Prose for roff: options with true minus signs, no line taken for a request.
 QString roffText(QString text) {
-    text.replace(QLatin1Char('\\'), QStringLiteral("\\e")).replace(QStringLiteral("--"), QStringLiteral("\\-\\-"));
+    text.replace(QLatin1Char('\\'), QStringLiteral("\\e"))
+        .replace(QStringLiteral("--"), QStringLiteral("\\-\\-"));
     if (text.startsWith(QLatin1Char('.')) || text.startsWith(QLatin1Char('\'')))
         text.prepend(QStringLiteral("\\&"));
     return text;
@@ -67,7 +68,8 @@ QString roffUsage(const QString& usage) {
 }
 
 QString roffEntry(const QString& usage, const QString& text) {
-    return QStringLiteral(".TP\n") + roffUsage(usage) + QLatin1Char('\n') + sentence(text) + QLatin1Char('\n');
+    return QStringLiteral(".TP\n") + roffUsage(usage) + QLatin1Char('\n') + sentence(text) +
+           QLatin1Char('\n');
 }
 
 } // namespace

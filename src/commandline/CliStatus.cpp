@@ -6,8 +6,10 @@
 const QList<CliStatusMeaning>& cliStatusMeanings() {
     static const QList<CliStatusMeaning> meanings = {
         {CliStatus::Ok, QStringLiteral("success")},
-        {CliStatus::Failed, QStringLiteral("any other failure on the line (a write refused, the device lost)")},
-        {CliStatus::Usage, QStringLiteral("usage error, also a missing --port where several ports are there")},
+        {CliStatus::Failed,
+         QStringLiteral("any other failure on the line (a write refused, the device lost)")},
+        {CliStatus::Usage,
+         QStringLiteral("usage error, also a missing --port where several ports are there")},
         {CliStatus::PortUnavailable, QStringLiteral("no usable port, or the port cannot be opened")},
         {CliStatus::NoAnswer, QStringLiteral("no answer in time, or an answer with foreign codes")},
         {CliStatus::ShortAnswer, QStringLiteral("an answer cut short")},

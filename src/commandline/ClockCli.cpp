@@ -1,7 +1,6 @@
 #include "ClockCli.h"
 
 #include "CliHelp.h"
-
 #include "common/RuntimeError.h"
 #include "protocol/CommandTexts.h"
 #include "protocol/Frames.h"
@@ -28,8 +27,9 @@ using Command = CliArguments::Command;
 // after the text of the window's dialogs; anything else gets the common
 // error report.
 QString fileMessage(const RuntimeError& error, const QString& noFileText) {
-    return error.number() == ErrorNumber::PathFileAccessError ? noFileText + QStringLiteral(": ") + error.description()
-                                                              : CommandTexts::errorReport(error);
+    return error.number() == ErrorNumber::PathFileAccessError
+               ? noFileText + QStringLiteral(": ") + error.description()
+               : CommandTexts::errorReport(error);
 }
 
 // ": line 3 of clock.txt: ..." for a settings file at fault; empty when the
@@ -138,9 +138,9 @@ ClockCli::SettingsToWrite ClockCli::settingsToWrite(const QString& path) {
     SettingsToWrite settings{schedule->ClockNumber, {}};
     try {
         for (const GroupRow& row : schedule->rows)
-            settings.records += GroupRecord::encode(TimeText::toTime(row.RefreshTime),
-                                                    TimeText::toTime(row.CountdownLength), row.Valid,
-                                                    row.StaticFlag, row.IgnoreHours);
+            settings.records +=
+                GroupRecord::encode(TimeText::toTime(row.RefreshTime), TimeText::toTime(row.CountdownLength),
+                                    row.Valid, row.StaticFlag, row.IgnoreHours);
     } catch (const RuntimeError& error) {
         throw Failure{exitStatusOf(error), CommandTexts::errorReport(error) + faultOf(bytes, path)};
     }
@@ -239,8 +239,9 @@ void ClockCli::report(const CliArguments& arguments, const ClockOutcome& outcome
     const QString readBack =
         QStringLiteral("; the master clock may have stored the groups all the same: read them back with "
                        "varo-clock-cli --port %1 read --clock %2")
-            .arg(m_report.value(m_report.contains(QStringLiteral("portName")) ? QStringLiteral("portName")
-                                                                               : QStringLiteral("port"))
+            .arg(m_report
+                     .value(m_report.contains(QStringLiteral("portName")) ? QStringLiteral("portName")
+                                                                          : QStringLiteral("port"))
                      .toString())
             .arg(m_report.value(QStringLiteral("clock")).toInt());
     switch (outcome.status) {
@@ -255,8 +256,9 @@ void ClockCli::report(const CliArguments& arguments, const ClockOutcome& outcome
     case ClockOutcome::Status::ShortAnswer:
         if (command == Command::Write)
             throw Failure{exitStatusOf(outcome),
-                          CommandTexts::errorReport(RuntimeError(
-                              ErrorNumber::SubscriptOutOfRange, Frames::shortAnswerText(outcome.received.size()) + readBack))};
+                          CommandTexts::errorReport(
+                              RuntimeError(ErrorNumber::SubscriptOutOfRange,
+                                           Frames::shortAnswerText(outcome.received.size()) + readBack))};
         [[fallthrough]];
     default:
         throw Failure{exitStatusOf(outcome), CommandTexts::errorReport(*outcome.error)};

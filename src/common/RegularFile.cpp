@@ -29,7 +29,8 @@ RuntimeError notRegular(const QString& path, const QString& what) {
 }
 
 RuntimeError missingFolder(const QString& path) {
-    return {ErrorNumber::PathNotFound, QStringLiteral("Path not found: %1").arg(QFileInfo(path).absolutePath())};
+    return {ErrorNumber::PathNotFound,
+            QStringLiteral("Path not found: %1").arg(QFileInfo(path).absolutePath())};
 }
 
 RuntimeError denied(const QString& path, const QString& reason) {
@@ -89,7 +90,7 @@ void writeInPlace(const QString& path, const QByteArray& bytes, bool create) {
                           O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
     if (fd < 0)
         throw errno == EACCES || errno == EPERM || errno == EROFS ? denied(path, systemReason())
-                                                                   : cutShort(path, systemReason(), true);
+                                                                  : cutShort(path, systemReason(), true);
     struct stat opened {};
     const auto fail = [fd, &path](const RuntimeError& error) {
         ::close(fd);

@@ -29,8 +29,9 @@ GroupRow readGroupLine(const QByteArray& line) {
     row.Valid = letterState(line, Column::Valid, 'A', 'V');
     row.StaticFlag = letterState(line, Column::StaticFlag, 'S', 'R');
     // Only the H counts, not the comma before it.
-    row.IgnoreHours =
-        line.size() > Column::IgnoreHours && line[Column::IgnoreHours] == 'H' ? CheckState::Ticked : CheckState::Clear;
+    row.IgnoreHours = line.size() > Column::IgnoreHours && line[Column::IgnoreHours] == 'H'
+                          ? CheckState::Ticked
+                          : CheckState::Clear;
     row.RefreshTime = field(line, Column::RefreshTime, Column::TimeWidth);
     row.CountdownLength = field(line, Column::CountdownLength, Column::TimeWidth);
     return row;

@@ -21,11 +21,11 @@ inline const QString kNoFileName = QStringLiteral("缺少一个装载文件名�
 // Where a group line holds its fields, counted from 1; each time is eight
 // characters, "hh:nn:ss".
 namespace Column {
-constexpr int Valid = 1;           // "A" or "V"
+constexpr int Valid = 1; // "A" or "V"
 constexpr int RefreshTime = 3;
 constexpr int CountdownLength = 12;
-constexpr int StaticFlag = 21;     // "R" or "S"
-constexpr int IgnoreHours = 22;    // ",H", or the line ends before
+constexpr int StaticFlag = 21;  // "R" or "S"
+constexpr int IgnoreHours = 22; // ",H", or the line ends before
 constexpr int TimeWidth = 8;
 } // namespace Column
 constexpr int kLineCount = 1 + kGroupCount;

@@ -20,7 +20,8 @@ QString shown(const QByteArray& line) {
 }
 
 std::optional<QString> byteOrderMark(const QByteArray& line) {
-    for (const QByteArray& mark : {QByteArray("\xEF\xBB\xBF"), QByteArray("\xFF\xFE"), QByteArray("\xFE\xFF")})
+    for (const QByteArray& mark :
+         {QByteArray("\xEF\xBB\xBF"), QByteArray("\xFF\xFE"), QByteArray("\xFE\xFF")})
         if (line.startsWith(mark))
             return QStringLiteral("it starts with a byte-order mark (%1); a settings file is plain text "
                                   "without one")
@@ -43,8 +44,8 @@ std::optional<QString> timeFault(const QByteArray& line, int column, const QStri
     const QString written = QString::fromLatin1(line.mid(column - 1));
     const QRegularExpressionMatch match = shortTime.match(written);
     if (match.hasMatch()) {
-        const QString time = match.captured(1) + QLatin1Char(':') + match.captured(2) + QLatin1Char(':') +
-                             match.captured(3);
+        const QString time =
+            match.captured(1) + QLatin1Char(':') + match.captured(2) + QLatin1Char(':') + match.captured(3);
         const QString part = match.captured(1).size() == 1   ? QStringLiteral("a one-digit hour")
                              : match.captured(2).size() == 1 ? QStringLiteral("one-digit minutes")
                                                              : QStringLiteral("one-digit seconds");
@@ -97,7 +98,9 @@ QList<Finding> looseFlags(const QByteArray& bytes) {
         };
         QStringList what;
         if (line.size() < Valid || (line[Valid - 1] != 'A' && line[Valid - 1] != 'V'))
-            what << QStringLiteral("%1 at column %2 is neither A nor V: sent as valid").arg(letter(Valid)).arg(Valid);
+            what << QStringLiteral("%1 at column %2 is neither A nor V: sent as valid")
+                        .arg(letter(Valid))
+                        .arg(Valid);
         if (line.size() < StaticFlag || (line[StaticFlag - 1] != 'R' && line[StaticFlag - 1] != 'S'))
             what << QStringLiteral("%1 at column %2 is neither R nor S: sent as static")
                         .arg(letter(StaticFlag))
@@ -108,7 +111,7 @@ QList<Finding> looseFlags(const QByteArray& bytes) {
                         .arg(shown(tail))
                         .arg(StaticFlag)
                         .arg(tail.size() >= 2 && tail[1] == 'H' ? QStringLiteral("with ignore hours")
-                                                                 : QStringLiteral("without ignore hours"));
+                                                                : QStringLiteral("without ignore hours"));
         if (!what.isEmpty())
             findings << Finding{i + 1, what.join(QStringLiteral("; "))};
     }

@@ -72,9 +72,9 @@ private slots:
                                        << "\\\\.\\COM120" << int(Port::Usable) << "\\\\.\\COM120"
                                        << "";
         // A device that does not open leaves the open port as it was.
-        QTest::newRow("missing device") << "/dev/ttyUSB9"
-                                        << "/dev/ttyUSB9" << int(Port::Missing) << com1
-                                        << "8002: /dev/ttyUSB9 does not exist";
+        QTest::newRow("missing device")
+            << "/dev/ttyUSB9"
+            << "/dev/ttyUSB9" << int(Port::Missing) << com1 << "8002: /dev/ttyUSB9 does not exist";
         QTest::newRow("busy device") << "COM18"
                                      << "COM18" << int(Port::Busy) << com1
                                      << "8010: COM18 is in use by another program: minicom (pid 4242)";
@@ -117,7 +117,9 @@ private slots:
             h.trigger(QStringLiteral("ShowFrameRecord"));
             h.click(QStringLiteral("Command3"));
             QCOMPARE(h.serial.writes.size(), 1);
-            QVERIFY(h.find<QPlainTextEdit>(QStringLiteral("RecordText"))->toPlainText().contains(" Com1 19200 DD D1"));
+            QVERIFY(h.find<QPlainTextEdit>(QStringLiteral("RecordText"))
+                        ->toPlainText()
+                        .contains(" Com1 19200 DD D1"));
         }
         QCOMPARE(entries(h), (QStringList{"Com1", "Search"}));
     }

@@ -336,9 +336,11 @@ private slots:
         const QString refused = QStringLiteral("缺少一个装载文件名！\r\nPath/File access error: %1 is ");
         QTest::newRow("symbolic link") << "link" << QString();
         QTest::newRow("folder") << "folder" << refused + "a folder";
-        QTest::newRow("FIFO") << "fifo" << refused + "a FIFO (named pipe), not a regular file; nothing was written";
+        QTest::newRow("FIFO") << "fifo"
+                              << refused + "a FIFO (named pipe), not a regular file; nothing was written";
         QTest::newRow("device node") << "device"
-                                     << refused + "a character device, not a regular file; nothing was written";
+                                     << refused +
+                                            "a character device, not a regular file; nothing was written";
     }
     void saveTargets() {
 #ifndef Q_OS_UNIX

@@ -332,8 +332,8 @@ private slots:
         QTest::addColumn<QString>("cause");
         QTest::addColumn<bool>("ticked");
         QTest::addColumn<QString>("status");
-        QTest::newRow("another command") << "Command3" << false
-                                         << "每秒发送 stopped: another command took the line";
+        QTest::newRow("another command")
+            << "Command3" << false << "每秒发送 stopped: another command took the line";
         QTest::newRow("line speed") << "B19200" << false << "每秒发送 stopped: the line speed changed";
         QTest::newRow("device lost") << "lose" << false << "每秒发送 stopped: the port closed";
         QTest::newRow("pressed again") << "Command9" << true << "";

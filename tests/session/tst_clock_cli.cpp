@@ -17,10 +17,12 @@
 
 namespace {
 const QString kHint = QStringLiteral("(varo-clock-cli --help lists the commands)\n");
-const QString kCutShort = QStringLiteral("Writing Error 9:Subscript out of range: the master clock's answer held "
-                                         "only 4 of its 50 bytes; ");
-const QString kMayHaveStored = QStringLiteral("the master clock may have stored the groups all the same: read "
-                                              "them back with varo-clock-cli --port Com1 read --clock 1\n");
+const QString kCutShort =
+    QStringLiteral("Writing Error 9:Subscript out of range: the master clock's answer held "
+                   "only 4 of its 50 bytes; ");
+const QString kMayHaveStored =
+    QStringLiteral("the master clock may have stored the groups all the same: read "
+                   "them back with varo-clock-cli --port Com1 read --clock 1\n");
 
 QString usage(const QString& text) {
     return QStringLiteral("varo-clock-cli: ") + text + QLatin1Char('\n') + kHint;
@@ -69,22 +71,24 @@ private slots:
         const QStringList write{"--port", "1", "write", "%DIR%/settings.txt"};
         const QByteArray reply = hexBytes("BBB1") + kDefaultRecords;
         const QByteArray writeReply = hexBytes("CCC1") + kDefaultRecords;
-        const QString writeSent = "sent CCB1 070000480000 073000003000 093000510000 103000003000 113000003000 "
-                                  "601500004500 540000410000 163000020000\n";
+        const QString writeSent =
+            "sent CCB1 070000480000 073000003000 093000510000 103000003000 113000003000 "
+            "601500004500 540000410000 163000020000\n";
         const QByteArray none;
         const QByteArray startUp = kStartUpSettingsFile;
         QTest::newRow("typed time on the one port")
             << QStringList{"set-time", "12:34:56"} << "1" << none << none << 0
-            << "text 2024-03-05,2,12:34:56\nsent AA0024030502123456\n" << QString();
+            << "text 2024-03-05,2,12:34:56\nsent AA0024030502123456\n"
+            << QString();
         QTest::newRow("read") << read << "1" << none << reply << 0
                               << "sent BBA1\nreceived " + QString::fromLatin1(reply.toHex().toUpper()) +
                                      "\nRead success!\n" + QString::fromLatin1(kStartUpSettingsFile)
                               << QString();
         QTest::newRow("read unanswered") << read << "1" << none << none << 4 << "sent BBA1\n"
                                          << "No answer from the master clock to the read\n";
-        QTest::newRow("read cut short") << read << "1" << none << reply.left(4) << 5
-                                        << "sent BBA1\nreceived BBB10700\n"
-                                        << kCutShort + "nothing was changed\n";
+        QTest::newRow("read cut short")
+            << read << "1" << none << reply.left(4) << 5 << "sent BBA1\nreceived BBB10700\n"
+            << kCutShort + "nothing was changed\n";
 
         // The port: named, or the one there is.
         QTest::newRow("no port there") << QStringList{"set-time"} << "" << none << none << 3 << QString()
@@ -93,35 +97,40 @@ private slots:
         QTest::newRow("port held by another program")
             << QStringList{"--port", "com1", "set-time"} << "1*" << none << none << 3 << QString()
             << "8010: Com1 is in use by another program: minicom (pid 4242)\n";
-        QTest::newRow("the one port there is held") << QStringList{"set-time"} << "16*" << none << none << 3
-                                                    << QString()
-                                                    << "8010: Com16 is in use by another program: minicom "
-                                                       "(pid 4242)\n";
+        QTest::newRow("the one port there is held")
+            << QStringList{"set-time"} << "16*" << none << none << 3 << QString()
+            << "8010: Com16 is in use by another program: minicom "
+               "(pid 4242)\n";
         QTest::newRow("several ports there")
             << QStringList{"set-time"} << "1 16*" << none << none << 2 << QString()
-            << usage("2 ports are there; name one with --port: Com1 (/dev/fake/com1), Com16 (/dev/fake/com16)");
+            << usage(
+                   "2 ports are there; name one with --port: Com1 (/dev/fake/com1), Com16 (/dev/fake/com16)");
         QTest::newRow("empty --port") << QStringList{"--port", "", "set-time"} << "1" << none << none << 2
                                       << QString() << usage("--port needs a value");
         QTest::newRow("port 17") << QStringList{"--port", "17", "set-time"} << "1" << none << none << 2
                                  << QString()
-                                 << usage("--port 17 names no port (Com1 to Com16, a number 1-16 or a device)");
+                                 << usage(
+                                        "--port 17 names no port (Com1 to Com16, a number 1-16 or a device)");
 
         // Options given twice, wrongly or not at all.
-        QTest::newRow("--clock twice") << QStringList{"countdown", "19:00:00", "--clock", "1", "--clock", "2"}
-                                       << "1" << none << none << 2 << QString()
-                                       << usage("--clock is given more than once");
-        QTest::newRow("--out twice") << read + QStringList{"--out", "%DIR%/a", "--out", "%DIR%/b"} << "1" << none
-                                     << none << 2 << QString() << usage("--out is given more than once");
-        QTest::newRow("--json twice") << QStringList{"--json", "ports", "--json"} << "1" << none << none << 2
-                                      << "{\"command\":\"ports\",\"error\":\"varo-clock-cli: --json is given more "
-                                         "than once\",\"exitStatus\":2}\n"
-                                      << usage("--json is given more than once");
+        QTest::newRow("--clock twice")
+            << QStringList{"countdown", "19:00:00", "--clock", "1", "--clock", "2"} << "1" << none << none
+            << 2 << QString() << usage("--clock is given more than once");
+        QTest::newRow("--out twice") << read + QStringList{"--out", "%DIR%/a", "--out", "%DIR%/b"} << "1"
+                                     << none << none << 2 << QString()
+                                     << usage("--out is given more than once");
+        QTest::newRow("--json twice")
+            << QStringList{"--json", "ports", "--json"} << "1" << none << none << 2
+            << "{\"command\":\"ports\",\"error\":\"varo-clock-cli: --json is given more "
+               "than once\",\"exitStatus\":2}\n"
+            << usage("--json is given more than once");
         QTest::newRow("--clock without value") << QStringList{"read", "--clock"} << "1" << none << none << 2
                                                << QString() << usage("--clock needs a value");
-        QTest::newRow("--json with value") << QStringList{"--json=yes", "ports"} << "1" << none << none << 2
-                                           << "{\"command\":\"ports\",\"error\":\"varo-clock-cli: --json takes no "
-                                              "value\",\"exitStatus\":2}\n"
-                                           << usage("--json takes no value");
+        QTest::newRow("--json with value")
+            << QStringList{"--json=yes", "ports"} << "1" << none << none << 2
+            << "{\"command\":\"ports\",\"error\":\"varo-clock-cli: --json takes no "
+               "value\",\"exitStatus\":2}\n"
+            << usage("--json takes no value");
         QTest::newRow("unknown option") << QStringList{"ports", "-x"} << "1" << none << none << 2 << QString()
                                         << usage("unknown option -x");
         QTest::newRow("option of another command")
@@ -132,58 +141,63 @@ private slots:
             << "{\"command\":\"countdown\",\"error\":\"varo-clock-cli: countdown needs --clock 1 or --clock "
                "2\",\"exitStatus\":2}\n"
             << usage("countdown needs --clock 1 or --clock 2");
-        QTest::newRow("no command as JSON") << QStringList{"--json"} << "1" << none << none << 2
-                                            << "{\"error\":\"varo-clock-cli: no command given\",\"exitStatus\":2}\n"
-                                            << usage("no command given");
-        QTest::newRow("speed not offered") << QStringList{"--baud", "1200", "ports"} << "1" << none << none << 2
-                                           << QString() << usage("--baud takes 4800, 9600, 19200 or 38400");
+        QTest::newRow("no command as JSON")
+            << QStringList{"--json"} << "1" << none << none << 2
+            << "{\"error\":\"varo-clock-cli: no command given\",\"exitStatus\":2}\n"
+            << usage("no command given");
+        QTest::newRow("speed not offered")
+            << QStringList{"--baud", "1200", "ports"} << "1" << none << none << 2 << QString()
+            << usage("--baud takes 4800, 9600, 19200 or 38400");
         QTest::newRow("typed time out of range")
             << QStringList{"set-time", "25:00:00"} << "1" << none << none << 2 << QString()
             << usage("Writing Error 13:Type mismatch: \"25:00:00\" is no time of day (HH:MM:SS)");
 
         // Settings files: what loads, what does not and why, and the answers to a write.
         QTest::newRow("write") << write << "1" << startUp << writeReply << 0
-                               << writeSent + "received " + QString::fromLatin1(writeReply.toHex().toUpper()) +
-                                      "\nWrite success!\n"
+                               << writeSent + "received " +
+                                      QString::fromLatin1(writeReply.toHex().toUpper()) + "\nWrite success!\n"
                                << QString();
         QTest::newRow("flag letters that are not the file's own")
             << write << "1" << withLine(2, "a,07:30:00,00:30:00,s,h") << writeReply << 0
             << "sent CCB1 070000480000 073000403000" + writeSent.mid(35) + "received " +
                    QString::fromLatin1(writeReply.toHex().toUpper()) + "\nWrite success!\n"
             << "varo-clock-cli: warning: line 3 of %DIR%/settings.txt: \"a\" at column 1 is neither A nor V: "
-               "sent as valid; \"s\" at column 21 is neither R nor S: sent as static; \",h\" after column 21 is "
+               "sent as valid; \"s\" at column 21 is neither R nor S: sent as static; \",h\" after column 21 "
+               "is "
                "neither nothing nor \",H\": sent without ignore hours\n";
-        QTest::newRow("line feeds alone") << write << "1" << QByteArray(startUp).replace("\r\n", "\n") << none
-                                          << 6 << QString()
-                                          << "设置无法装载: line 1 of %DIR%/settings.txt: its lines end in a line "
-                                             "feed alone (LF); a settings file ends each line in CR LF, so the "
-                                             "reader sees one long line\n";
-        QTest::newRow("byte-order mark") << write << "1" << "\xEF\xBB\xBF" + startUp << none << 6 << QString()
-                                         << "设置无法装载: line 1 of %DIR%/settings.txt: it starts with a "
-                                            "byte-order mark (EF BB BF); a settings file is plain text without "
-                                            "one\n";
-        QTest::newRow("header of clock 3") << write << "1" << QByteArray(startUp).replace("CLOCK1", "CLOCK3")
-                                           << none << 6 << QString()
-                                           << "设置无法装载: line 1 of %DIR%/settings.txt: \"[CLOCK3]\" is no "
-                                              "header [CLOCK1] or [CLOCK2]\n";
-        QTest::newRow("one-digit hour") << write << "1" << withLine(3, "A,9:30:00,11:00:00,S") << none << 6
-                                        << QString()
-                                        << "Writing Error 13:Type mismatch: line 4 of %DIR%/settings.txt: the "
-                                           "refresh time 9:30:00 has a one-digit hour, which the file cannot "
-                                           "hold: each time takes exactly eight characters, 09:30:00\n";
-        QTest::newRow("no time") << write << "1" << withLine(5, "A,11:30:00,00:75:00,R") << none << 6
-                                 << QString()
-                                 << "Writing Error 13:Type mismatch: line 6 of %DIR%/settings.txt: the countdown "
-                                    "length \"00:75:00\" is no time of day (hh:nn:ss)\n";
-        QTest::newRow("a folder to write") << QStringList{"--port", "1", "write", "%DIR%"} << "1" << none << none
-                                           << 6 << QString()
-                                           << "请选择一个装载文件！: Path/File access error: %DIR% is a folder\n";
-        QTest::newRow("write unanswered") << write << "1" << startUp << none << 4 << writeSent
-                                          << "No answer from the master clock to the write in time; " +
-                                                 kMayHaveStored;
-        QTest::newRow("write cut short") << write << "1" << startUp << writeReply.left(4) << 5
-                                         << writeSent + "received CCC10700\n"
-                                         << kCutShort + kMayHaveStored;
+        QTest::newRow("line feeds alone")
+            << write << "1" << QByteArray(startUp).replace("\r\n", "\n") << none << 6 << QString()
+            << "设置无法装载: line 1 of %DIR%/settings.txt: its lines end in a line "
+               "feed alone (LF); a settings file ends each line in CR LF, so the "
+               "reader sees one long line\n";
+        QTest::newRow("byte-order mark")
+            << write << "1"
+            << "\xEF\xBB\xBF" + startUp << none << 6 << QString()
+            << "设置无法装载: line 1 of %DIR%/settings.txt: it starts with a "
+               "byte-order mark (EF BB BF); a settings file is plain text without "
+               "one\n";
+        QTest::newRow("header of clock 3")
+            << write << "1" << QByteArray(startUp).replace("CLOCK1", "CLOCK3") << none << 6 << QString()
+            << "设置无法装载: line 1 of %DIR%/settings.txt: \"[CLOCK3]\" is no "
+               "header [CLOCK1] or [CLOCK2]\n";
+        QTest::newRow("one-digit hour")
+            << write << "1" << withLine(3, "A,9:30:00,11:00:00,S") << none << 6 << QString()
+            << "Writing Error 13:Type mismatch: line 4 of %DIR%/settings.txt: the "
+               "refresh time 9:30:00 has a one-digit hour, which the file cannot "
+               "hold: each time takes exactly eight characters, 09:30:00\n";
+        QTest::newRow("no time")
+            << write << "1" << withLine(5, "A,11:30:00,00:75:00,R") << none << 6 << QString()
+            << "Writing Error 13:Type mismatch: line 6 of %DIR%/settings.txt: the countdown "
+               "length \"00:75:00\" is no time of day (hh:nn:ss)\n";
+        QTest::newRow("a folder to write")
+            << QStringList{"--port", "1", "write", "%DIR%"} << "1" << none << none << 6 << QString()
+            << "请选择一个装载文件！: Path/File access error: %DIR% is a folder\n";
+        QTest::newRow("write unanswered")
+            << write << "1" << startUp << none << 4 << writeSent
+            << "No answer from the master clock to the write in time; " + kMayHaveStored;
+        QTest::newRow("write cut short")
+            << write << "1" << startUp << writeReply.left(4) << 5 << writeSent + "received CCC10700\n"
+            << kCutShort + kMayHaveStored;
         QTest::newRow("read saved into a folder")
             << read + QStringList{"--out", "%DIR%"} << "1" << none << reply << 6
             << "sent BBA1\nreceived " + QString::fromLatin1(reply.toHex().toUpper()) + "\n"
@@ -200,15 +214,17 @@ private slots:
 
         FakeSerialBank bank;
         for (const QString& port : ports.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-            bank.setPort(QString(port).remove(QLatin1Char('*')).toInt(),
-                         port.endsWith(QLatin1Char('*')) ? FakeSerialBank::Port::Busy : FakeSerialBank::Port::Usable);
+            bank.setPort(QString(port).remove(QLatin1Char('*')).toInt(), port.endsWith(QLatin1Char('*'))
+                                                                             ? FakeSerialBank::Port::Busy
+                                                                             : FakeSerialBank::Port::Usable);
         bank.responder = [&bank, answer](const QByteArray&) {
             if (!answer.isEmpty())
                 QTimer::singleShot(0, [&bank, answer] { bank.receive(answer); });
         };
         QTemporaryDir dir;
         QFile settings(dir.filePath(QStringLiteral("settings.txt")));
-        QVERIFY(file.isEmpty() || (settings.open(QIODevice::WriteOnly) && settings.write(file) == file.size()));
+        QVERIFY(file.isEmpty() ||
+                (settings.open(QIODevice::WriteOnly) && settings.write(file) == file.size()));
         settings.close();
 
         const Run run = runCli(bank, arguments, dir.path());
@@ -229,16 +245,18 @@ private slots:
         QTest::newRow("link to another user's file") << "foreign link" << 0 << QString();
         QTest::newRow("link to nothing") << "dangling link" << 0 << QString();
         QTest::newRow("hard link") << "hard link" << 0 << QString();
-        QTest::newRow("FIFO") << "fifo" << 6
-                              << "缺少一个装载文件名！: Path/File access error: %OUT% is a FIFO (named pipe), not "
-                                 "a regular file; nothing was written\n";
+        QTest::newRow("FIFO")
+            << "fifo" << 6
+            << "缺少一个装载文件名！: Path/File access error: %OUT% is a FIFO (named pipe), not "
+               "a regular file; nothing was written\n";
         QTest::newRow("device node") << "device" << 6
                                      << "缺少一个装载文件名！: Path/File access error: %OUT% is a character "
                                         "device, not a regular file; nothing was written\n";
-        QTest::newRow("link to a device") << "device link" << 6
-                                          << "缺少一个装载文件名！: Path/File access error: %OUT% (a symbolic link "
-                                             "to %DIR%/target) is a character device, not a regular file; "
-                                             "nothing was written\n";
+        QTest::newRow("link to a device")
+            << "device link" << 6
+            << "缺少一个装载文件名！: Path/File access error: %OUT% (a symbolic link "
+               "to %DIR%/target) is a character device, not a regular file; "
+               "nothing was written\n";
     }
     void readOutTargets() {
 #ifndef Q_OS_UNIX
@@ -281,7 +299,8 @@ private slots:
         const Run run = runCli(bank, {"--port", "1", "read", "--clock", "1", "--out", QFile::decodeName(out)},
                                dir.path());
         QCOMPARE(run.status, status);
-        QCOMPARE(run.err, QString(err).replace(QLatin1String("%OUT%"), QFile::decodeName(out))
+        QCOMPARE(run.err, QString(err)
+                              .replace(QLatin1String("%OUT%"), QFile::decodeName(out))
                               .replace(QLatin1String("%DIR%"), dir.path()));
         struct stat written {};
         QVERIFY(::stat(out.constData(), &written) == 0);
@@ -301,7 +320,8 @@ private slots:
         }
         struct stat link {};
         QVERIFY(::lstat(out.constData(), &link) == 0);
-        QCOMPARE(S_ISLNK(link.st_mode), kind.endsWith(QLatin1String("link")) && kind != QLatin1String("hard link"));
+        QCOMPARE(S_ISLNK(link.st_mode),
+                 kind.endsWith(QLatin1String("link")) && kind != QLatin1String("hard link"));
 #endif
     }
 };

@@ -24,7 +24,8 @@ QString fakeTimeLibrary() {
 
 bool setOffset(const QString& file, const QByteArray& offset) {
     QFile rc(file);
-    return rc.open(QIODevice::WriteOnly | QIODevice::Truncate) && rc.write(offset + '\n') == offset.size() + 1;
+    return rc.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           rc.write(offset + '\n') == offset.size() + 1;
 }
 } // namespace
 
@@ -54,8 +55,8 @@ private slots:
         for (const auto& [name, value] : environment)
             qputenv(name, value);
         SimProcess sim;
-        const bool started = sim.start({QStringLiteral("--time-frames"), QStringLiteral("1"),
-                                        QStringLiteral("--persist")});
+        const bool started =
+            sim.start({QStringLiteral("--time-frames"), QStringLiteral("1"), QStringLiteral("--persist")});
         for (const auto& variable : environment)
             qunsetenv(variable.first);
         QVERIFY(started);
@@ -64,10 +65,11 @@ private slots:
 
         QVERIFY(setOffset(offsetFile, offset));
         int stepLine = 0;
-        QVERIFY2(sim.waitForLine(QRegularExpression(
-                                     QStringLiteral(" EV - wall clock stepped by %1\\.\\d{3} s; time frames follow")
-                                         .arg(step)),
-                                 3000, 0, &stepLine)
+        QVERIFY2(sim.waitForLine(
+                        QRegularExpression(
+                            QStringLiteral(" EV - wall clock stepped by %1\\.\\d{3} s; time frames follow")
+                                .arg(step)),
+                        3000, 0, &stepLine)
                      .hasMatch(),
                  qPrintable(sim.lines().join(QLatin1Char('\n'))));
         QVERIFY(sim.waitForLine(timeFrame, 3000, stepLine + 1).hasMatch());
