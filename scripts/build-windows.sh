@@ -21,11 +21,11 @@ for archive in "$tarball" "$network_tarball"; do
     fi
 done
 
-# Compilers, Qt's host tools (moc, uic, rcc), the icon tools, groff for the
-# command line's manual as text, Debian's Qt libraries for their copyright
-# files, NSIS, and the archive tools that look into the artefacts.
+# Compilers, Qt's host tools (moc, uic, rcc), the icon tools, Debian's Qt
+# libraries for their copyright files, NSIS, and the archive tools that look
+# into the artefacts.
 install_missing cmake ninja-build mingw-w64 g++-mingw-w64-x86-64-posix qt6-base-dev-tools \
-    librsvg2-bin icoutils groff-base libqt6core6 libqt6serialport6 nsis unzip p7zip-full
+    librsvg2-bin icoutils libqt6core6 libqt6serialport6 nsis unzip p7zip-full
 
 qt=$PWD/$build/qt
 if [[ ! -f "$qt/unpacked" || "$tarball" -nt "$qt/unpacked" || "$network_tarball" -nt "$qt/unpacked" ||
@@ -57,7 +57,7 @@ resources=$(wrestool -l "$build/src/varo-clock.exe")
 grep -q "name='IDI_ICON1'.*type=group_icon" <<<"$resources" || fail "varo-clock.exe carries no icon"
 grep -q "type=version" <<<"$resources" || fail "varo-clock.exe carries no version information"
 files=(varo-clock.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6SerialPort.dll Qt6Network.dll libgcc_s_seh-1.dll libstdc++-6.dll
-    libwinpthread-1.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll varo-clock-cli.exe varo-clock-cli.txt
+    libwinpthread-1.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll varo-clock-cli.exe
     LICENSE.txt licenses/README.txt licenses/LGPL-3.0.txt licenses/GPL-3.0.txt licenses/LGPL-2.1.txt
     licenses/Qt-qtbase-copyright.txt licenses/Qt-qtserialport-copyright.txt licenses/MinGW-w64-GCC-copyright.txt
     licenses/MinGW-w64-copyright.txt)

@@ -10,7 +10,7 @@ install_missing \
     qt6-base-dev qt6-serialport-dev libgl-dev libxkbcommon-dev \
     xvfb xauth x11-utils xdotool imagemagick \
     fonts-wqy-microhei fonts-liberation \
-    gpsd-clients \
+    gpsd-clients libfaketime \
     dbus
 # The network ports' tests run ser2net themselves.
 install_missing_without_starting ser2net

@@ -11,6 +11,7 @@
 #include "protocol/CommandTexts.h"
 #include "protocol/WallClock.h"
 #include "schedule/FormDefaults.h"
+#include "serial/LineSpeeds.h"
 #include "ui_Form1.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ constexpr int kLiveClockIntervalMs = 500;
 Form1::Form1(const Form1Seams& seams, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::Form1>()), m_seams(seams), MSComm1(seams.serialDevices) {
     ui->setupUi(this);
+    AddLineSpeedItems();
     WheelGuard::protect(this);
     // The form's client area is 568 x 647 pixels below the menu bar.
     resize(width(), height() + menuBar()->sizeHint().height());
@@ -49,6 +51,7 @@ Form1::Form1(const Form1Seams& seams, QWidget* parent)
     Timer1.setInterval(kLiveClockIntervalMs);
     ConnectHandlers();
     SetUpPortWatch();
+    SetUpGpsStream();
     SetUpFrameRecord();
     SetUpOffsetMonitor();
     SetUpComputerClockState();
@@ -58,11 +61,13 @@ Form1::Form1(const Form1Seams& seams, QWidget* parent)
 
 Form1::~Form1() = default;
 
-std::vector<Form1::LineSpeedItem> Form1::LineSpeedItems() const {
-    return {{ui->B4800, QStringLiteral("4800,n,8,1")},
-            {ui->B9600, QStringLiteral("9600,n,8,1")},
-            {ui->B19200, QStringLiteral("19200,n,8,1")},
-            {ui->B38400, QStringLiteral("38400,n,8,1")}};
+void Form1::AddLineSpeedItems() {
+    for (const int speed : LineSpeeds::all()) {
+        QAction* item = ui->Baud->addAction(QStringLiteral("&") + QString::number(speed));
+        item->setObjectName(QStringLiteral("B") + QString::number(speed));
+        item->setCheckable(true);
+        m_lineSpeedItems.push_back({item, LineSpeeds::settingsText(speed)});
+    }
 }
 
 std::vector<Form1::CommandButton> Form1::CommandButtons() {
@@ -111,7 +116,7 @@ void Form1::ConnectHandlers() {
     connect(&Timer1, &QTimer::timeout, this, &Form1::ShowLiveClock);
     connect(ui->Exit, &QAction::triggered, this, &QWidget::close);
     connect(ui->About, &QAction::triggered, this, &Form1::ShowAbout);
-    for (const LineSpeedItem& speed : LineSpeedItems())
+    for (const LineSpeedItem& speed : m_lineSpeedItems)
         connect(speed.item, &QAction::triggered, this,
                 [this, settings = speed.settings] { SelectLineSpeed(settings); });
     connect(ui->Combo1, qOverload<int>(&QComboBox::activated), this, [this] { OpenChosenPort(); });
@@ -122,7 +127,6 @@ void Form1::ConnectHandlers() {
 
     for (const CommandButton& command : CommandButtons())
         connect(command.button, &QPushButton::clicked, this, command.handler);
-    ConnectGpsStream();
     for (int i = 0; i < kGroupCount; ++i)
         connect(m_rows[i].staticFlag, &ScheduleCheckBox::changedByMouse, this,
                 [this, row = i + 1](CheckState previous) { ApplyStaticRule(row, previous); });

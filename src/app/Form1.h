@@ -81,7 +81,8 @@ private:
         QPushButton* button;
         std::function<void()> handler;
     };
-    std::vector<LineSpeedItem> LineSpeedItems() const;
+    // The line-speed menu, one item for each speed the master clock runs at.
+    void AddLineSpeedItems();
     std::vector<CommandButton> CommandButtons();
 
     // Shell (start-up, live clock, About, error reports).
@@ -110,6 +111,7 @@ private:
     void SetUpPortWatch();
     void OpenTypedPort();
     void RefreshPortList();
+    void ShowOpenPortInList();
     void ShowPortIdentities();
     void ShowPortStatus();
 
@@ -138,10 +140,11 @@ private:
     void ShowReplyRows(const ClockOutcome& outcome);
 
     // The GPS receiver that keeps talking.
-    void ConnectGpsStream();
+    void SetUpGpsStream();
     void PressGpsButton(char status);
     void StartGpsStream(char status);
     void StopGpsStream();
+    void ShowGpsStreamEnd(RmcStream::End why);
     void ShowGpsSentence(const QString& text, const QString& checksum);
 
     // Schedule.
@@ -161,6 +164,7 @@ private:
     ClockSession m_session{MSComm1, *m_seams.clock, m_seams.ports};
     QTimer Timer1;
     std::array<RowWidgets, kGroupCount> m_rows{};
+    std::vector<LineSpeedItem> m_lineSpeedItems;
     QString m_fileDialogFolder; // InitDir of the file dialogs
     bool m_closing = false;     // closed by the operator; nothing more to report
 
@@ -173,6 +177,8 @@ private:
     std::unique_ptr<FrameRecord> m_record;
     FrameRecordPanel* m_recordPanel = nullptr;
     QLabel* m_recordStatus = nullptr;
+
+    QLabel* m_gpsStreamStatus = nullptr;
 
     QTimer m_offsetAge; // runs out when no time frame came for a while
     QLabel* m_clockOffset = nullptr;

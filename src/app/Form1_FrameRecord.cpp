@@ -14,7 +14,7 @@ void Form1::SetUpFrameRecord() {
     m_recordStatus->setObjectName(QStringLiteral("RecordStatus"));
     m_recordStatus->setStyleSheet(StatusLineStyle::kAlert);
     m_recordStatus->hide();
-    statusBar()->addWidget(m_recordStatus);
+    statusBar()->addWidget(m_recordStatus, 1);
 
     connect(&m_session, &ClockSession::frameSent, this,
             [this](const QByteArray& bytes) { RecordFrame(FrameRecord::Direction::Sent, bytes); });
@@ -22,10 +22,15 @@ void Form1::SetUpFrameRecord() {
             [this](const QByteArray& bytes) { RecordFrame(FrameRecord::Direction::Received, bytes); });
     connect(&m_session, &ClockSession::frameFlushed, this,
             [this](const QByteArray& bytes) { RecordFrame(FrameRecord::Direction::Flushed, bytes); });
+    // A long reason must not widen the window: the status line cuts it, its
+    // tool tip holds it whole.
+    m_recordStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     connect(m_record.get(), &FrameRecord::fileFailed, this, [this](const QString& reason) {
         m_recordStatus->setText(QStringLiteral("Frame record not saved to file: ") + reason);
+        m_recordStatus->setToolTip(reason);
         m_recordStatus->show();
     });
+    connect(m_record.get(), &FrameRecord::fileWrittenAgain, m_recordStatus, &QLabel::hide);
     connect(ui->ShowFrameRecord, &QAction::triggered, this, &Form1::ShowFrameRecord);
 }
 

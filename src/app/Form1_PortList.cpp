@@ -42,6 +42,7 @@ void Form1::OpenChosenPort() {
 }
 
 void Form1::SelectLineSpeed(const QString& settingsText) {
+    m_session.gpsStream().stop(RmcStream::End::LineSpeedChanged);
     const bool wasOpen = MSComm1.PortOpen();
     if (wasOpen)
         MSComm1.setPortOpen(false);
@@ -58,6 +59,6 @@ void Form1::SelectLineSpeed(const QString& settingsText) {
 
 void Form1::ShowLineSettings() {
     setWindowTitle(QStringLiteral("Varo Clock - ") + MSComm1.Settings());
-    for (const LineSpeedItem& speed : LineSpeedItems())
+    for (const LineSpeedItem& speed : m_lineSpeedItems)
         speed.item->setChecked(MSComm1.Settings() == speed.settings);
 }

@@ -69,8 +69,11 @@ void Form1::OpenTypedPort() {
             failure = error;
         }
     }
-    if (failure)
+    if (failure) {
+        // The port that was open still is, and the box says so again.
+        ShowOpenPortInList();
         ShowPortError(*failure);
+    }
 }
 
 void Form1::RefreshPortList() {
@@ -79,6 +82,10 @@ void Form1::RefreshPortList() {
         ui->Combo1->addItem(PortChoice::listed(port).name());
     ui->Combo1->addItem(QStringLiteral("Search"));
     ShowPortIdentities();
+    ShowOpenPortInList();
+}
+
+void Form1::ShowOpenPortInList() {
     if (MSComm1.PortOpen() && MSComm1.DeviceName().isEmpty())
         ui->Combo1->setCurrentIndex(ui->Combo1->findText(m_session.portLabel()));
     else if (MSComm1.PortOpen())

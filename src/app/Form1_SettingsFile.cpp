@@ -26,10 +26,11 @@ void Form1::SaveSettingsFile() {
         try {
             SettingsFileStore::save(path, bytes);
         } catch (const RuntimeError& failure) {
-            // A folder chosen as the file counts as no file name.
+            // A folder, a device or a FIFO chosen as the file counts as no
+            // file name; the operator is told what it is.
             if (failure.number() != ErrorNumber::PathFileAccessError)
                 throw;
-            ShowMessage(SettingsFile::kNoFileName);
+            ShowMessage(SettingsFile::kNoFileName + QStringLiteral("\r\n") + failure.description());
         }
     });
 }

@@ -2,6 +2,8 @@
 
 #include "Dialogs.h"
 #include "Form1.h"
+#include "common/RegularFile.h"
+#include "common/RuntimeError.h"
 #include "protocol/FrameRecord.h"
 
 #include <QClipboard>
@@ -10,7 +12,7 @@
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 FrameRecordPanel::FrameRecordPanel(const FrameRecord& record, Dialogs& dialogs, const QString& folder,
@@ -25,6 +27,8 @@ FrameRecordPanel::FrameRecordPanel(const FrameRecord& record, Dialogs& dialogs, 
     m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_text->setMaximumBlockCount(FrameRecord::kKeptLines);
     m_text->setPlainText(record.lines().join(QLatin1Char('\n')));
+    // Opened at the newest line, from where it follows the new ones.
+    m_text->moveCursor(QTextCursor::End);
 
     auto* copy = new QPushButton(QStringLiteral("复制全部"), this);
     copy->setObjectName(QStringLiteral("CopyRecord"));
@@ -40,8 +44,18 @@ FrameRecordPanel::FrameRecordPanel(const FrameRecord& record, Dialogs& dialogs, 
 
     connect(copy, &QPushButton::clicked, this, &FrameRecordPanel::CopyRecord);
     connect(save, &QPushButton::clicked, this, &FrameRecordPanel::SaveRecord);
-    connect(&record, &FrameRecord::added, m_text, &QPlainTextEdit::appendPlainText);
+    connect(&record, &FrameRecord::added, this, &FrameRecordPanel::AddLine);
     resize(640, 400);
+}
+
+void FrameRecordPanel::AddLine(const QString& line) {
+    // Scrolled to the bottom, the panel follows new lines; scrolled up, it
+    // stays where the operator is reading.
+    QScrollBar* scroll = m_text->verticalScrollBar();
+    const bool following = scroll->value() == scroll->maximum();
+    m_text->appendPlainText(line);
+    if (following)
+        scroll->setValue(scroll->maximum());
 }
 
 void FrameRecordPanel::CopyRecord() {
@@ -53,10 +67,9 @@ void FrameRecordPanel::SaveRecord() {
         m_dialogs.askSaveFileName(this, m_folder, QStringLiteral("文本文件 (*.txt);;所有文件 (*.*)"));
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    const QByteArray text = (m_record.lines().join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(text) != text.size() ||
-        !file.commit())
-        m_dialogs.showMessage(this, path + QStringLiteral(": ") + file.errorString(),
-                              Form1::kApplicationTitle, Dialogs::Icon::None);
+    try {
+        RegularFile::write(path, (m_record.lines().join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    } catch (const RuntimeError& failure) {
+        m_dialogs.showMessage(this, failure.description(), Form1::kApplicationTitle, Dialogs::Icon::None);
+    }
 }

@@ -1,223 +1,130 @@
 #include "CliArguments.h"
 
-#include "common/RuntimeError.h"
-#include "schedule/TimeText.h"
+#include "CliCommands.h"
 
-#include <QMap>
-#include <QSet>
+#include <QCommandLineParser>
+#include <algorithm>
 
 namespace {
 
 using Command = CliArguments::Command;
 
-struct CommandForm {
-    Command command;
-    int minWords; // words after the command name
-    int maxWords;
-    QSet<QString> options; // the command's own options
-};
-
-const QMap<QString, CommandForm>& commandForms() {
-    static const QMap<QString, CommandForm> forms = {
-        {QStringLiteral("set-time"), {Command::SetTime, 0, 1, {QStringLiteral("--require-sync")}}},
-        {QStringLiteral("countdown"), {Command::Countdown, 1, 1, {QStringLiteral("--clock")}}},
-        {QStringLiteral("read"), {Command::Read, 0, 0, {QStringLiteral("--clock"), QStringLiteral("--out")}}},
-        {QStringLiteral("write"), {Command::Write, 1, 1, {}}},
-        {QStringLiteral("sync-computer"), {Command::SyncComputer, 0, 0, {}}},
-        {QStringLiteral("gps"),
-         {Command::Gps, 0, 0, {QStringLiteral("--invalid"), QStringLiteral("--seconds")}}},
-        {QStringLiteral("ports"), {Command::Ports, 0, 0, {}}},
-        {QStringLiteral("status"),
-         {Command::Status, 0, 0, {QStringLiteral("--seconds"), QStringLiteral("--require-sync")}}},
-    };
-    return forms;
+// Every option once, also one that several commands share.
+QList<CliOption> everyOption() {
+    QList<CliOption> options = CliCommands::globalOptions();
+    QStringList names;
+    for (const CliOption& option : options)
+        names << option.name;
+    for (const CliCommand& command : CliCommands::all())
+        for (const CliOption& option : command.options)
+            if (!names.contains(option.name)) {
+                names << option.name;
+                options << option;
+            }
+    return options;
 }
 
-const QSet<QString> kValueOptions = {QStringLiteral("--port"), QStringLiteral("--baud"),
-                                     QStringLiteral("--clock"), QStringLiteral("--out"),
-                                     QStringLiteral("--seconds")};
-const QSet<QString> kFlagOptions = {QStringLiteral("--json"), QStringLiteral("--invalid"),
-                                    QStringLiteral("--require-sync"), QStringLiteral("--help"),
-                                    QStringLiteral("--version")};
-const QList<int> kBaudRates = {4800, 9600, 19200, 38400};
-constexpr int kMostSeconds = 24 * 3600;
-
-std::optional<QTime> timeArgument(const QString& text, QString* error) {
-    const std::optional<QTime> time = TimeText::parse(text);
-    if (!time)
-        *error = QStringLiteral("Writing Error %1:Type mismatch: \"%2\" is no time of day (HH:MM:SS)")
-                     .arg(int(ErrorNumber::TypeMismatch))
-                     .arg(text);
-    return time;
+bool isGlobal(const QString& name) {
+    const QList<CliOption>& global = CliCommands::globalOptions();
+    return std::any_of(global.cbegin(), global.cend(),
+                       [&name](const CliOption& option) { return option.name == name; });
 }
 
-// --seconds N into `seconds`, which keeps its default without the option.
-bool secondsOption(const QMap<QString, QString>& values, int* seconds, QString* error) {
-    if (!values.contains(QStringLiteral("--seconds")))
-        return true;
-    bool ok = false;
-    *seconds = values.value(QStringLiteral("--seconds")).toInt(&ok);
-    if (ok && *seconds >= 1 && *seconds <= kMostSeconds)
-        return true;
-    *error = QStringLiteral("--seconds takes a whole number from 1 to %1").arg(kMostSeconds);
-    return false;
+// The option as it was written: "--bogus" or "-x".
+QString asWritten(const QString& name, const QStringList& arguments) {
+    const QString longForm = QStringLiteral("--") + name;
+    for (const QString& argument : arguments)
+        if (argument == longForm || argument.startsWith(longForm + QLatin1Char('=')))
+            return longForm;
+    return QLatin1Char('-') + name;
+}
+
+// The parser's complaint in the command line's own words.
+QString parseError(const QCommandLineParser& parser, const QStringList& arguments) {
+    if (!parser.unknownOptionNames().isEmpty())
+        return QStringLiteral("unknown option ") + asWritten(parser.unknownOptionNames().first(), arguments);
+    for (const CliOption& option : everyOption()) {
+        const bool given = parser.optionNames().contains(option.name);
+        if (given && !option.valueName.isEmpty() && parser.values(option.name).isEmpty())
+            return QStringLiteral("--%1 needs a value").arg(option.name);
+        if (given && option.valueName.isEmpty() &&
+            std::any_of(arguments.cbegin(), arguments.cend(), [&option](const QString& argument) {
+                return argument.startsWith(QStringLiteral("--%1=").arg(option.name));
+            }))
+            return QStringLiteral("--%1 takes no value").arg(option.name);
+    }
+    return parser.errorText();
+}
+
+// What is wrong with the options given to `command`; empty when nothing.
+QString optionError(const QCommandLineParser& parser, const CliCommand& command) {
+    QStringList own;
+    for (const CliOption& option : command.options)
+        own << option.name;
+    for (const CliOption& option : everyOption()) {
+        const auto given = parser.optionNames().count(option.name);
+        if (given > 1)
+            return QStringLiteral("--%1 is given more than once").arg(option.name);
+        if (given == 1 && !option.valueName.isEmpty() && parser.value(option.name).isEmpty())
+            return QStringLiteral("--%1 needs a value").arg(option.name);
+        if (given == 1 && !isGlobal(option.name) && !own.contains(option.name))
+            return QStringLiteral("--%1 does not go with %2").arg(option.name, command.name);
+    }
+    for (const CliOption& option : command.options)
+        if (option.required && !parser.isSet(option.name))
+            return QStringLiteral("%1 needs %2").arg(command.name, option.neededForm());
+    return QString();
 }
 
 } // namespace
 
-std::optional<CliArguments> CliArguments::parse(const QStringList& arguments, QString* error) {
+CliArguments CliArguments::parse(const QStringList& arguments) {
     CliArguments parsed;
-    QMap<QString, QString> values;
-    QSet<QString> flags;
-    QStringList words;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
-        if (kValueOptions.contains(argument)) {
-            if (i + 1 >= arguments.size()) {
-                *error = argument + QStringLiteral(" needs a value");
-                return std::nullopt;
-            }
-            values.insert(argument, arguments.at(++i));
-        } else if (kFlagOptions.contains(argument)) {
-            flags.insert(argument);
-        } else if (argument.startsWith(QLatin1String("--"))) {
-            *error = QStringLiteral("unknown option ") + argument;
-            return std::nullopt;
-        } else {
-            words << argument;
-        }
-    }
-    if (flags.contains(QStringLiteral("--help"))) {
-        parsed.command = Command::Help;
+    QCommandLineParser parser;
+    // "-json" is --json, not -j -s -o -n.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QList<CliOption> options = everyOption();
+    for (const CliOption& option : options)
+        parser.addOption(option.valueName.isEmpty()
+                             ? QCommandLineOption(option.name)
+                             : QCommandLineOption(option.name, option.help, option.valueName));
+    const bool parsedAll = parser.parse(QStringList{QStringLiteral("varo-clock-cli")} + arguments);
+    // A usage error is reported as JSON too when that was asked for.
+    parsed.json = parser.isSet(QStringLiteral("json"));
+    QStringList words = parser.positionalArguments();
+    const CliCommand* command = words.isEmpty() ? nullptr : CliCommands::find(words.first());
+    if (command)
+        parsed.commandName = command->name;
+    if (!parsedAll) {
+        parsed.usageError = parseError(parser, arguments);
         return parsed;
     }
-    if (flags.contains(QStringLiteral("--version"))) {
-        parsed.command = Command::Version;
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
+        parsed.command = parser.isSet(QStringLiteral("help")) ? Command::Help : Command::Version;
+        parsed.commandName.clear();
         return parsed;
     }
     if (words.isEmpty()) {
-        *error = QStringLiteral("no command given");
-        return std::nullopt;
+        parsed.usageError = QStringLiteral("no command given");
+        return parsed;
     }
-    const QString name = words.takeFirst();
-    if (!commandForms().contains(name)) {
-        *error = QStringLiteral("unknown command ") + name;
-        return std::nullopt;
+    if (!command) {
+        parsed.usageError = QStringLiteral("unknown command ") + words.first();
+        return parsed;
     }
-    const CommandForm& form = commandForms().value(name);
-    parsed.command = form.command;
-    parsed.commandName = name;
-    if (words.size() < form.minWords || words.size() > form.maxWords) {
-        *error = QStringLiteral("wrong number of arguments for ") + name;
-        return std::nullopt;
+    words.removeFirst();
+    parsed.command = command->command;
+    if (words.size() < command->fewestWords() || words.size() > command->words.size()) {
+        parsed.usageError = QStringLiteral("wrong number of arguments for ") + command->name;
+        return parsed;
     }
-    const QSet<QString> commandOptions = {QStringLiteral("--clock"), QStringLiteral("--out"),
-                                          QStringLiteral("--invalid"), QStringLiteral("--seconds"),
-                                          QStringLiteral("--require-sync")};
-    QStringList given = values.keys() + QStringList(flags.begin(), flags.end());
-    for (const QString& option : given)
-        if (commandOptions.contains(option) && !form.options.contains(option)) {
-            *error = option + QStringLiteral(" does not go with ") + name;
-            return std::nullopt;
-        }
-
-    parsed.json = flags.contains(QStringLiteral("--json"));
-    parsed.requireSync = flags.contains(QStringLiteral("--require-sync"));
-    parsed.port = values.value(QStringLiteral("--port"));
-    if (values.contains(QStringLiteral("--baud"))) {
-        bool ok = false;
-        parsed.baudRate = values.value(QStringLiteral("--baud")).toInt(&ok);
-        if (!ok || !kBaudRates.contains(parsed.baudRate)) {
-            *error = QStringLiteral("--baud takes 4800, 9600, 19200 or 38400");
-            return std::nullopt;
-        }
-    }
-    if (form.options.contains(QStringLiteral("--clock"))) {
-        const QString clock = values.value(QStringLiteral("--clock"));
-        if (clock != QLatin1String("1") && clock != QLatin1String("2")) {
-            *error = name + QStringLiteral(" needs --clock 1 or --clock 2");
-            return std::nullopt;
-        }
-        parsed.clockNumber = clock.toInt();
-    }
-    switch (parsed.command) {
-    case Command::SetTime:
-        if (!words.isEmpty() && !(parsed.typedTime = timeArgument(words.first(), error)))
-            return std::nullopt;
-        break;
-    case Command::Countdown: {
-        const std::optional<QTime> start = timeArgument(words.first(), error);
-        if (!start)
-            return std::nullopt;
-        parsed.countdownStart = *start;
-        break;
-    }
-    case Command::Read:
-        parsed.file = values.value(QStringLiteral("--out"));
-        break;
-    case Command::Write:
-        parsed.file = words.first();
-        break;
-    case Command::Gps:
-        parsed.gpsStatus = flags.contains(QStringLiteral("--invalid")) ? 'V' : 'A';
-        if (!secondsOption(values, &parsed.gpsSeconds, error))
-            return std::nullopt;
-        break;
-    case Command::Status:
-        if (!secondsOption(values, &parsed.statusSeconds, error))
-            return std::nullopt;
-        break;
-    default:
-        break;
-    }
+    parsed.usageError = optionError(parser, *command);
+    QList<CliOption> taken = CliCommands::globalOptions();
+    taken << command->options;
+    for (auto option = taken.cbegin(); parsed.usageError.isEmpty() && option != taken.cend(); ++option)
+        if (parser.isSet(option->name) && option->take)
+            parsed.usageError = option->take(parser.value(option->name), parsed);
+    if (parsed.usageError.isEmpty() && command->takeWords)
+        parsed.usageError = command->takeWords(words, parsed);
     return parsed;
-}
-
-QString CliArguments::helpText() {
-    return QStringLiteral(
-        "Usage: varo-clock-cli [--port DEVICE|COMn|N] [--baud 4800|9600|19200|38400] [--json] COMMAND ...\n"
-        "\n"
-        "Runs one command of the Varo Clock window against the master clock and exits.\n"
-        "\n"
-        "Commands:\n"
-        "  set-time                  set the master clock to the computer's date and time,\n"
-        "                            right after a second boundary\n"
-        "  set-time HH:MM:SS         set it to a typed time of day with the computer's date\n"
-        "  set-time ... --require-sync\n"
-        "                            send nothing unless the computer's clock is synchronized\n"
-        "  countdown HH:MM:SS --clock 1|2\n"
-        "                            start a temporary countdown to that time of day\n"
-        "  read --clock 1|2 [--out FILE]\n"
-        "                            read the clock's eight countdown groups; print them as a\n"
-        "                            settings file or save them to FILE\n"
-        "  write FILE                write the groups of a settings file; its header\n"
-        "                            [CLOCK1] or [CLOCK2] names the countdown clock\n"
-        "  sync-computer             set the computer's clock from the master clock's time frame\n"
-        "  gps [--invalid] [--seconds N]\n"
-        "                            send the simulated GPS receiver's RMC sentence right after\n"
-        "                            each of the next N second boundaries (default 1); --invalid\n"
-        "                            marks the fix not valid\n"
-        "  ports                     list the usable ports with their devices and descriptions\n"
-        "  status [--seconds N] [--require-sync]\n"
-        "                            whether the computer's clock is synchronized and, from its\n"
-        "                            own time frames over N seconds (default 3), the master\n"
-        "                            clock's time and offset; --require-sync fails when the\n"
-        "                            computer's clock is not synchronized\n"
-        "\n"
-        "Options:\n"
-        "  --port DEVICE|COMn|N      a device (/dev/ttyUSB0, /dev/serial/by-id/...), a Windows port\n"
-        "                            name, a network port rfc2217://HOST:PORT or socket://HOST:PORT,\n"
-        "                            or a port number 1-16 as the window's port list counts\n"
-        "                            them (VARO_CLOCK_COM<n> replaces the device of port n).\n"
-        "                            Default: the last usable port, as the window chooses it.\n"
-        "  --baud N                  line speed, 4800, 9600 (default), 19200 or 38400; n,8,1\n"
-        "  --json                    print one JSON object for the command instead of text\n"
-        "  --help, --version\n"
-        "\n"
-        "Each command prints what it sent and received, as the window shows it. Answers are\n"
-        "awaited as in the window: 2 to 3 s for a settings read or write, 3 to 4 s for the\n"
-        "master clock's time frame.\n"
-        "\n"
-        "Exit status: 0 on success; the failures 1 to 8 are listed under EXIT STATUS in the\n"
-        "manual page (man varo-clock-cli; on Windows varo-clock-cli.txt beside the program).\n");
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/LineSpeeds.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTime>
@@ -11,21 +13,22 @@ struct CliArguments {
 
     Command command = Command::Help;
     QString commandName;
-    QString port;                   // --port as given; empty for the window's choice
-    int baudRate = 9600;            // --baud
-    bool json = false;              // --json
-    int clockNumber = 0;            // --clock: 1 or 2
-    std::optional<QTime> typedTime; // set-time HH:MM:SS
-    QTime countdownStart;           // countdown HH:MM:SS
-    QString file;                   // write FILE, read --out FILE
-    char gpsStatus = 'A';           // gps: 'V' with --invalid
-    int gpsSeconds = 1;             // gps --seconds
-    int statusSeconds = 3;          // status --seconds
-    bool requireSync = false;       // set-time, status: --require-sync
+    // Why the arguments make no run; empty when they do.
+    QString usageError;
 
-    // The arguments after the program name; nothing, with `error` set, when
-    // they do not make a run.
-    static std::optional<CliArguments> parse(const QStringList& arguments, QString* error);
+    QString port;                        // --port as given; empty for the one port there is
+    int baudRate = LineSpeeds::kDefault; // --baud
+    bool json = false;                   // --json
+    int clockNumber = 0;                 // --clock: 1 or 2
+    std::optional<QTime> typedTime;      // set-time HH:MM:SS
+    QTime countdownStart;                // countdown HH:MM:SS
+    QString file;                        // write FILE, read --out FILE
+    char gpsStatus = 'A';                // gps: 'V' with --invalid
+    int gpsSeconds = 1;                  // gps --seconds
+    int statusSeconds = 3;               // status --seconds
+    bool requireSync = false;            // set-time, status: --require-sync
 
-    static QString helpText();
+    // The arguments after the program name, checked against the table of
+    // commands (CliCommands.h).
+    static CliArguments parse(const QStringList& arguments);
 };

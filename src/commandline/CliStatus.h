@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QList>
+#include <QString>
+
 class RuntimeError;
 struct ClockOutcome;
 
@@ -15,6 +18,15 @@ enum class CliStatus {
     ClockNotSet = 7,     // the computer's clock cannot be set
     NotSynchronized = 8, // --require-sync: the computer's clock is not synchronized
 };
+
+// What each exit status means, in order, for the help text and the manual
+// page, with an example of the message on standard error for the page.
+struct CliStatusMeaning {
+    CliStatus status;
+    QString meaning;
+    QString example;
+};
+const QList<CliStatusMeaning>& cliStatusMeanings();
 
 // The exit status of a run-time failure. On the command line a value that
 // does not convert can only come from a settings file (typed times are

@@ -1,5 +1,6 @@
 #include "ClockCli.h"
 
+#include "CliHelp.h"
 #include "common/RuntimeError.h"
 #include "VaroVersion.h"
 #include "protocol/CommandTexts.h"
@@ -7,12 +8,13 @@
 #include "protocol/Frames.h"
 #include "schedule/GroupRecord.h"
 #include "schedule/TimeText.h"
-#include "serial/LineSettings.h"
+#include "serial/LineSpeeds.h"
 #include "serial/PortCatalog.h"
 #include "serial/PortProbe.h"
 #include "serial/SerialPortComponent.h"
 #include "session/ClockSession.h"
 #include "settings_file/SettingsFile.h"
+#include "settings_file/SettingsFileCheck.h"
 #include "settings_file/SettingsFileStore.h"
 
 #include <QEventLoop>
@@ -23,10 +25,20 @@ namespace {
 
 using Command = CliArguments::Command;
 
-// The file messages are the window's own: a path that is no file says what
-// the window's dialogs say, anything else gets the common error report.
+// The file messages are the window's own, with what the path really is
+// after the text of the window's dialogs; anything else gets the common
+// error report.
 QString fileMessage(const RuntimeError& error, const QString& noFileText) {
-    return error.number() == ErrorNumber::PathFileAccessError ? noFileText : CommandTexts::errorReport(error);
+    return error.number() == ErrorNumber::PathFileAccessError
+               ? noFileText + QStringLiteral(": ") + error.description()
+               : CommandTexts::errorReport(error);
+}
+
+// ": line 3 of clock.txt: ..." for a settings file at fault; empty when the
+// check finds nothing.
+QString faultOf(const QByteArray& bytes, const QString& path) {
+    const std::optional<SettingsFileCheck::Finding> fault = SettingsFileCheck::fault(bytes);
+    return fault ? QStringLiteral(": line %1 of %2: %3").arg(fault->line).arg(path, fault->what) : QString();
 }
 
 // What the command line says when an answer does not come or does not fit.
@@ -48,40 +60,41 @@ QString missingAnswerText(Command command, const ClockOutcome& outcome) {
 } // namespace
 
 CliStatus ClockCli::run(const QStringList& arguments) {
-    QString usage;
-    const std::optional<CliArguments> parsed = CliArguments::parse(arguments, &usage);
-    if (!parsed) {
-        *m_seams.err << "varo-clock-cli: " << usage << "\n(varo-clock-cli --help lists the commands)\n";
-        m_seams.err->flush();
-        return CliStatus::Usage;
-    }
-    if (parsed->command == Command::Help) {
-        *m_seams.out << CliArguments::helpText();
+    const CliArguments parsed = CliArguments::parse(arguments);
+    if (parsed.usageError.isEmpty() && parsed.command == Command::Help) {
+        *m_seams.out << CliHelp::text();
         m_seams.out->flush();
         return CliStatus::Ok;
     }
-    if (parsed->command == Command::Version) {
+    if (parsed.usageError.isEmpty() && parsed.command == Command::Version) {
         *m_seams.out << "varo-clock-cli " << QStringLiteral(VARO_VERSION) << '\n';
         m_seams.out->flush();
         return CliStatus::Ok;
     }
 
-    m_json = parsed->json;
-    m_report = QJsonObject{{QStringLiteral("command"), parsed->commandName}};
+    m_json = parsed.json;
+    if (!parsed.commandName.isEmpty())
+        m_report.insert(QStringLiteral("command"), parsed.commandName);
     CliStatus status = CliStatus::Ok;
     try {
         try {
-            execute(*parsed);
+            if (!parsed.usageError.isEmpty())
+                throw Failure{CliStatus::Usage, QStringLiteral("varo-clock-cli: ") + parsed.usageError};
+            execute(parsed);
         } catch (const RuntimeError& error) {
             throw Failure{exitStatusOf(error), CommandTexts::errorReport(error)};
         }
     } catch (const Failure& failure) {
         status = failure.status;
         *m_seams.err << failure.message << '\n';
+        if (status == CliStatus::Usage)
+            *m_seams.err << "(varo-clock-cli --help lists the commands)\n";
         m_seams.err->flush();
         m_report.insert(QStringLiteral("error"), failure.message);
     }
     if (m_json) {
+        if (!m_warnings.isEmpty())
+            m_report.insert(QStringLiteral("warnings"), m_warnings);
         if (!m_sent.isEmpty())
             m_report.insert(QStringLiteral("sent"), m_sent);
         if (!m_received.isEmpty())
@@ -102,16 +115,9 @@ void ClockCli::execute(const CliArguments& arguments) {
     if (arguments.requireSync)
         requireSynchronized(reportComputerClock());
     // A settings file is checked before the line is touched.
-    std::optional<ClockSchedule> schedule;
-    if (arguments.command == Command::Write) {
-        try {
-            schedule = SettingsFileStore::loadSchedule(arguments.file);
-        } catch (const RuntimeError& error) {
-            throw Failure{exitStatusOf(error), fileMessage(error, SettingsFile::kChooseFile)};
-        }
-        if (!schedule)
-            throw Failure{CliStatus::FileNotLoaded, SettingsFile::kCannotLoad};
-    }
+    std::optional<SettingsToWrite> settings;
+    if (arguments.command == Command::Write)
+        settings = settingsToWrite(arguments.file);
 
     SerialPortComponent port(m_seams.serialDevices);
     ClockSession session(port, *m_seams.clock, m_seams.ports);
@@ -120,25 +126,57 @@ void ClockCli::execute(const CliArguments& arguments) {
     port.requireOpen();
     if (arguments.command == Command::Gps)
         return sendGps(session, arguments);
-    runExchange(session, arguments, schedule);
+    runExchange(session, arguments, settings);
+}
+
+ClockCli::SettingsToWrite ClockCli::settingsToWrite(const QString& path) {
+    QByteArray bytes;
+    std::optional<ClockSchedule> schedule;
+    try {
+        bytes = SettingsFileStore::load(path);
+        schedule = SettingsFileStore::scheduleOf(bytes, path);
+    } catch (const RuntimeError& error) {
+        throw Failure{exitStatusOf(error), fileMessage(error, SettingsFile::kChooseFile)};
+    }
+    if (!schedule)
+        throw Failure{CliStatus::FileNotLoaded, SettingsFile::kCannotLoad + faultOf(bytes, path)};
+    // The file's texts travel as the window sends its boxes: converted, or
+    // the type mismatch of the first that is no time.
+    SettingsToWrite settings{schedule->ClockNumber, {}};
+    try {
+        for (const GroupRow& row : schedule->rows)
+            settings.records +=
+                GroupRecord::encode(TimeText::toTime(row.RefreshTime), TimeText::toTime(row.CountdownLength),
+                                    row.Valid, row.StaticFlag, row.IgnoreHours);
+    } catch (const RuntimeError& error) {
+        throw Failure{exitStatusOf(error), CommandTexts::errorReport(error) + faultOf(bytes, path)};
+    }
+    for (const SettingsFileCheck::Finding& loose : SettingsFileCheck::looseFlags(bytes))
+        warn(QStringLiteral("line %1 of %2: %3").arg(loose.line).arg(path, loose.what));
+    return settings;
 }
 
 void ClockCli::openPort(ClockSession& session, const CliArguments& arguments) {
     std::optional<PortChoice> choice;
-    if (!arguments.port.isEmpty()) {
+    if (!arguments.port.isEmpty())
         choice = PortChoice::fromText(arguments.port);
-        if (!choice)
-            throw Failure{CliStatus::Usage, QStringLiteral("varo-clock-cli: --port %1 names no port (Com1 to "
-                                                           "Com16, a number 1-16 or a device)")
-                                                .arg(arguments.port)};
-    }
     try {
-        session.port().setSettings(LineSettings{arguments.baudRate, 'n', 8, 1}.toString());
+        session.port().setSettings(LineSpeeds::settingsText(arguments.baudRate));
+        // The one port that is there, never a guess between several.
         if (!choice) {
-            // As the window does: the last port that opens.
-            const QList<int> usable = PortProbe::usablePorts(session.port());
-            if (!usable.isEmpty())
-                choice = PortChoice::listed(usable.last());
+            const QList<int> present = PortProbe::presentPorts(session.port());
+            if (present.size() > 1) {
+                QStringList named;
+                for (const int number : present)
+                    named << QStringLiteral("%1 (%2)").arg(PortChoice::listed(number).name(),
+                                                           m_seams.ports->locationOfPort(number));
+                throw Failure{CliStatus::Usage,
+                              QStringLiteral("varo-clock-cli: %1 ports are there; name one with --port: %2")
+                                  .arg(present.size())
+                                  .arg(named.join(QStringLiteral(", ")))};
+            }
+            if (!present.isEmpty())
+                choice = PortChoice::listed(present.first());
         }
         if (choice)
             session.openPort(*choice);
@@ -153,7 +191,7 @@ void ClockCli::openPort(ClockSession& session, const CliArguments& arguments) {
 }
 
 void ClockCli::runExchange(ClockSession& session, const CliArguments& arguments,
-                           const std::optional<ClockSchedule>& schedule) {
+                           const std::optional<SettingsToWrite>& settings) {
     const std::optional<ClockSession::LineHold> hold = session.holdLine();
     const int clockIndex = arguments.clockNumber - 1;
     const auto shown = [this](const ClockOutcome& written) {
@@ -171,27 +209,17 @@ void ClockCli::runExchange(ClockSession& session, const CliArguments& arguments,
     case Command::Read:
         outcome = session.run(ClockRequest::readSettings(clockIndex), *hold, shown);
         break;
-    case Command::Write: {
-        m_report.insert(QStringLiteral("clock"), schedule->ClockNumber);
-        // The file's texts travel as the window sends its boxes: converted,
-        // or the type mismatch of the first that is no time.
-        const auto records = [&schedule] {
-            QByteArray records;
-            for (const GroupRow& row : schedule->rows)
-                records += GroupRecord::encode(TimeText::toTime(row.RefreshTime),
-                                               TimeText::toTime(row.CountdownLength), row.Valid,
-                                               row.StaticFlag, row.IgnoreHours);
-            return records;
-        };
-        outcome = session.run(ClockRequest::writeSettings(schedule->ClockNumber - 1, records), *hold,
-                              [this](const ClockOutcome& written) {
+    case Command::Write:
+        m_report.insert(QStringLiteral("clock"), settings->clockNumber);
+        outcome = session.run(ClockRequest::writeSettings(settings->clockNumber - 1,
+                                                          [records = settings->records] { return records; }),
+                              *hold, [this](const ClockOutcome& written) {
                                   if (written.error)
                                       return;
                                   const auto [first, second] = Frames::writeFrameLines(written.sent);
                                   sent(first + QLatin1Char(' ') + second);
                               });
         break;
-    }
     default:
         outcome = session.syncComputerClock(*m_seams.clockSetter, *hold);
         break;
@@ -214,12 +242,31 @@ void ClockCli::report(const CliArguments& arguments, const ClockOutcome& outcome
         say(QStringLiteral("time"), time, QStringLiteral("time ") + time);
     }
 
+    // A write whose answer came late or cut short may well have been stored.
+    const QString readBack =
+        QStringLiteral("; the master clock may have stored the groups all the same: read them back with "
+                       "varo-clock-cli --port %1 read --clock %2")
+            .arg(m_report
+                     .value(m_report.contains(QStringLiteral("portName")) ? QStringLiteral("portName")
+                                                                          : QStringLiteral("port"))
+                     .toString())
+            .arg(m_report.value(QStringLiteral("clock")).toInt());
     switch (outcome.status) {
     case ClockOutcome::Status::Done:
         break;
     case ClockOutcome::Status::NoAnswer:
+        throw Failure{exitStatusOf(outcome),
+                      missingAnswerText(command, outcome) +
+                          (command == Command::Write ? QStringLiteral(" in time") + readBack : QString())};
     case ClockOutcome::Status::ForeignAnswer:
         throw Failure{exitStatusOf(outcome), missingAnswerText(command, outcome)};
+    case ClockOutcome::Status::ShortAnswer:
+        if (command == Command::Write)
+            throw Failure{exitStatusOf(outcome),
+                          CommandTexts::errorReport(
+                              RuntimeError(ErrorNumber::SubscriptOutOfRange,
+                                           Frames::shortAnswerText(outcome.received.size()) + readBack))};
+        [[fallthrough]];
     default:
         throw Failure{exitStatusOf(outcome), CommandTexts::errorReport(*outcome.error)};
     }
@@ -305,6 +352,11 @@ void ClockCli::received(const QByteArray& bytes) {
     m_received.append(Frames::hexText(bytes));
     if (!m_json)
         *m_seams.out << "received " << Frames::hexText(bytes) << '\n';
+}
+
+void ClockCli::warn(const QString& text) {
+    m_warnings.append(text);
+    *m_seams.err << "varo-clock-cli: warning: " << text << '\n';
 }
 
 void ClockCli::say(const QString& key, const QString& value, const QString& line) {

@@ -9,7 +9,6 @@
 #include <QStringList>
 
 struct ClockOutcome;
-struct ClockSchedule;
 struct ComputerClockState;
 class ClockSession;
 class ComputerClockReader;
@@ -46,10 +45,17 @@ private:
         QString message;
     };
 
+    // A settings file's groups as the write frame carries them.
+    struct SettingsToWrite {
+        int clockNumber;
+        QByteArray records;
+    };
+
     void execute(const CliArguments& arguments);
+    SettingsToWrite settingsToWrite(const QString& path);
     void openPort(ClockSession& session, const CliArguments& arguments);
     void runExchange(ClockSession& session, const CliArguments& arguments,
-                     const std::optional<ClockSchedule>& schedule);
+                     const std::optional<SettingsToWrite>& settings);
     void report(const CliArguments& arguments, const ClockOutcome& outcome);
     void reportSettings(const CliArguments& arguments, const ClockOutcome& outcome);
     void sendGps(ClockSession& session, const CliArguments& arguments);
@@ -64,10 +70,13 @@ private:
     void sent(const QString& text);
     void received(const QByteArray& bytes);
     void say(const QString& key, const QString& value, const QString& line);
+    // On standard error, or in the JSON object's "warnings".
+    void warn(const QString& text);
 
     CliSeams m_seams;
     bool m_json = false;
     QJsonObject m_report;
     QJsonArray m_sent;
     QJsonArray m_received;
+    QJsonArray m_warnings;
 };

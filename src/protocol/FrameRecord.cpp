@@ -74,7 +74,10 @@ void FrameRecord::append(const QDate& day, const QString& line) {
     if (m_file.write(bytes) != bytes.size() || !m_file.flush()) {
         fail(m_file.fileName() + QStringLiteral(": ") + m_file.errorString());
         m_file.close();
+        return;
     }
+    if (std::exchange(m_failing, false))
+        emit fileWrittenAgain();
 }
 
 bool FrameRecord::openDay(const QDate& day) {
@@ -106,7 +109,6 @@ void FrameRecord::removeOldFiles(const QDate& today) {
 }
 
 void FrameRecord::fail(const QString& reason) {
-    if (std::exchange(m_failureReported, true))
-        return;
-    emit fileFailed(reason);
+    if (!std::exchange(m_failing, true))
+        emit fileFailed(reason);
 }

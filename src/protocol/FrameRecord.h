@@ -11,7 +11,8 @@ class WallClock;
 // millisecond, the direction, the port, the line speed and the bytes in
 // hexadecimal (an NMEA sentence as its text). The lines of this run are kept
 // in memory; each is also appended to a daily text file, of which the last
-// 30 days are kept. A file that cannot be written never stops the record.
+// 30 days are kept. A file that cannot be written never stops the record;
+// each frame tries it again.
 class FrameRecord : public QObject {
     Q_OBJECT
 public:
@@ -39,8 +40,10 @@ public:
 
 signals:
     void added(const QString& line);
-    // The daily file cannot be written; emitted for the first failure only.
+    // The daily file cannot be written; emitted once until it is written again.
     void fileFailed(const QString& reason);
+    // A line reached the daily file again after fileFailed().
+    void fileWrittenAgain();
 
 private:
     void append(const QDate& day, const QString& line);
@@ -53,5 +56,5 @@ private:
     QStringList m_lines;
     QFile m_file;
     QDate m_fileDay;
-    bool m_failureReported = false;
+    bool m_failing = false; // since the last fileFailed(), nothing reached the file
 };

@@ -106,14 +106,16 @@ std::optional<int> answeredClockIndex(const QByteArray& answer, quint8 command, 
     return clock - base - 1;
 }
 
+QString shortAnswerText(qsizetype held) {
+    return QStringLiteral("Subscript out of range: the master clock's answer held only %1 of its %2 bytes")
+        .arg(held)
+        .arg(Length::Settings);
+}
+
 GroupRows replyRows(const QByteArray& answer) {
     if (answer.size() < Length::Settings)
-        throw RuntimeError(
-            ErrorNumber::SubscriptOutOfRange,
-            QStringLiteral("Subscript out of range: the master clock's answer held only %1 of its "
-                           "%2 bytes; nothing was changed")
-                .arg(answer.size())
-                .arg(Length::Settings));
+        throw RuntimeError(ErrorNumber::SubscriptOutOfRange,
+                           shortAnswerText(answer.size()) + QStringLiteral("; nothing was changed"));
     GroupRows rows;
     for (int row = 1; row <= kGroupCount; ++row)
         rows[row - 1] = GroupRecord::decode(answer.mid(GroupRecord::offsetOfRow(row), GroupRecord::kSize));

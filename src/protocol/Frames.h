@@ -92,6 +92,8 @@ std::optional<int> answeredClockIndex(const QByteArray& answer, quint8 command, 
 // were accepted. An answer cut short raises error 9 "Subscript out of range":
 // half the groups would pass for settings the master clock holds.
 GroupRows replyRows(const QByteArray& answer);
+// What error 9 says of a settings answer that holds only `held` bytes.
+QString shortAnswerText(qsizetype held);
 
 // The master clock's own time frame as the computer clock synchronization
 // takes it: a read of exactly nine bytes that starts AA 00 gives the text of

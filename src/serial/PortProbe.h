@@ -14,4 +14,8 @@ bool opens(SerialPortComponent& port, int portNumber);
 // Every usable port, in increasing number.
 QList<int> usablePorts(SerialPortComponent& port);
 
+// Every port whose device is there: usable, or failing to open for another
+// reason than being missing (held by another program, no permission).
+QList<int> presentPorts(SerialPortComponent& port);
+
 } // namespace PortProbe

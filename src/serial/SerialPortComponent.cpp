@@ -62,10 +62,30 @@ void SerialPortComponent::setPortOpen(bool open) {
         throw RuntimeError(ErrorNumber::AlreadyOpen, QStringLiteral("Port is still opening"));
     std::unique_ptr<SerialDevice> device =
         m_deviceName.isEmpty() ? m_factory(m_portNumber) : m_namedFactory(m_deviceName);
-    {
-        const QScopedValueRollback<bool> opening(m_opening, true);
-        device->open(m_settings);
-    }
+    openGuarded(*device);
+    take(std::move(device));
+}
+
+void SerialPortComponent::openInstead(const QString& location) {
+    if (!m_namedFactory)
+        throw RuntimeError(ErrorNumber::InvalidPortNumber,
+                           QStringLiteral("%1: only the listed ports can be opened here").arg(location));
+    if (m_opening)
+        throw RuntimeError(ErrorNumber::AlreadyOpen, QStringLiteral("Port is still opening"));
+    std::unique_ptr<SerialDevice> device = m_namedFactory(location);
+    openGuarded(*device);
+    setPortOpen(false);
+    m_deviceName = location;
+    take(std::move(device));
+}
+
+void SerialPortComponent::openGuarded(SerialDevice& device) {
+    // A network device opens while events run: nothing may change the port meanwhile.
+    const QScopedValueRollback<bool> opening(m_opening, true);
+    device.open(m_settings);
+}
+
+void SerialPortComponent::take(std::unique_ptr<SerialDevice> device) {
     connect(device.get(), &SerialDevice::readyRead, this, &SerialPortComponent::readyRead);
     connect(device.get(), &SerialDevice::lost, this, &SerialPortComponent::onDeviceLost,
             Qt::QueuedConnection);

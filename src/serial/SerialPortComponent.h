@@ -33,6 +33,11 @@ public:
     bool PortOpen() const { return m_device != nullptr; }
     void setPortOpen(bool open);
 
+    // Opens the named device at the port's settings and only then closes the
+    // open one (closed, then opened, are emitted); when the device cannot be
+    // opened, its error is raised and the open port stays as it was.
+    void openInstead(const QString& location);
+
     // Raises the error Output and Input would raise when the port is not open.
     void requireOpen() const { openDevice(); }
 
@@ -59,6 +64,9 @@ signals:
 
 private:
     SerialDevice& openDevice() const;
+    // Makes an opened device the port's.
+    void openGuarded(SerialDevice& device);
+    void take(std::unique_ptr<SerialDevice> device);
     void onDeviceLost(const QString& reason);
 
     SerialDeviceFactory m_factory;

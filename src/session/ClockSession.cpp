@@ -66,7 +66,7 @@ ClockSession::LineHold::~LineHold() {
 std::optional<ClockSession::LineHold> ClockSession::holdLine() {
     if (m_held)
         return std::nullopt;
-    m_gpsStream.stop();
+    m_gpsStream.stop(RmcStream::End::LineTaken);
     m_held = true;
     emit lineHeldChanged(true);
     return LineHold(this);
@@ -326,6 +326,14 @@ void ClockSession::readTimeFrames() {
 }
 
 void ClockSession::openPort(const PortChoice& choice) {
+    // A device the operator named is opened before the open port closes, so
+    // that a name that does not open leaves the working line as it was. A
+    // listed port is chosen as the port list always has: the open one first
+    // closes (and opening the very device that is open means reopening it).
+    if (choice.number == 0 && m_port.PortOpen() && !PortChoice::sameDevice(choice.device, openLocation())) {
+        m_port.openInstead(choice.device);
+        return;
+    }
     if (m_port.PortOpen())
         m_port.setPortOpen(false);
     if (choice.number > 0)

@@ -83,8 +83,9 @@ public:
     // The GPS receiver that keeps talking; any command ends it.
     RmcStream& gpsStream() { return m_gpsStream; }
 
-    // Closes the open port and opens the chosen one; a failure leaves the
-    // port closed and raises its RuntimeError.
+    // Opens the chosen port instead of the open one; a failure raises its
+    // RuntimeError. A named device that fails leaves the open port open; a
+    // listed port closes the open one first, and a failure leaves it closed.
     void openPort(const PortChoice& choice);
     // "Com16", or the device the operator named.
     QString portLabel() const;

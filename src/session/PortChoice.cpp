@@ -38,9 +38,13 @@ std::optional<PortChoice> PortChoice::fromText(const QString& text) {
 #endif
     }
     for (int n = PortNames::kFirstPort; n <= PortNames::kLastPort; ++n)
-        if (canonical(PortNames::deviceForPort(n)) == canonical(text))
+        if (sameDevice(PortNames::deviceForPort(n), text))
             return PortChoice{n, text};
     return named(text);
+}
+
+bool PortChoice::sameDevice(const QString& a, const QString& b) {
+    return canonical(a) == canonical(b);
 }
 
 QString PortChoice::name() const {

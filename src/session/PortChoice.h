@@ -20,4 +20,8 @@ struct PortChoice {
 
     // "Com16", or the device for one outside the list.
     QString name() const;
+
+    // Whether two locations lead to the same device (/dev/serial/by-id/...
+    // and the /dev/ttyUSB0 it links to).
+    static bool sameDevice(const QString& a, const QString& b);
 };

@@ -13,7 +13,7 @@ constexpr int kLateSendLimitMs = 50;
 RmcStream::RmcStream(SerialPortComponent& port, WallClock& clock, QObject* parent)
     : QObject(parent), m_port(port), m_clock(clock), m_wake(clock) {
     connect(&m_wake, &BoundaryWake::due, this, &RmcStream::wake);
-    connect(&m_port, &SerialPortComponent::closed, this, &RmcStream::stop);
+    connect(&m_port, &SerialPortComponent::closed, this, [this] { stop(End::PortClosed); });
 }
 
 void RmcStream::start(char status, int count) {
@@ -24,12 +24,12 @@ void RmcStream::start(char status, int count) {
     m_wake.arm();
 }
 
-void RmcStream::stop() {
+void RmcStream::stop(End why) {
     if (!m_running)
         return;
     m_running = false;
     m_wake.stop();
-    emit stopped();
+    emit stopped(why);
 }
 
 void RmcStream::wake() {
@@ -51,7 +51,7 @@ void RmcStream::wake() {
             m_port.Output(make(now));
         }
     } catch (const RuntimeError& error) {
-        stop();
+        stop(End::Failed);
         emit failed(error);
         return;
     }
@@ -61,7 +61,7 @@ void RmcStream::wake() {
 void RmcStream::sentOne() {
     emit sent(m_sentence);
     if (m_remaining > 0 && --m_remaining == 0) {
-        stop();
+        stop(End::Done);
         return;
     }
     if (m_running)

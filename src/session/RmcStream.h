@@ -17,12 +17,23 @@ class WallClock;
 class RmcStream : public QObject {
     Q_OBJECT
 public:
+    // Why a running stream ended.
+    enum class End {
+        Stopped,          // stop() by its front-end
+        LineTaken,        // a command took the line
+        LineSpeedChanged, // the port is reopened at another speed
+        PortClosed,       // the port closed, or its device went away
+        Failed,           // a sentence could not be written (failed() says why)
+        Done,             // all the sentences asked for went out
+    };
+    Q_ENUM(End)
+
     RmcStream(SerialPortComponent& port, WallClock& clock, QObject* parent = nullptr);
 
     // Starts with the next boundary: `count` sentences, or until stop() when 0.
     // status: 'A' for a valid fix, 'V' for no valid fix.
     void start(char status, int count = 0);
-    void stop();
+    void stop(End why = End::Stopped);
 
     bool isRunning() const { return m_running; }
     char status() const { return m_status; }
@@ -32,8 +43,8 @@ signals:
     void sent(const RmcSentence& sentence);
     // The write failed; the stream has stopped.
     void failed(const RuntimeError& error);
-    // Emitted once whenever a running stream ends, for whatever reason.
-    void stopped();
+    // Emitted once whenever a running stream ends, with the reason.
+    void stopped(RmcStream::End why);
 
 private:
     void wake();

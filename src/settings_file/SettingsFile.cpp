@@ -5,26 +5,8 @@
 namespace SettingsFile {
 
 namespace {
-constexpr int kLineCount = 1 + kGroupCount;
-
 QByteArray toBytes(const QString& text) {
     return text.toLatin1();
-}
-
-// Lines end at CR; a LF right after it belongs to the line end. A bare LF is
-// part of the line. Text after the last line end is a last line of its own.
-QList<QByteArray> splitLines(const QByteArray& bytes, int wanted) {
-    QList<QByteArray> lines;
-    qsizetype pos = 0;
-    while (pos < bytes.size() && lines.size() < wanted) {
-        const qsizetype cr = bytes.indexOf('\r', pos);
-        const qsizetype end = cr < 0 ? bytes.size() : cr;
-        lines.append(bytes.mid(pos, end - pos));
-        pos = end + 1;
-        if (cr >= 0 && pos < bytes.size() && bytes[pos] == '\n')
-            ++pos;
-    }
-    return lines;
 }
 
 CheckState letterState(const QByteArray& line, int position, char tickedLetter, char clearLetter) {
@@ -44,14 +26,31 @@ QString field(const QByteArray& line, int position, int width) {
 
 GroupRow readGroupLine(const QByteArray& line) {
     GroupRow row;
-    row.Valid = letterState(line, 1, 'A', 'V');
-    row.StaticFlag = letterState(line, 21, 'S', 'R');
-    row.IgnoreHours = line.size() >= 23 && line[22] == 'H' ? CheckState::Ticked : CheckState::Clear;
-    row.RefreshTime = field(line, 3, 8);
-    row.CountdownLength = field(line, 12, 8);
+    row.Valid = letterState(line, Column::Valid, 'A', 'V');
+    row.StaticFlag = letterState(line, Column::StaticFlag, 'S', 'R');
+    // Only the H counts, not the comma before it.
+    row.IgnoreHours = line.size() > Column::IgnoreHours && line[Column::IgnoreHours] == 'H'
+                          ? CheckState::Ticked
+                          : CheckState::Clear;
+    row.RefreshTime = field(line, Column::RefreshTime, Column::TimeWidth);
+    row.CountdownLength = field(line, Column::CountdownLength, Column::TimeWidth);
     return row;
 }
 } // namespace
+
+QList<QByteArray> lines(const QByteArray& bytes, int wanted) {
+    QList<QByteArray> found;
+    qsizetype pos = 0;
+    while (pos < bytes.size() && found.size() < wanted) {
+        const qsizetype cr = bytes.indexOf('\r', pos);
+        const qsizetype end = cr < 0 ? bytes.size() : cr;
+        found.append(bytes.mid(pos, end - pos));
+        pos = end + 1;
+        if (cr >= 0 && pos < bytes.size() && bytes[pos] == '\n')
+            ++pos;
+    }
+    return found;
+}
 
 QByteArray write(int clockNumber, const GroupRows& rows) {
     QByteArray bytes = "[CLOCK" + QByteArray::number(clockNumber) + "]\r\n";
@@ -68,26 +67,26 @@ QByteArray write(int clockNumber, const GroupRows& rows) {
 
 Loaded read(const QByteArray& bytes) {
     Loaded loaded;
-    const QList<QByteArray> lines = splitLines(bytes, kLineCount);
-    loaded.linesFound = int(lines.size());
-    if (lines.isEmpty()) {
+    const QList<QByteArray> fileLines = lines(bytes);
+    loaded.linesFound = int(fileLines.size());
+    if (fileLines.isEmpty()) {
         loaded.status = Loaded::Status::EndsEarly;
         return loaded;
     }
-    if (lines[0] == "[CLOCK1]")
+    if (fileLines[0] == "[CLOCK1]")
         loaded.schedule.ClockNumber = 1;
-    else if (lines[0] == "[CLOCK2]")
+    else if (fileLines[0] == "[CLOCK2]")
         loaded.schedule.ClockNumber = 2;
     else {
         loaded.status = Loaded::Status::BadHeader;
         return loaded;
     }
-    if (lines.size() < kLineCount) {
+    if (fileLines.size() < kLineCount) {
         loaded.status = Loaded::Status::EndsEarly;
         return loaded;
     }
     for (int i = 0; i < kGroupCount; ++i)
-        loaded.schedule.rows[i] = readGroupLine(lines[i + 1]);
+        loaded.schedule.rows[i] = readGroupLine(fileLines[i + 1]);
     return loaded;
 }
 

@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -163,6 +164,45 @@ private slots:
         const QString today = FrameRecord::fileOf(folder.path(), QDate(2024, 3, 5));
         QCOMPARE(withoutTimes(linesOf(today)), QStringList{"sent     Com1 9600 DD D1 00 52 15"});
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), kept);
+    }
+
+    // The warning goes once the file takes lines again; its tool tip holds
+    // the whole reason.
+    void fileWarningClearsWhenTheFileIsWrittenAgain() {
+        QTemporaryDir folder;
+        const QString records = folder.filePath(QStringLiteral("records"));
+        QFile blocker(records);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        Form1Harness h;
+        h.serial.setPort(1, FakeSerialBank::Port::Usable);
+        h.start(QString(), records);
+        auto* status = h.find<QLabel>(QStringLiteral("RecordStatus"));
+        h.click(QStringLiteral("Command3"));
+        QVERIFY(!status->isHidden());
+        QCOMPARE(status->toolTip(), QStringLiteral("%1: the folder cannot be made").arg(records));
+        QVERIFY(QFile::remove(records));
+        h.click(QStringLiteral("Command3"));
+        QVERIFY(status->isHidden());
+        QCOMPARE(linesOf(FrameRecord::fileOf(records, QDate(2024, 3, 5))).size(), 1);
+    }
+
+    // Scrolled to the bottom, the panel follows new lines; scrolled up, it
+    // stays where the operator reads.
+    void panelFollowsAtTheBottomOnly() {
+        Form1Harness h;
+        h.startWithPort(1);
+        for (int i = 0; i < 60; ++i)
+            h.click(QStringLiteral("Command3"));
+        h.trigger(QStringLiteral("ShowFrameRecord"));
+        QScrollBar* scroll = h.find<QPlainTextEdit>(QStringLiteral("RecordText"))->verticalScrollBar();
+        QTRY_VERIFY(scroll->maximum() > 0);
+        QCOMPARE(scroll->value(), scroll->maximum());
+        h.click(QStringLiteral("Command3"));
+        QCOMPARE(scroll->value(), scroll->maximum());
+        scroll->setValue(10);
+        h.click(QStringLiteral("Command3"));
+        QCOMPARE(scroll->value(), 10);
     }
 
     void unwritableFileIsReportedOnceAndDisturbsNothing() {

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
 
@@ -70,11 +71,12 @@ private slots:
         QTest::newRow("\\\\.\\COM120") << "\\\\.\\COM120"
                                        << "\\\\.\\COM120" << int(Port::Usable) << "\\\\.\\COM120"
                                        << "";
-        QTest::newRow("missing device") << "/dev/ttyUSB9"
-                                        << "/dev/ttyUSB9" << int(Port::Missing) << ""
-                                        << "8002: /dev/ttyUSB9 does not exist";
+        // A device that does not open leaves the open port as it was.
+        QTest::newRow("missing device")
+            << "/dev/ttyUSB9"
+            << "/dev/ttyUSB9" << int(Port::Missing) << com1 << "8002: /dev/ttyUSB9 does not exist";
         QTest::newRow("busy device") << "COM18"
-                                     << "COM18" << int(Port::Busy) << ""
+                                     << "COM18" << int(Port::Busy) << com1
                                      << "8010: COM18 is in use by another program: minicom (pid 4242)";
         QTest::newRow("not a device") << "ttyUSB3"
                                       << "ttyUSB3" << int(Port::Usable) << com1 << "";
@@ -108,6 +110,16 @@ private slots:
             // A frame goes to the typed device.
             h.click(QStringLiteral("Command3"));
             QCOMPARE(h.serial.writes.size(), 1);
+        }
+        if (!message.isEmpty()) {
+            // Com1 goes on working, and its frames are recorded.
+            QCOMPARE(h.find<QComboBox>(QStringLiteral("Combo1"))->currentText(), QStringLiteral("Com1"));
+            h.trigger(QStringLiteral("ShowFrameRecord"));
+            h.click(QStringLiteral("Command3"));
+            QCOMPARE(h.serial.writes.size(), 1);
+            QVERIFY(h.find<QPlainTextEdit>(QStringLiteral("RecordText"))
+                        ->toPlainText()
+                        .contains(" Com1 19200 DD D1"));
         }
         QCOMPARE(entries(h), (QStringList{"Com1", "Search"}));
     }

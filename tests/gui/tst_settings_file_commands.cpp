@@ -6,12 +6,15 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #endif
 
@@ -322,6 +325,52 @@ private slots:
                      qPrintable(texts.join(QLatin1Char('|'))));
         QCOMPARE(readAll(file), saved);
         QVERIFY(QFile::remove(file));
+#endif
+    }
+
+    // Only regular files are saved: through a link, into its target; a
+    // folder, a FIFO or a device is refused and named for what it is.
+    void saveTargets_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message"); // %1 the chosen path
+        const QString refused = QStringLiteral("缺少一个装载文件名！\r\nPath/File access error: %1 is ");
+        QTest::newRow("symbolic link") << "link" << QString();
+        QTest::newRow("folder") << "folder" << refused + "a folder";
+        QTest::newRow("FIFO") << "fifo"
+                              << refused + "a FIFO (named pipe), not a regular file; nothing was written";
+        QTest::newRow("device node") << "device"
+                                     << refused +
+                                            "a character device, not a regular file; nothing was written";
+    }
+    void saveTargets() {
+#ifndef Q_OS_UNIX
+        QSKIP("symbolic links, FIFOs and device nodes are POSIX");
+#else
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        const QString chosen = path(QStringLiteral("chosen-") + kind);
+        const QByteArray name = QFile::encodeName(chosen);
+        if (kind == QLatin1String("link")) {
+            writeFile(path(QStringLiteral("target.txt")), "earlier\r\n");
+            QVERIFY(QFile::link(path(QStringLiteral("target.txt")), chosen));
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("chosen-folder")));
+        } else if (kind == QLatin1String("fifo")) {
+            QVERIFY(::mkfifo(name.constData(), 0644) == 0);
+        } else if (::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 7)) != 0) {
+            QSKIP("making a device node needs the superuser");
+        }
+        Form1Harness h;
+        h.start();
+        h.dialogs.nextSaveFileNames << chosen;
+        h.click(QStringLiteral("Command5"));
+        QCOMPARE(h.dialogs.texts(), message.isEmpty() ? QStringList() : QStringList{message.arg(chosen)});
+        if (kind == QLatin1String("link")) {
+            QVERIFY(QFileInfo(chosen).isSymLink());
+            QCOMPARE(readAll(path(QStringLiteral("target.txt"))), kStartUpSettingsFile);
+        } else {
+            QVERIFY(!QFileInfo(chosen).isFile());
+        }
 #endif
     }
 

@@ -326,6 +326,38 @@ private slots:
         QCOMPARE(h.dialogs.texts(), QStringList());
     }
 
+    // A stream that ends of itself clears "每秒发送" and says why; one the
+    // operator stops leaves the box as he set it.
+    void gpsStreamEnds_data() {
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<bool>("ticked");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("another command")
+            << "Command3" << false << "每秒发送 stopped: another command took the line";
+        QTest::newRow("line speed") << "B19200" << false << "每秒发送 stopped: the line speed changed";
+        QTest::newRow("device lost") << "lose" << false << "每秒发送 stopped: the port closed";
+        QTest::newRow("pressed again") << "Command9" << true << "";
+    }
+    void gpsStreamEnds() {
+        QFETCH(QString, cause);
+        Form1Harness h;
+        startWithPort(h);
+        auto* everySecond = h.find<QCheckBox>(QStringLiteral("CheckEverySecond"));
+        everySecond->setChecked(true);
+        h.click(QStringLiteral("Command9"));
+        QTRY_COMPARE_WITH_TIMEOUT(h.serial.writes.size(), 1, 3000);
+        if (cause == QLatin1String("lose"))
+            h.serial.loseDevice(QStringLiteral("Com1 stopped working"));
+        else if (cause.startsWith(QLatin1Char('B')))
+            h.trigger(cause);
+        else
+            h.click(cause);
+        QFETCH(bool, ticked);
+        QTRY_COMPARE(everySecond->isChecked(), ticked);
+        auto* status = h.find<QLabel>(QStringLiteral("GpsStreamStatus"));
+        QTEST(status->isHidden() ? QString() : status->text(), "status");
+    }
+
     void gpsStreamWithClosedPort() {
         Form1Harness h;
         h.start();

@@ -23,7 +23,9 @@ Simulator::Simulator(Line& line, FrameLog& log, const SimOptions& options, QObje
     : QObject(parent), m_line(line), m_log(log), m_options(options),
       m_clock(DeviceClock::localTime(options.offsetMs), options.foreign),
       m_transmitter(line, log, m_options) {
-    // Coarse timers may fire up to 5 % early; every deadline here is meant as given.
+    // Coarse timers may fire up to 5 % early; every deadline here is meant as
+    // given. Qt's timers count monotonic time, so the grace and the
+    // countdowns last as long as they should, however the wall clock is set.
     m_incompleteFrameTimer.setSingleShot(true);
     m_incompleteFrameTimer.setTimerType(Qt::PreciseTimer);
     m_hangupTimer.setSingleShot(true);
@@ -36,6 +38,13 @@ Simulator::Simulator(Line& line, FrameLog& log, const SimOptions& options, QObje
     });
     connect(&m_incompleteFrameTimer, &QTimer::timeout, this, &Simulator::expireIncompleteFrame);
     connect(&m_timeFrameTimer, &BoundaryTimer::reached, this, &Simulator::sendTimeFrame);
+    connect(&m_timeFrameTimer, &BoundaryTimer::wallClockStepped, this, [this](qint64 stepUs) {
+        const qint64 nowUs = MicroClock::nowUs();
+        m_log.event(nowUs, QStringLiteral("wall clock stepped by %1 s; time frames follow the clock's new "
+                                          "boundaries")
+                               .arg(double(stepUs) / 1e6, 0, 'f', 3));
+        scheduleTimeFrame(nowUs);
+    });
     connect(&m_hangupTimer, &QTimer::timeout, this, [this] {
         m_log.event(MicroClock::nowUs(), QStringLiteral("peer closed the device; ending"));
         emit finished(0);
