@@ -18,7 +18,7 @@ public:
 private:
     SystemWallClock m_clock;
     WidgetDialogs m_dialogs;
-    ComputerClockSetter m_clockSetter;
+    ComputerClockSetter m_clockSetter{m_clock};
     SystemPortCatalog m_ports;
     Form1Seams m_seams;
 };

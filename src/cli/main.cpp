@@ -12,7 +12,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("varo-clock-cli"));
 
     SystemWallClock clock;
-    ComputerClockSetter clockSetter;
+    ComputerClockSetter clockSetter(clock);
     SystemPortCatalog ports;
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -23,7 +23,7 @@ const QMap<QString, CommandForm>& commandForms() {
         {QStringLiteral("countdown"), {Command::Countdown, 1, 1, {QStringLiteral("--clock")}}},
         {QStringLiteral("read"), {Command::Read, 0, 0, {QStringLiteral("--clock"), QStringLiteral("--out")}}},
         {QStringLiteral("write"), {Command::Write, 1, 1, {}}},
-        {QStringLiteral("sync-computer"), {Command::SyncComputer, 0, 0, {}}},
+        {QStringLiteral("sync-computer"), {Command::SyncComputer, 0, 0, {QStringLiteral("--max-step")}}},
         {QStringLiteral("gps"),
          {Command::Gps, 0, 0, {QStringLiteral("--invalid"), QStringLiteral("--seconds")}}},
         {QStringLiteral("ports"), {Command::Ports, 0, 0, {}}},
@@ -31,13 +31,15 @@ const QMap<QString, CommandForm>& commandForms() {
     return forms;
 }
 
-const QSet<QString> kValueOptions = {QStringLiteral("--port"), QStringLiteral("--baud"),
-                                     QStringLiteral("--clock"), QStringLiteral("--out"),
-                                     QStringLiteral("--seconds")};
+const QSet<QString> kValueOptions = {QStringLiteral("--port"),    QStringLiteral("--baud"),
+                                     QStringLiteral("--clock"),   QStringLiteral("--out"),
+                                     QStringLiteral("--seconds"), QStringLiteral("--max-step")};
 const QSet<QString> kFlagOptions = {QStringLiteral("--json"), QStringLiteral("--invalid"),
                                     QStringLiteral("--help"), QStringLiteral("--version")};
 const QList<int> kBaudRates = {4800, 9600, 19200, 38400};
 constexpr int kMostGpsSeconds = 24 * 3600;
+// A time frame's step is never more than half a day.
+constexpr int kMostStepSeconds = 12 * 3600;
 
 std::optional<QTime> timeArgument(const QString& text, QString* error) {
     const std::optional<QTime> time = TimeText::parse(text);
@@ -97,7 +99,8 @@ std::optional<CliArguments> CliArguments::parse(const QStringList& arguments, QS
         return std::nullopt;
     }
     const QSet<QString> commandOptions = {QStringLiteral("--clock"), QStringLiteral("--out"),
-                                          QStringLiteral("--invalid"), QStringLiteral("--seconds")};
+                                          QStringLiteral("--invalid"), QStringLiteral("--seconds"),
+                                          QStringLiteral("--max-step")};
     QStringList given = values.keys() + QStringList(flags.begin(), flags.end());
     for (const QString& option : given)
         if (commandOptions.contains(option) && !form.options.contains(option)) {
@@ -141,6 +144,17 @@ std::optional<CliArguments> CliArguments::parse(const QStringList& arguments, QS
     case Command::Write:
         parsed.file = words.first();
         break;
+    case Command::SyncComputer:
+        if (values.contains(QStringLiteral("--max-step"))) {
+            bool ok = false;
+            parsed.maxStep = values.value(QStringLiteral("--max-step")).toInt(&ok);
+            if (!ok || *parsed.maxStep < 0 || *parsed.maxStep > kMostStepSeconds) {
+                *error = QStringLiteral("--max-step takes a whole number of seconds from 0 to %1")
+                             .arg(kMostStepSeconds);
+                return std::nullopt;
+            }
+        }
+        break;
     case Command::Gps:
         parsed.gpsStatus = flags.contains(QStringLiteral("--invalid")) ? 'V' : 'A';
         if (values.contains(QStringLiteral("--seconds"))) {
@@ -175,7 +189,9 @@ QString CliArguments::helpText() {
         "                            settings file or save them to FILE\n"
         "  write FILE                write the groups of a settings file; its header\n"
         "                            [CLOCK1] or [CLOCK2] names the countdown clock\n"
-        "  sync-computer             set the computer's clock from the master clock's time frame\n"
+        "  sync-computer [--max-step SECONDS]\n"
+        "                            set the computer's clock from the master clock's time frame;\n"
+        "                            a step larger than 60 s is refused unless --max-step allows it\n"
         "  gps [--invalid] [--seconds N]\n"
         "                            send the simulated GPS receiver's RMC sentence right after\n"
         "                            each of the next N second boundaries (default 1); --invalid\n"
@@ -204,5 +220,6 @@ QString CliArguments::helpText() {
         "  5  an answer cut short\n"
         "  6  the settings file cannot be read, does not load, or cannot be saved\n"
         "  7  the computer's clock cannot be set\n"
+        "  9  sync-computer: the step is larger than --max-step (default 60 s); nothing was set\n"
         "The message on standard error is the window's own text for the same failure.\n");
 }

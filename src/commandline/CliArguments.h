@@ -20,6 +20,7 @@ struct CliArguments {
     QString file;                   // write FILE, read --out FILE
     char gpsStatus = 'A';           // gps: 'V' with --invalid
     int gpsSeconds = 1;             // gps --seconds
+    std::optional<int> maxStep;     // sync-computer --max-step, in seconds; none: the session's rule
 
     // The arguments after the program name; nothing, with `error` set, when
     // they do not make a run.

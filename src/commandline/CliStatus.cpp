@@ -44,6 +44,8 @@ CliStatus exitStatusOf(const ClockOutcome& outcome) {
         return CliStatus::ShortAnswer;
     case ClockOutcome::Status::ClockNotSet:
         return CliStatus::ClockNotSet;
+    case ClockOutcome::Status::StepRefused:
+        return CliStatus::StepRefused;
     case ClockOutcome::Status::Failed:
         return exitStatusOf(*outcome.error);
     case ClockOutcome::Status::Cancelled:

@@ -13,6 +13,7 @@ enum class CliStatus {
     ShortAnswer = 5,     // an answer with the right codes, cut short
     FileNotLoaded = 6,   // the settings file cannot be read, loaded or saved
     ClockNotSet = 7,     // the computer's clock cannot be set
+    StepRefused = 9,     // the computer's clock would move further than allowed
 };
 
 // The exit status of a run-time failure. On the command line a value that
