@@ -162,8 +162,7 @@ private slots:
         QCOMPARE(deltasUs.size(), samples);
         std::sort(deltasUs.begin(), deltasUs.end());
         const double medianMs = (deltasUs[(samples - 1) / 2] + deltasUs[samples / 2]) / 2000.0;
-        const QString figures = QStringLiteral("%1: delta median %2 ms, %3 to %4 ms, %5 syncs")
-                                    .arg(QTest::currentDataTag())
+        const QString figures = QStringLiteral("median %1 ms, %2 to %3 ms, %4 syncs")
                                     .arg(medianMs)
                                     .arg(deltasUs.first() / 1000.0)
                                     .arg(deltasUs.last() / 1000.0)
