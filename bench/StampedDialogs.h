@@ -6,7 +6,8 @@
 #include <QList>
 
 // Records every message box with the epoch time at which the window raised
-// it, instead of showing it; file dialogs answer as if cancelled.
+// it, instead of showing it; questions are answered No and file dialogs as if
+// cancelled.
 class StampedDialogs : public Dialogs {
 public:
     struct Message {
@@ -21,6 +22,7 @@ public:
         const qint64 atUs = BenchClock::epochUs();
         messages.append({text, title, icon, atUs});
     }
+    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
     QString askOpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
     QString askSaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
 

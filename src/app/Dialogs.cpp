@@ -9,6 +9,12 @@ void WidgetDialogs::showMessage(QWidget* parent, const QString& text, const QStr
     box.exec();
 }
 
+bool WidgetDialogs::askYesNo(QWidget* parent, const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QString WidgetDialogs::askOpenFileName(QWidget* parent, const QString& folder, const QString& filter) {
     return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
 }

@@ -12,6 +12,8 @@ public:
 
     virtual ~Dialogs() = default;
     virtual void showMessage(QWidget* parent, const QString& text, const QString& title, Icon icon) = 0;
+    // A question with Yes and No, No by default; true for Yes.
+    virtual bool askYesNo(QWidget* parent, const QString& text, const QString& title) = 0;
     // The chosen file's path, or an empty text when the operator cancelled.
     virtual QString askOpenFileName(QWidget* parent, const QString& folder, const QString& filter) = 0;
     virtual QString askSaveFileName(QWidget* parent, const QString& folder, const QString& filter) = 0;
@@ -20,6 +22,7 @@ public:
 class WidgetDialogs : public Dialogs {
 public:
     void showMessage(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
+    bool askYesNo(QWidget* parent, const QString& text, const QString& title) override;
     QString askOpenFileName(QWidget* parent, const QString& folder, const QString& filter) override;
     QString askSaveFileName(QWidget* parent, const QString& folder, const QString& filter) override;
 };

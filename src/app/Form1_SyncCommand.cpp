@@ -1,4 +1,5 @@
 // Setting the computer's clock from the master clock's own time frame.
+#include "Dialogs.h"
 #include "Form1.h"
 #include "WaitCursor.h"
 #include "protocol/CommandTexts.h"
@@ -8,9 +9,15 @@ void Form1::SyncComputerClock() {
     RunCommand([this](const Hold& hold) {
         ui->Label2->clear();
         ui->Label3->clear();
-        const ClockOutcome outcome = [this, &hold] {
+        StepRule rule;
+        // A large step is the operator's to allow.
+        rule.approve = [this](qint64 offsetUs) {
+            const OperatorsTurn asking;
+            return m_seams.dialogs->askYesNo(this, CommandTexts::stepQuestion(offsetUs), kApplicationTitle);
+        };
+        const ClockOutcome outcome = [this, &hold, &rule] {
             const WaitCursor waiting;
-            return m_session.syncComputerClock(*m_seams.clockSetter, hold);
+            return m_session.syncComputerClock(*m_seams.clockSetter, hold, rule);
         }();
         // The operator closed the window while the clock was being set.
         if (m_closing)
@@ -23,7 +30,8 @@ void Form1::SyncComputerClock() {
         case ClockOutcome::Status::ClockNotSet:
             throw *outcome.error;
         default:
-            // No frame, or one that is no time frame: the command ends silently.
+            // No frame, one that is no time frame, or a step the operator
+            // did not allow: the command ends silently.
             return;
         }
     });

@@ -19,7 +19,7 @@ public:
 private:
     SystemWallClock m_clock;
     WidgetDialogs m_dialogs;
-    ComputerClockSetter m_clockSetter;
+    ComputerClockSetter m_clockSetter{m_clock};
     SystemClockReader m_clockReader;
     SystemPortCatalog m_ports;
     Form1Seams m_seams;

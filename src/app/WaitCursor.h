@@ -12,3 +12,13 @@ public:
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
+
+// The operator's own cursor while a dialog asks him something in the middle of
+// a wait; the wait cursor comes back after.
+class OperatorsTurn {
+public:
+    OperatorsTurn() { QApplication::restoreOverrideCursor(); }
+    ~OperatorsTurn() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    OperatorsTurn(const OperatorsTurn&) = delete;
+    OperatorsTurn& operator=(const OperatorsTurn&) = delete;
+};

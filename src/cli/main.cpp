@@ -13,7 +13,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("varo-clock-cli"));
 
     SystemWallClock clock;
-    ComputerClockSetter clockSetter;
+    ComputerClockSetter clockSetter(clock);
     SystemClockReader clockReader;
     SystemPortCatalog ports;
     QTextStream out(stdout);

@@ -27,6 +27,7 @@ struct CliArguments {
     int gpsSeconds = 1;                  // gps --seconds
     int statusSeconds = 3;               // status --seconds
     bool requireSync = false;            // set-time, status: --require-sync
+    std::optional<int> maxStep;          // sync-computer --max-step, in seconds; none: the session's rule
 
     // The arguments after the program name, checked against the table of
     // commands (CliCommands.h).

@@ -10,6 +10,8 @@ namespace {
 
 using Command = CliArguments::Command;
 constexpr int kMostSeconds = 24 * 3600;
+// A time frame's step is never more than half a day.
+constexpr int kMostStepSeconds = 12 * 3600;
 
 QString takeTime(const QString& text, QTime* time) {
     const std::optional<QTime> parsed = TimeText::parse(text);
@@ -176,9 +178,23 @@ const QList<CliCommand>& all() {
         {Command::SyncComputer,
          QStringLiteral("sync-computer"),
          {},
-         {},
+         {{QStringLiteral("max-step"), QStringLiteral("SECONDS"),
+           QStringLiteral("allow a step of the computer's clock of up to SECONDS, 0 to %1 (default 60)")
+               .arg(kMostStepSeconds),
+           false,
+           [](const QString& value, CliArguments& arguments) {
+               bool ok = false;
+               const int seconds = value.toInt(&ok);
+               if (!ok || seconds < 0 || seconds > kMostStepSeconds)
+                   return QStringLiteral("--max-step takes a whole number of seconds from 0 to %1")
+                       .arg(kMostStepSeconds);
+               arguments.maxStep = seconds;
+               return QString();
+           }}},
          QStringLiteral("set the computer's clock from the master clock's time frame, which must arrive "
-                        "within 3 to 4 seconds"),
+                        "within 3 to 4 seconds: it moves by the master clock's offset, to the time nearest "
+                        "the computer's own (the date is not taken from the frame); a larger step than "
+                        "--max-step allows is refused with exit status 9 and sets nothing"),
          {}},
         {Command::Gps,
          QStringLiteral("gps"),

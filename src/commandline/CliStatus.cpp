@@ -25,6 +25,11 @@ const QList<CliStatusMeaning>& cliStatusMeanings() {
         {CliStatus::NotSynchronized,
          QStringLiteral("--require-sync: the computer's clock is not synchronized, or its state is unknown"),
          QStringLiteral("the computer's clock is not synchronized: adjtimex: max error 16000 ms, ...")},
+        {CliStatus::StepRefused,
+         QStringLiteral("sync-computer: the computer's clock would move further than --max-step allows "
+                        "(default 60 s); nothing was set"),
+         QStringLiteral("The computer's clock would move by +7 h 36 min 12 s, more than the 60 s allowed: "
+                        "nothing was set (--max-step SECONDS allows more)")},
     };
     return meanings;
 }
@@ -70,6 +75,8 @@ CliStatus exitStatusOf(const ClockOutcome& outcome) {
         return CliStatus::ShortAnswer;
     case ClockOutcome::Status::ClockNotSet:
         return CliStatus::ClockNotSet;
+    case ClockOutcome::Status::StepRefused:
+        return CliStatus::StepRefused;
     case ClockOutcome::Status::Failed:
         return exitStatusOf(*outcome.error);
     case ClockOutcome::Status::Cancelled:

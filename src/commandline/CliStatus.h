@@ -17,6 +17,7 @@ enum class CliStatus {
     FileNotLoaded = 6,   // the settings file cannot be read, loaded or saved
     ClockNotSet = 7,     // the computer's clock cannot be set
     NotSynchronized = 8, // --require-sync: the computer's clock is not synchronized
+    StepRefused = 9,     // the computer's clock would move further than allowed
 };
 
 // What each exit status means, in order, for the help text and the manual

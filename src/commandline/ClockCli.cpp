@@ -57,6 +57,14 @@ QString missingAnswerText(Command command, const ClockOutcome& outcome) {
     }
 }
 
+// The command line asks nobody: a step beyond --max-step is refused.
+StepRule stepRule(const CliArguments& arguments) {
+    StepRule rule;
+    if (arguments.maxStep)
+        rule.largestUnaskedUs = *arguments.maxStep * 1'000'000LL;
+    return rule;
+}
+
 } // namespace
 
 CliStatus ClockCli::run(const QStringList& arguments) {
@@ -221,7 +229,7 @@ void ClockCli::runExchange(ClockSession& session, const CliArguments& arguments,
                               });
         break;
     default:
-        outcome = session.syncComputerClock(*m_seams.clockSetter, *hold);
+        outcome = session.syncComputerClock(*m_seams.clockSetter, *hold, stepRule(arguments));
         break;
     }
     report(arguments, outcome);
@@ -237,7 +245,8 @@ void ClockCli::report(const CliArguments& arguments, const ClockOutcome& outcome
     if ((command == Command::SetTime || command == Command::Countdown) && outcome.done())
         sent(Frames::hexText(outcome.sent));
     if (command == Command::SyncComputer &&
-        (outcome.done() || outcome.status == ClockOutcome::Status::ClockNotSet)) {
+        (outcome.done() || outcome.status == ClockOutcome::Status::ClockNotSet ||
+         outcome.status == ClockOutcome::Status::StepRefused)) {
         const QString time = TimeText::format(outcome.clockTime);
         say(QStringLiteral("time"), time, QStringLiteral("time ") + time);
     }
@@ -260,6 +269,12 @@ void ClockCli::report(const CliArguments& arguments, const ClockOutcome& outcome
                           (command == Command::Write ? QStringLiteral(" in time") + readBack : QString())};
     case ClockOutcome::Status::ForeignAnswer:
         throw Failure{exitStatusOf(outcome), missingAnswerText(command, outcome)};
+    case ClockOutcome::Status::StepRefused:
+        throw Failure{exitStatusOf(outcome),
+                      QStringLiteral("The computer's clock would move by %1, more than the %2 s allowed: "
+                                     "nothing was set (--max-step SECONDS allows more)")
+                          .arg(CommandTexts::clockStep(outcome.offsetUs))
+                          .arg(stepRule(arguments).largestUnaskedUs / 1'000'000)};
     case ClockOutcome::Status::ShortAnswer:
         if (command == Command::Write)
             throw Failure{exitStatusOf(outcome),

@@ -10,17 +10,17 @@
 // not there; elsewhere the shell's command.
 class ComputerClockSetter : public SystemClockSetter {
 public:
-    Result setTimeOfDay(const QTime& time) override {
-#ifdef VARO_TIMEDATED
-        return m_timedated.setTimeOfDay(time);
-#else
-        return m_shell.setTimeOfDay(time);
-#endif
-    }
+    explicit ComputerClockSetter(const WallClock& clock) : m_shell(clock) {}
+
+    Result moveClockBy(qint64 offsetUs) override { return m_setter.moveClockBy(offsetUs); }
+    bool canMoveClockBy(qint64 offsetUs) const override { return m_setter.canMoveClockBy(offsetUs); }
 
 private:
     ShellClockSetter m_shell;
 #ifdef VARO_TIMEDATED
     TimedatedClockSetter m_timedated{m_shell};
+    SystemClockSetter& m_setter = m_timedated;
+#else
+    SystemClockSetter& m_setter = m_shell;
 #endif
 };

@@ -6,7 +6,6 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
-#include <QDateTime>
 #include <QEventLoop>
 
 namespace {
@@ -26,19 +25,15 @@ bool isAbsent(const QString& errorName) {
 }
 } // namespace
 
-qint64 TimedatedClockSetter::utcMicroseconds(const QDate& date, const QTime& time) {
-    return QDateTime(date, time, Qt::LocalTime).addMSecs(500).toMSecsSinceEpoch() * 1000;
-}
-
-SystemClockSetter::Result TimedatedClockSetter::setTimeOfDay(const QTime& time) {
+SystemClockSetter::Result TimedatedClockSetter::moveClockBy(qint64 offsetUs) {
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
-        return m_fallback.setTimeOfDay(time);
+        return m_fallback.moveClockBy(offsetUs);
 
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("SetTime"));
-    // Absolute (not relative), and polkit may ask the user interactively.
-    call << qlonglong(utcMicroseconds(QDate::currentDate(), time)) << false << true;
+    // Relative, and polkit may ask the user interactively.
+    call << qlonglong(offsetUs) << true << true;
     call.setInteractiveAuthorizationAllowed(true);
     QDBusPendingCall pending = bus.asyncCall(call, kCallTimeoutMs);
 
@@ -55,7 +50,7 @@ SystemClockSetter::Result TimedatedClockSetter::setTimeOfDay(const QTime& time) 
     if (reply.type() != QDBusMessage::ErrorMessage)
         return std::nullopt;
     if (isAbsent(reply.errorName()))
-        return m_fallback.setTimeOfDay(time);
+        return m_fallback.moveClockBy(offsetUs);
     if (reply.errorName() == kNtpEnabled)
         return RuntimeError(
             ErrorNumber::PermissionDenied,

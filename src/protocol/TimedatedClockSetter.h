@@ -2,8 +2,6 @@
 
 #include "SystemClockSetter.h"
 
-#include <QDate>
-
 // Sets the computer's clock the way the desktop's own tools do: asks
 // systemd-timedated over the system bus, which lets polkit ask an
 // administrator once, so a normal user can set it. Where timedated is not
@@ -12,12 +10,11 @@ class TimedatedClockSetter : public SystemClockSetter {
 public:
     explicit TimedatedClockSetter(SystemClockSetter& fallback) : m_fallback(fallback) {}
 
-    // Asks for today's date at `time` plus half a second, local time.
-    Result setTimeOfDay(const QTime& time) override;
-
-    // The moment timedated is asked to set: `time` and half a second on
-    // `date` in the local time zone, in microseconds since the epoch (UTC).
-    static qint64 utcMicroseconds(const QDate& date, const QTime& time);
+    // Asks for a move relative to the clock as timedated finds it, so the
+    // time timedated takes to start, or polkit to ask for a password, adds no
+    // error.
+    Result moveClockBy(qint64 offsetUs) override;
+    bool canMoveClockBy(qint64 offsetUs) const override { return m_fallback.canMoveClockBy(offsetUs); }
 
 private:
     SystemClockSetter& m_fallback;

@@ -35,6 +35,16 @@ void AnswerWait::start(int expectedBytes, int limitSeconds, int startMillisecond
     stop();
     m_expectedBytes = expectedBytes;
     m_leading = leading;
+    m_limit.setRemainingTime((limitSeconds + 1) * 1000 - startMillisecond, Qt::PreciseTimer);
+    arm();
+}
+
+void AnswerWait::awaitNext() {
+    stop();
+    arm();
+}
+
+void AnswerWait::arm() {
     m_taken.clear();
     m_answer.clear();
     m_completedAt = QDateTime();
@@ -46,7 +56,7 @@ void AnswerWait::start(int expectedBytes, int limitSeconds, int startMillisecond
             m_lineError = error;
             finish(Outcome::LineLost);
         })};
-    m_deadline.start((limitSeconds + 1) * 1000 - startMillisecond);
+    m_deadline.start(int(m_limit.remainingTime()));
     // What is already there counts, but the caller hears of it from the event loop.
     QTimer::singleShot(0, this, &AnswerWait::check);
 }

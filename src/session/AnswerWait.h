@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QTimer>
 #include <optional>
@@ -34,6 +35,9 @@ public:
     // the port as they come, leading time frames dropped; with Keep, they are
     // left waiting until the end.
     void start(int expectedBytes, int limitSeconds, int startMillisecond, LeadingTimeFrames leading);
+    // After a complete wait: waits for as many bytes again, within what is
+    // left of the limit.
+    void awaitNext();
     // Ends the wait without a word.
     void stop();
 
@@ -51,11 +55,13 @@ private:
     // Bytes of the answer so far: with Skip, what was taken after dropping
     // leading time frames; with Keep, what waits on the port.
     int bytesSoFar();
+    void arm();
     void check();
     void finish(Outcome outcome);
 
     SerialPortComponent& m_port;
     const WallClock& m_clock;
+    QDeadlineTimer m_limit;
     QTimer m_deadline;
     QList<QMetaObject::Connection> m_connections;
     int m_expectedBytes = 0;

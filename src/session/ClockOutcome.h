@@ -18,6 +18,7 @@ struct ClockOutcome {
         InvalidAnswer, // a time frame whose time of day is no time
         Failed,        // a run-time failure: the port, the line, a value that does not convert
         ClockNotSet,   // the time frame came, but the computer's clock could not be set
+        StepRefused,   // the time frame came, but the computer's clock would have moved further than allowed
         Cancelled,     // ended by the front-end (the window closing)
     };
 
@@ -36,6 +37,7 @@ struct ClockOutcome {
     GroupRows rows;      // settings answers: the eight groups
     QTime clockTime;     // time frame: the time of day it names
     QDateTime arrival;   // time frame: when its last byte arrived, by the computer's clock
+    qint64 offsetUs = 0; // time frame: the master clock minus the computer's clock, by the offset model
 
     bool done() const { return status == Status::Done; }
 };

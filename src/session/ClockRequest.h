@@ -18,12 +18,16 @@ struct ClockRequest {
     // The eight group records of a settings write, made once the line has
     // been flushed; may raise RuntimeError (a text that is no time).
     using RecordMaker = std::function<QByteArray()>;
+    // Whether a time frame with this offset (master clock minus computer
+    // clock) serves.
+    using OffsetCheck = std::function<bool(qint64 offsetUs)>;
 
     Kind kind = Kind::SetTime;
     std::optional<QTime> time; // SetTime: the typed time (none: the computer's); Countdown: the start time
     int clockIndex = 0;        // Countdown, ReadSettings, WriteSettings: 0 or 1 (-1: none chosen)
     RecordMaker records;       // WriteSettings
     char rmcStatus = 'A';      // Rmc: 'A' fix valid, 'V' not valid
+    OffsetCheck serves;        // TimeFrame: frames that do not serve are passed over while the limit lasts
 
     static ClockRequest setTime(std::optional<QTime> typed = std::nullopt) {
         ClockRequest request;
@@ -31,12 +35,16 @@ struct ClockRequest {
         return request;
     }
     static ClockRequest countdown(int clockIndex, const QTime& start) {
-        return {Kind::Countdown, start, clockIndex, {}, 'A'};
+        return {Kind::Countdown, start, clockIndex, {}, 'A', {}};
     }
-    static ClockRequest readSettings(int clockIndex) { return {Kind::ReadSettings, {}, clockIndex, {}, 'A'}; }
+    static ClockRequest readSettings(int clockIndex) {
+        return {Kind::ReadSettings, {}, clockIndex, {}, 'A', {}};
+    }
     static ClockRequest writeSettings(int clockIndex, RecordMaker records) {
-        return {Kind::WriteSettings, {}, clockIndex, std::move(records), 'A'};
+        return {Kind::WriteSettings, {}, clockIndex, std::move(records), 'A', {}};
     }
-    static ClockRequest timeFrame() { return {Kind::TimeFrame, {}, 0, {}, 'A'}; }
-    static ClockRequest rmc(char status) { return {Kind::Rmc, {}, 0, {}, status}; }
+    static ClockRequest timeFrame(OffsetCheck serves = {}) {
+        return {Kind::TimeFrame, {}, 0, {}, 'A', std::move(serves)};
+    }
+    static ClockRequest rmc(char status) { return {Kind::Rmc, {}, 0, {}, status, {}}; }
 };

@@ -1,5 +1,6 @@
 #include "ClockSession.h"
 
+#include "OffsetModel.h"
 #include "gps/RmcSentence.h"
 #include "protocol/Frames.h"
 #include "protocol/SystemClockSetter.h"
@@ -111,11 +112,18 @@ void ClockSession::cancel() {
     finish(ClockOutcome::Status::Cancelled);
 }
 
-ClockOutcome ClockSession::syncComputerClock(SystemClockSetter& setter, const LineHold& hold) {
-    ClockOutcome outcome = run(ClockRequest::timeFrame(), hold);
+ClockOutcome ClockSession::syncComputerClock(SystemClockSetter& setter, const LineHold& hold,
+                                             const StepRule& rule) {
+    ClockOutcome outcome =
+        run(ClockRequest::timeFrame([&setter](qint64 offsetUs) { return setter.canMoveClockBy(offsetUs); }),
+            hold);
     if (!outcome.done())
         return outcome;
-    if (SystemClockSetter::Result failure = setter.setTimeOfDay(outcome.clockTime)) {
+    if (!rule.allows(outcome.offsetUs)) {
+        outcome.status = ClockOutcome::Status::StepRefused;
+        return outcome;
+    }
+    if (SystemClockSetter::Result failure = setter.moveClockBy(outcome.offsetUs)) {
         outcome.status = ClockOutcome::Status::ClockNotSet;
         outcome.error = std::move(failure);
     }
@@ -283,6 +291,11 @@ void ClockSession::decodeTimeFrame() {
         outcome.error = error;
         return finish(ClockOutcome::Status::InvalidAnswer);
     }
+    outcome.offsetUs =
+        OffsetModel::offsetUs(outcome.clockTime, outcome.arrival, *LineSettings::parse(m_port.Settings()));
+    const ClockRequest::OffsetCheck& serves = m_exchange->request.serves;
+    if (serves && !serves(outcome.offsetUs))
+        return m_answerWait.awaitNext();
     finish(ClockOutcome::Status::Done);
 }
 

@@ -6,6 +6,7 @@
 #include "ClockRequest.h"
 #include "PortChoice.h"
 #include "RmcStream.h"
+#include "StepRule.h"
 #include "TimeFrameMonitor.h"
 #include "protocol/CommandTable.h"
 
@@ -77,8 +78,12 @@ public:
     // Ends a running exchange at once; its outcome is Cancelled.
     void cancel();
 
-    // The computer's clock from the master clock's time frame (blocking).
-    ClockOutcome syncComputerClock(SystemClockSetter& setter, const LineHold& hold);
+    // The computer's clock from the master clock's time frame (blocking): it
+    // moves by the frame's offset, so the new time is the one nearest the
+    // computer's own (the date is not taken from the frame). Frames the setter
+    // cannot take are passed over while the wait lasts; a step beyond `rule`
+    // sets nothing.
+    ClockOutcome syncComputerClock(SystemClockSetter& setter, const LineHold& hold, const StepRule& rule);
 
     // The GPS receiver that keeps talking; any command ends it.
     RmcStream& gpsStream() { return m_gpsStream; }

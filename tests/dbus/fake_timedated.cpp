@@ -1,7 +1,8 @@
 // A stand-in for systemd-timedated on the (private) system bus that
 // DBUS_SYSTEM_BUS_ADDRESS names. It prints "READY" once it owns its name,
-// then one line per SetTime call:
-//   SetTime <usec_utc> <relative> <interactive> <interactive authorization allowed>
+// then one line per SetTime call, with the moment it came (microseconds since
+// the epoch):
+//   SetTime <usec_utc> <relative> <interactive> <interactive authorization allowed> <moment>
 // With --refuse ntp it refuses as timedated does while NTP is on, with
 // --refuse polkit as polkit does when the user is not authorized; otherwise
 // it succeeds (and sets nothing).
@@ -9,6 +10,7 @@
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
+#include <chrono>
 #include <cstdio>
 
 class FakeTimedated : public QObject, protected QDBusContext {
@@ -19,11 +21,14 @@ public:
 
 public slots:
     void SetTime(qlonglong usecUtc, bool relative, bool interactive) {
+        const qint64 momentUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                                    std::chrono::system_clock::now().time_since_epoch())
+                                    .count();
         const auto flag = [](bool value) {
             return value ? "true" : "false";
         };
-        std::printf("SetTime %lld %s %s %s\n", usecUtc, flag(relative), flag(interactive),
-                    flag(message().isInteractiveAuthorizationAllowed()));
+        std::printf("SetTime %lld %s %s %s %lld\n", usecUtc, flag(relative), flag(interactive),
+                    flag(message().isInteractiveAuthorizationAllowed()), qlonglong(momentUs));
         std::fflush(stdout);
         if (m_refusal == QLatin1String("ntp"))
             sendErrorReply(QStringLiteral("org.freedesktop.timedate1.AutomaticTimeSyncEnabled"),

@@ -31,6 +31,8 @@ class ClockSetterTest : public GuiTest {
 private:
     QByteArray m_originalPath;
     std::unique_ptr<QTemporaryDir> m_dir;
+    FakeClock m_clock;
+    ShellClockSetter m_setter{m_clock};
 
     // Puts a `date` running `body` first on PATH. False if it did not get
     // there: the real `date` must never set this computer's clock.
@@ -56,8 +58,13 @@ private:
     }
 
 private slots:
-    void initTestCase() { m_originalPath = qgetenv("PATH"); }
+    void initTestCase() {
+        m_originalPath = qgetenv("PATH");
+        qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    }
     void init() {
+        // A reading made in the time zone set above.
+        m_clock.set(FakeClock().now());
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
     }
@@ -67,19 +74,28 @@ private slots:
         GuiTest::cleanup();
     }
 
-    void passesTimeWithHalfSecond_data() {
-        QTest::addColumn<QTime>("time");
+    // The date, time to the microsecond and UTC offset of the instant the
+    // offset names from the computer's clock, in Central European Time.
+    void passesTheInstant_data() {
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<qint64>("offsetUs");
         QTest::addColumn<QString>("argument");
-        QTest::newRow("afternoon") << QTime(12, 34, 56) << "12:34:56.5";
-        QTest::newRow("midnight") << QTime(0, 0, 0) << "00:00:00.5";
-        QTest::newRow("single digits") << QTime(9, 5, 7) << "09:05:07.5";
-        QTest::newRow("last second") << QTime(23, 59, 59) << "23:59:59.5";
+        const QDate day(2024, 3, 5);
+        QTest::newRow("back past midnight") << QDateTime(day.addDays(1), QTime(0, 0, 0, 400))
+                                            << qint64(-1'390'625) << "2024-03-05 23:59:59.009375 +0100";
+        QTest::newRow("on past midnight") << QDateTime(day, QTime(23, 59, 59, 700)) << qint64(309'375)
+                                          << "2024-03-06 00:00:00.009375 +0100";
+        QTest::newRow("into summer time") << QDateTime(QDate(2024, 3, 31), QTime(1, 59, 59, 900))
+                                          << qint64(200'000) << "2024-03-31 03:00:00.100000 +0200";
     }
-    void passesTimeWithHalfSecond() {
-        QFETCH(QTime, time);
+    void passesTheInstant() {
+        QFETCH(QDateTime, now);
+        QFETCH(qint64, offsetUs);
         QFETCH(QString, argument);
         QVERIFY(installDate(kSetsClock));
-        const SystemClockSetter::Result result = ShellClockSetter().setTimeOfDay(time);
+        m_clock.set(now);
+        QVERIFY(m_setter.canMoveClockBy(offsetUs));
+        const SystemClockSetter::Result result = m_setter.moveClockBy(offsetUs);
         QCOMPARE(recordedArgs(), (QStringList{QStringLiteral("-s"), argument}));
         QVERIFY(!result);
         QCOMPARE(errorNumberOf(result), 0);
@@ -88,8 +104,9 @@ private slots:
 
     void refusalIsPermissionDenied() {
         QVERIFY(installDate(kRefusesWithReason));
-        const SystemClockSetter::Result result = ShellClockSetter().setTimeOfDay(QTime(12, 34, 56));
-        QCOMPARE(recordedArgs(), (QStringList{QStringLiteral("-s"), QStringLiteral("12:34:56.5")}));
+        const SystemClockSetter::Result result = m_setter.moveClockBy(0);
+        QCOMPARE(recordedArgs(),
+                 (QStringList{QStringLiteral("-s"), QStringLiteral("2024-03-05 09:07:44.600000 +0100")}));
         QVERIFY(result);
         QCOMPARE(errorNumberOf(result), 70);
         QCOMPARE(reasonOf(result), kRefused);
@@ -97,7 +114,7 @@ private slots:
 
     void silentRefusalStillGivesReason() {
         QVERIFY(installDate(kRefusesSilently));
-        const SystemClockSetter::Result result = ShellClockSetter().setTimeOfDay(QTime(12, 34, 56));
+        const SystemClockSetter::Result result = m_setter.moveClockBy(0);
         QVERIFY(result);
         QCOMPARE(errorNumberOf(result), 70);
         QVERIFY(!reasonOf(result).isEmpty());
@@ -107,44 +124,54 @@ private slots:
         // A PATH with nothing on it.
         qputenv("PATH", QFile::encodeName(m_dir->path()));
         QCOMPARE(QStandardPaths::findExecutable(QStringLiteral("date")), QString());
-        const SystemClockSetter::Result result = ShellClockSetter().setTimeOfDay(QTime(12, 34, 56));
+        const SystemClockSetter::Result result = m_setter.moveClockBy(0);
         QVERIFY(result);
         QCOMPARE(errorNumberOf(result), 53);
         QVERIFY2(reasonOf(result).contains(QStringLiteral("date")), qPrintable(reasonOf(result)));
     }
 
+    // A frame for 23:59:59 just after midnight sets the day before.
     void windowSetsClockThroughDate_data() {
         QTest::addColumn<QString>("standIn");
+        QTest::addColumn<QDateTime>("now");
         QTest::addColumn<QString>("message");
-        QTest::newRow("clock set") << kSetsClock << "Synchronize success!";
-        QTest::newRow("refused") << kRefusesWithReason << QStringLiteral("Writing Error 70:") + kRefused;
+        QTest::addColumn<QString>("argument");
+        const QDateTime justAfterMidnight(QDate(2024, 3, 6), QTime(0, 0, 0, 400));
+        QTest::newRow("clock set") << kSetsClock << justAfterMidnight << "Synchronize success!"
+                                   << "2024-03-05 23:59:59.009375 +0100";
+        QTest::newRow("refused") << kRefusesWithReason << justAfterMidnight.addDays(-1)
+                                 << QStringLiteral("Writing Error 70:") + kRefused
+                                 << "2024-03-04 23:59:59.009375 +0100";
     }
     void windowSetsClockThroughDate() {
         QFETCH(QString, standIn);
+        QFETCH(QDateTime, now);
         QFETCH(QString, message);
+        QFETCH(QString, argument);
         QVERIFY(installDate(standIn));
-        ShellClockSetter setter;
         Form1Harness h;
+        h.clock.set(now);
+        ShellClockSetter setter(h.clock);
         h.clockSetterInUse = &setter;
         Form1& window = h.startWithPort();
 
         QTimer::singleShot(20, &window,
-                           [&h] { h.serial.receive(QByteArray::fromHex("aa0026120601123456")); });
+                           [&h] { h.serial.receive(QByteArray::fromHex("aa0026120601235959")); });
         h.click(QStringLiteral("Command8"));
         QCOMPARE(h.dialogs.texts(), QStringList{message});
-        QCOMPARE(recordedArgs(), (QStringList{QStringLiteral("-s"), QStringLiteral("12:34:56.5")}));
+        QCOMPARE(recordedArgs(), (QStringList{QStringLiteral("-s"), argument}));
     }
 
     void closingTheWindowLetsTheSetterFinish() {
         QVERIFY(installDate(kSetsClockSlowly));
-        ShellClockSetter setter;
         Form1Harness h;
+        ShellClockSetter setter(h.clock);
         h.clockSetterInUse = &setter;
         Form1& window = h.startWithPort();
         window.show();
 
         QTimer::singleShot(20, &window,
-                           [&h] { h.serial.receive(QByteArray::fromHex("aa0026120601123456")); });
+                           [&h] { h.serial.receive(QByteArray::fromHex("aa0026120601090745")); });
         // While the setter runs the operator closes the window, and the
         // program ends as it does when its last window closes.
         QTimer::singleShot(250, &window, [&window] {

@@ -16,6 +16,8 @@
 namespace {
 const QString kPrivilegeRefused = QStringLiteral("A required privilege is not held by the client.");
 const QString kWineTime = QStringLiteral("Not Yet Implemented");
+const QString kAnotherDay = QStringLiteral(
+    "The computer's clock would move into another day, which the time command cannot do: nothing was set");
 
 // The real cmd is only run where it cannot change this computer's clock.
 bool underWine() {
@@ -57,32 +59,48 @@ private slots:
         QVERIFY(QFile::exists(standIn()));
     }
 
+    // The time the offset names from the computer's clock, to the nearest
+    // hundredth; time cannot change the date, so another day is not taken.
     void runsTimeMinimized_data() {
-        QTest::addColumn<QTime>("time");
+        QTest::addColumn<QTime>("now");
+        QTest::addColumn<qint64>("offsetUs");
         QTest::addColumn<QString>("output");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("argument");
         QTest::addColumn<int>("errorNumber");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("clock set") << QTime(12, 34, 56) << QString() << 0 << "12:34:56.5" << 0 << QString();
-        QTest::newRow("midnight") << QTime(0, 0, 0) << QString() << 0 << "00:00:00.5" << 0 << QString();
-        QTest::newRow("single digits") << QTime(9, 5, 7) << QString() << 0 << "09:05:07.5" << 0 << QString();
-        QTest::newRow("privilege refused")
-            << QTime(23, 59, 59) << kPrivilegeRefused << 1 << "23:59:59.5" << 70 << kPrivilegeRefused;
+        QTest::newRow("clock set") << QTime(12, 34, 56) << qint64(500'000) << QString() << 0 << "12:34:56.50"
+                                   << 0 << QString();
+        QTest::newRow("hundredths rounded")
+            << QTime(9, 5, 7, 4) << qint64(-1'009'375) << QString() << 0 << "09:05:05.99" << 0 << QString();
+        QTest::newRow("back to the day's start")
+            << QTime(0, 0, 1, 400) << qint64(-1'395'000) << QString() << 0 << "00:00:00.01" << 0 << QString();
+        QTest::newRow("back past midnight")
+            << QTime(0, 0, 0, 400) << qint64(-1'390'625) << QString() << 0 << QString() << 70 << kAnotherDay;
+        QTest::newRow("on past midnight")
+            << QTime(23, 59, 59, 700) << qint64(295'000) << QString() << 0 << QString() << 70 << kAnotherDay;
+        QTest::newRow("privilege refused") << QTime(23, 59, 59) << qint64(0) << kPrivilegeRefused << 1
+                                           << "23:59:59.00" << 70 << kPrivilegeRefused;
         QTest::newRow("says it did nothing, exit code 0")
-            << QTime(12, 34, 56) << kWineTime << 0 << "12:34:56.5" << 70 << kWineTime;
+            << QTime(12, 34, 56) << qint64(0) << kWineTime << 0 << "12:34:56.00" << 70 << kWineTime;
     }
     void runsTimeMinimized() {
-        QFETCH(QTime, time);
+        QFETCH(QTime, now);
+        QFETCH(qint64, offsetUs);
         QFETCH(QString, output);
         QFETCH(int, exitCode);
         QFETCH(QString, argument);
         QFETCH(int, errorNumber);
         QFETCH(QString, reason);
         answerWith(output, exitCode);
-        const SystemClockSetter::Result result = ShellClockSetter(standIn()).setTimeOfDay(time);
-        QCOMPARE(recorded(), (QStringList{QStringLiteral("/c time ") + argument,
-                                          QStringLiteral("show %1").arg(SW_SHOWMINIMIZED)}));
+        FakeClock clock(QDateTime(QDate(2024, 3, 5), now));
+        ShellClockSetter setter(clock, standIn());
+        QCOMPARE(setter.canMoveClockBy(offsetUs), !argument.isEmpty());
+        const SystemClockSetter::Result result = setter.moveClockBy(offsetUs);
+        QCOMPARE(recorded(),
+                 (argument.isEmpty() ? QStringList()
+                                     : QStringList{QStringLiteral("/c time ") + argument,
+                                                   QStringLiteral("show %1").arg(SW_SHOWMINIMIZED)}));
         QCOMPARE(!result, errorNumber == 0);
         QCOMPARE(errorNumberOf(result), errorNumber);
         QCOMPARE(reasonOf(result), reason);
@@ -90,7 +108,8 @@ private slots:
 
     void missingProgramIsFileNotFound() {
         const QString missing = m_dir->filePath(QStringLiteral("no-cmd.exe"));
-        const SystemClockSetter::Result result = ShellClockSetter(missing).setTimeOfDay(QTime(12, 34, 56));
+        FakeClock clock;
+        const SystemClockSetter::Result result = ShellClockSetter(clock, missing).moveClockBy(0);
         QVERIFY(result);
         QCOMPARE(errorNumberOf(result), 53);
         QVERIFY2(reasonOf(result).contains(missing), qPrintable(reasonOf(result)));
@@ -99,7 +118,8 @@ private slots:
     void realCmdUnderWineIsAFailure() {
         if (!underWine())
             QSKIP("the real cmd would set this computer's clock");
-        const SystemClockSetter::Result result = ShellClockSetter().setTimeOfDay(QTime(12, 34, 56));
+        FakeClock clock;
+        const SystemClockSetter::Result result = ShellClockSetter(clock).moveClockBy(0);
         QVERIFY(result);
         QCOMPARE(errorNumberOf(result), 70);
         QCOMPARE(reasonOf(result), kWineTime);
@@ -124,13 +144,13 @@ private slots:
         if (program.isEmpty() && !underWine())
             QSKIP("the real cmd would set this computer's clock");
         answerWith(output, exitCode);
-        ShellClockSetter setter(program);
         Form1Harness h;
+        ShellClockSetter setter(h.clock, program);
         h.clockSetterInUse = &setter;
         Form1& window = h.startWithPort();
 
         QTimer::singleShot(20, &window,
-                           [&h] { h.serial.receive(QByteArray::fromHex("aa0026120601123456")); });
+                           [&h] { h.serial.receive(QByteArray::fromHex("aa0026120601090745")); });
         h.click(QStringLiteral("Command8"));
         QCOMPARE(h.dialogs.texts(), QStringList{message});
     }

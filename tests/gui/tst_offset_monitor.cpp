@@ -98,10 +98,10 @@ private slots:
     void frameAwaitedByACommandIsTheCommands() {
         Form1Harness h;
         h.startWithPort(1);
-        QTimer::singleShot(20, h.window.get(), [&h] { h.serial.receive(timeFrame(0x12, 0x34, 0x56)); });
+        QTimer::singleShot(20, h.window.get(), [&h] { h.serial.receive(timeFrame(0x09, 0x07, 0x45)); });
         h.click(QStringLiteral("Command8"));
         QCOMPARE(h.dialogs.takeTexts(), QStringList{"Synchronize success!"});
-        QCOMPARE(h.clockSetter.times, QList<QTime>{QTime(12, 34, 56)});
+        QCOMPARE(h.clockSetter.offsetsUs, QList<qint64>{409'375});
         QCOMPARE(h.text(kOffset), QString());
         // What came while the command held the line has no arrival time the
         // window knows; the frames after it count.

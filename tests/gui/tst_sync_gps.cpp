@@ -87,8 +87,11 @@ private slots:
         QFETCH(QTime, expected);
         Form1Harness h;
         startWithPort(h);
+        h.clock.set(QDateTime(h.clock.now().date(), expected).addMSecs(300));
         const qint64 ms = syncWhileClockSends(h, parts);
-        QCOMPARE(h.clockSetter.times, QList<QTime>{expected});
+        // The frame's second and its 9 bytes' time on the line at 9600 baud
+        // (9.375 ms), against the computer's clock 300 ms into that second.
+        QCOMPARE(h.clockSetter.offsetsUs, QList<qint64>{9'375 - 300'000});
         QCOMPARE(h.clockSetter.underWaitCursor, QList<bool>{true});
         QCOMPARE(h.dialogs.texts(), QStringList{kSuccess});
         QCOMPARE(h.dialogs.messages()[0].title, QStringLiteral("Varo_Clock"));
@@ -116,12 +119,53 @@ private slots:
         Form1Harness h;
         startWithPort(h);
         const qint64 ms = syncWhileClockSends(h, parts);
-        QVERIFY(h.clockSetter.times.isEmpty());
+        QVERIFY(h.clockSetter.offsetsUs.isEmpty());
         QCOMPARE(h.dialogs.texts(), QStringList());
         QCOMPARE(h.text(QStringLiteral("Label2")), QString());
         QCOMPARE(h.text(QStringLiteral("Label3")), QString());
         QVERIFY2(ms < 3000, qPrintable(QStringLiteral("took %1 ms").arg(ms)));
         QCOMPARE(controlsEnabled(h), kAllEnabled);
+    }
+
+    // The computer's clock at 05:00:00.010; a step over a minute is the operator's to allow.
+    void largeStepIsAsked_data() {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QList<bool>>("answers"); // true: Yes
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QList<qint64>>("offsetsUs");
+        const QString question = QStringLiteral("The computer's clock would move by %1. Set it?");
+        QTest::newRow("a minute, unasked") << timeFrame(0x05, 0x01, 0x00) << QList<bool>()
+                                           << QStringList{kSuccess} << QList<qint64>{59'999'375};
+        QTest::newRow("hours ahead, Yes")
+            << timeFrame(0x12, 0x36, 0x12) << QList<bool>{true}
+            << QStringList{question.arg("+7 h 36 min 12 s"), kSuccess} << QList<qint64>{27'371'999'375};
+        QTest::newRow("hours behind, No") << timeFrame(0x01, 0x00, 0x00) << QList<bool>{false}
+                                          << QStringList{question.arg("-4 h 0 min 0 s")} << QList<qint64>();
+    }
+    void largeStepIsAsked() {
+        QFETCH(QByteArray, frame);
+        QFETCH(QList<bool>, answers);
+        Form1Harness h;
+        startWithPort(h);
+        h.clock.set(QDateTime(h.clock.now().date(), QTime(5, 0, 0, 10)));
+        h.dialogs.nextAnswers = answers;
+        syncWhileClockSends(h, {frame});
+        QTEST(h.dialogs.texts(), "messages");
+        QTEST(h.clockSetter.offsetsUs, "offsetsUs");
+        QCOMPARE(controlsEnabled(h), kAllEnabled);
+    }
+
+    // A frame the setter cannot take (Windows' time and another day) is
+    // passed over for the next one.
+    void frameTheSetterCannotTakeIsPassedOver() {
+        Form1Harness h;
+        startWithPort(h);
+        h.clockSetter.cannotTake = [](qint64 offsetUs) {
+            return offsetUs > 0;
+        };
+        syncWhileClockSends(h, {timeFrame(0x09, 0x07, 0x45), timeFrame(0x09, 0x07, 0x44)});
+        QCOMPARE(h.clockSetter.offsetsUs, QList<qint64>{-590'625});
+        QCOMPARE(h.dialogs.texts(), QStringList{kSuccess});
     }
 
     void frameThatIsNotATimeIsReported_data() {
@@ -139,7 +183,7 @@ private slots:
         startWithPort(h);
         syncWhileClockSends(h, {frame});
         QCOMPARE(h.dialogs.texts(), QStringList{kTypeMismatch});
-        QVERIFY(h.clockSetter.times.isEmpty());
+        QVERIFY(h.clockSetter.offsetsUs.isEmpty());
         QCOMPARE(h.text(QStringLiteral("Label2")), QString());
         QCOMPARE(h.text(QStringLiteral("Label3")), QString());
         QCOMPARE(controlsEnabled(h), kAllEnabled);
@@ -150,8 +194,8 @@ private slots:
         startWithPort(h);
         h.clockSetter.nextResult = RuntimeError(
             ErrorNumber::PermissionDenied, QStringLiteral("date: cannot set date: Operation not permitted"));
-        syncWhileClockSends(h, {timeFrame(0x12, 0x34, 0x56)});
-        QCOMPARE(h.clockSetter.times, QList<QTime>{QTime(12, 34, 56)});
+        syncWhileClockSends(h, {timeFrame(0x09, 0x07, 0x45)});
+        QCOMPARE(h.clockSetter.offsetsUs, QList<qint64>{409'375});
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral(
                                         "Writing Error 70:date: cannot set date: Operation not permitted")});
         QCOMPARE(controlsEnabled(h), kAllEnabled);
@@ -164,7 +208,7 @@ private slots:
         h.find<QLabel>(QStringLiteral("Label3"))->setText(QStringLiteral("old text"));
         h.click(QStringLiteral("Command8"));
         QCOMPARE(h.dialogs.texts(), QStringList{kClosedPortReport});
-        QVERIFY(h.clockSetter.times.isEmpty());
+        QVERIFY(h.clockSetter.offsetsUs.isEmpty());
         QCOMPARE(h.text(QStringLiteral("Label2")), QString());
         QCOMPARE(h.text(QStringLiteral("Label3")), QString());
         QCOMPARE(controlsEnabled(h), kAllEnabled);
@@ -180,7 +224,7 @@ private slots:
         h.click(QStringLiteral("Command8"));
         QVERIFY2(elapsed.elapsed() < 3000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed.elapsed())));
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Writing Error 8022:Com1 was unplugged")});
-        QVERIFY(h.clockSetter.times.isEmpty());
+        QVERIFY(h.clockSetter.offsetsUs.isEmpty());
         QCOMPARE(controlsEnabled(h), kAllEnabled);
     }
 
@@ -196,7 +240,7 @@ private slots:
         QTRY_VERIFY(heard);
 
         const qint64 ms = syncWhileClockSends(h, {});
-        QVERIFY(h.clockSetter.times.isEmpty());
+        QVERIFY(h.clockSetter.offsetsUs.isEmpty());
         QCOMPARE(h.dialogs.texts(), QStringList());
         QVERIFY2(ms >= 3000 && ms <= 4200, qPrintable(QStringLiteral("took %1 ms").arg(ms)));
     }
@@ -227,7 +271,7 @@ private slots:
 
         const qint64 ms = syncWhileClockSends(h, parts);
         QVERIFY2(ms >= 3000 && ms <= 4200, qPrintable(QStringLiteral("took %1 ms").arg(ms)));
-        QVERIFY(h.clockSetter.times.isEmpty());
+        QVERIFY(h.clockSetter.offsetsUs.isEmpty());
         QCOMPARE(h.dialogs.texts(), QStringList());
         QCOMPARE(h.text(QStringLiteral("Label2")), QString());
         QCOMPARE(h.text(QStringLiteral("Label3")), QString());

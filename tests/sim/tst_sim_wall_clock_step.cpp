@@ -64,14 +64,11 @@ private slots:
         QVERIFY(sim.waitForLine(timeFrame, 3000).hasMatch());
 
         QVERIFY(setOffset(offsetFile, offset));
-        int stepLine = 0;
-        QVERIFY2(sim.waitForLine(
-                        QRegularExpression(
-                            QStringLiteral(" EV - wall clock stepped by %1\\.\\d{3} s; time frames follow")
-                                .arg(step)),
-                        3000, 0, &stepLine)
-                     .hasMatch(),
-                 qPrintable(sim.lines().join(QLatin1Char('\n'))));
+        const QRegularExpression stepped(
+            QStringLiteral(" EV - wall clock stepped by %1\\.\\d{3} s; time frames follow").arg(step));
+        const int stepLine = sim.waitForLineWhere(
+            [&stepped](const QString& line) { return stepped.match(line).hasMatch(); }, 3000);
+        QVERIFY2(stepLine >= 0, qPrintable(sim.lines().join(QLatin1Char('\n'))));
         QVERIFY(sim.waitForLine(timeFrame, 3000, stepLine + 1).hasMatch());
 
         QVERIFY(::kill(pid_t(sim.pid()), SIGTERM) == 0);

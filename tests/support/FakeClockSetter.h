@@ -4,20 +4,24 @@
 #include "protocol/SystemClockSetter.h"
 
 #include <QList>
+#include <functional>
 
-// Records the times the program asks to set and answers with nextResult.
+// Records the offsets the program asks to move the clock by and answers with nextResult.
 class FakeClockSetter : public SystemClockSetter {
 public:
-    Result setTimeOfDay(const QTime& time) override {
-        times.append(time);
+    Result moveClockBy(qint64 offsetUs) override {
+        offsetsUs.append(offsetUs);
         underWaitCursor.append(waitCursorShown());
         return nextResult;
     }
+    bool canMoveClockBy(qint64 offsetUs) const override { return !cannotTake || !cannotTake(offsetUs); }
 
-    QList<QTime> times;
+    QList<qint64> offsetsUs;
     // For each call, whether the wait cursor was up.
     QList<bool> underWaitCursor;
     Result nextResult; // nothing: set
+    // Offsets it cannot take, as Windows' time cannot move into another day; none when empty.
+    std::function<bool(qint64 offsetUs)> cannotTake;
 };
 
 // The error number and reason of a setter's result; 0 and nothing when it set the clock.

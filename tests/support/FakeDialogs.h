@@ -5,8 +5,9 @@
 #include <QList>
 #include <QStringList>
 
-// Records every message box instead of showing it and answers the file
-// dialogs from a queue; an empty queue answers like a cancelled dialog. A
+// Records every message box and question instead of showing it, answers the
+// questions and file dialogs from queues; an empty queue answers No, or like a
+// cancelled dialog. A
 // message counts as read once the test looks at the messages; one that is
 // still unread when the fake goes is kept in unreadLeftBehind(), which
 // GuiTest's cleanup() checks, as it checks that no dialog came up under the
@@ -24,6 +25,11 @@ public:
     void showMessage(QWidget*, const QString& text, const QString& title, Icon icon) override {
         noteWaitCursor(text);
         m_messages.append({text, title, icon});
+    }
+    bool askYesNo(QWidget*, const QString& text, const QString& title) override {
+        noteWaitCursor(text);
+        m_messages.append({text, title, Icon::None});
+        return !nextAnswers.isEmpty() && nextAnswers.takeFirst();
     }
     QString askOpenFileName(QWidget*, const QString& folder, const QString& filter) override {
         noteWaitCursor(QStringLiteral("open dialog"));
@@ -48,6 +54,7 @@ public:
     // that there are none.
     static QStringList& shownUnderWaitCursor();
 
+    QList<bool> nextAnswers; // true: Yes
     QStringList nextOpenFileNames;
     QStringList nextSaveFileNames;
     QString lastFolder;
