@@ -61,7 +61,9 @@ void Bench::runMeasurements() {
             // The serial component failed outside the window's own handlers.
             fail(measurement.part + QStringLiteral(": ") + error.description());
         }
+        // The window first: its device goes with the simulator.
         closeWindow();
+        m_sims.clear();
     }
 }
 
@@ -76,7 +78,7 @@ void Bench::pump(int ms) {
     loop.exec();
 }
 
-std::unique_ptr<SimChild> Bench::startSim(const QStringList& options) {
+SimChild* Bench::startSim(const QStringList& options) {
     auto sim = std::make_unique<SimChild>(m_options.simPath);
     QString error;
     // --persist: the probes and windows open and close the device many times.
@@ -84,7 +86,8 @@ std::unique_ptr<SimChild> Bench::startSim(const QStringList& options) {
         fail(error);
         return nullptr;
     }
-    return sim;
+    m_sims.push_back(std::move(sim));
+    return m_sims.back().get();
 }
 
 bool Bench::openWindow(const QString& device, WallClock* clock, SerialDeviceFactory devices) {

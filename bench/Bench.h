@@ -8,6 +8,7 @@
 
 #include <QRandomGenerator>
 #include <memory>
+#include <vector>
 
 class Form1;
 class Report;
@@ -38,8 +39,9 @@ public:
     // Lets the event loop run for `ms`.
     void pump(int ms);
 
-    // A simulator with --persist and `options`; nullptr after fail().
-    std::unique_ptr<SimChild> startSim(const QStringList& options = {});
+    // A simulator with --persist and `options`, stopped after the measurement
+    // (after its window closed); nullptr after fail().
+    SimChild* startSim(const QStringList& options = {});
 
     // A window on `device` (as Com16) with the given clock and serial devices,
     // the real ones unless told otherwise; false after fail(). Its message
@@ -68,5 +70,6 @@ private:
     StampedDialogs m_dialogs;
     ProductionSeams m_production{&m_dialogs};
     std::unique_ptr<Report> m_report;
+    std::vector<std::unique_ptr<SimChild>> m_sims;
     std::unique_ptr<Form1> m_window;
 };

@@ -16,7 +16,8 @@ struct Measurement {
     QString jsonKey; // where its figures go in the JSON report
     // Measures with the bench's simulators and window, adds its rows to the
     // bench's report and returns its figures; an empty object after
-    // Bench::fail(). The bench closes the window afterwards.
+    // Bench::fail(). The bench closes the window and stops the simulators
+    // afterwards.
     std::function<QJsonObject(Bench&)> measure;
 
     // Registers a measurement; true, for the initializer of a static.

@@ -18,7 +18,7 @@ bool isSettingsReply(const SimLogLine& line) {
 }
 
 QJsonObject measureAnswerLatency(Bench& bench) {
-    const std::unique_ptr<SimChild> sim = bench.startSim();
+    SimChild* const sim = bench.startSim();
     if (!sim || !bench.openWindow(sim->device()))
         return {};
     auto* read = bench.widget<QAbstractButton>(QStringLiteral("Command6"));

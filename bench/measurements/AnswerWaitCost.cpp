@@ -24,9 +24,9 @@ bool isReadRequest(const SimLogLine& line) {
 }
 
 QJsonObject measureAnswerWaitCost(Bench& bench) {
-    const std::unique_ptr<SimChild> windowSim = bench.startSim({QStringLiteral("--silent")});
+    SimChild* const windowSim = bench.startSim({QStringLiteral("--silent")});
     // The reference polls a port of its own: the window holds its device exclusively.
-    const std::unique_ptr<SimChild> referenceSim = bench.startSim({QStringLiteral("--silent")});
+    SimChild* const referenceSim = bench.startSim({QStringLiteral("--silent")});
     if (!windowSim || !referenceSim || !bench.openWindow(windowSim->device()))
         return {};
     auto* read = bench.widget<QAbstractButton>(QStringLiteral("Command6"));

@@ -121,8 +121,8 @@ void addRows(Report& report, const WindowSamples& window, const FloorSamples& fl
 }
 
 QJsonObject measureBoundaryBreakdown(Bench& bench) {
-    const std::unique_ptr<SimChild> windowSim = bench.startSim();
-    const std::unique_ptr<SimChild> floorSim = bench.startSim();
+    SimChild* const windowSim = bench.startSim();
+    SimChild* const floorSim = bench.startSim();
     WindowSamples window;
     FloorSamples floor;
     if (!windowSim || !floorSim || !measureWindow(bench, *windowSim, window) ||

@@ -11,7 +11,7 @@
 namespace {
 
 QJsonObject measureBoundaryLatency(Bench& bench) {
-    const std::unique_ptr<SimChild> sim = bench.startSim();
+    SimChild* const sim = bench.startSim();
     if (!sim || !bench.openWindow(sim->device()))
         return {};
     const QList<TimedCommand>& commands = TimedCommands::all();

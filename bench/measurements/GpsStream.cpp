@@ -13,7 +13,7 @@
 namespace {
 
 QJsonObject measureGpsStream(Bench& bench) {
-    const std::unique_ptr<SimChild> sim = bench.startSim();
+    SimChild* const sim = bench.startSim();
     if (!sim || !bench.openWindow(sim->device()))
         return {};
     const TimedCommand& sentence = TimedCommands::gpsSentence();

@@ -12,7 +12,7 @@
 namespace {
 
 QJsonObject measureStartup(Bench& bench) {
-    const std::unique_ptr<SimChild> sim = bench.startSim();
+    SimChild* const sim = bench.startSim();
     if (!sim)
         return {};
     QList<double> elapsedMs, applicationMs, builtMs, peakKiB;
