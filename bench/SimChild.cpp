@@ -8,13 +8,13 @@ bool SimChild::start(const QStringList& options, QString* error) {
     return false;
 }
 
-std::optional<SimLogLine> SimChild::next(const QString& direction, const QString& hexPrefix, int timeoutMs) {
+std::optional<SimLogLine> SimChild::next(const std::function<bool(const SimLogLine&)>& matches,
+                                         int timeoutMs) {
     std::optional<SimLogLine> found;
     const int line = m_process.waitForLineWhere(
         [&](const QString& text) {
             found = FrameLog::parseLine(text);
-            return found && FrameLog::directionText(found->direction) == direction &&
-                   found->hex.startsWith(hexPrefix);
+            return found && matches(*found);
         },
         timeoutMs, m_cursor);
     if (line < 0) {

@@ -3,6 +3,7 @@
 #include "FrameLog.h"
 #include "SimProcess.h"
 
+#include <functional>
 #include <optional>
 
 using SimLogLine = FrameLog::Entry;
@@ -18,9 +19,9 @@ public:
     bool start(const QStringList& options, QString* error);
     QString device() const { return m_process.device(); }
 
-    // The next line after the cursor whose direction and hex start match;
-    // lines skipped on the way are passed over for good.
-    std::optional<SimLogLine> next(const QString& direction, const QString& hexPrefix, int timeoutMs);
+    // The next frame or event line after the cursor that `matches`; lines
+    // skipped on the way are passed over for good.
+    std::optional<SimLogLine> next(const std::function<bool(const SimLogLine&)>& matches, int timeoutMs);
 
 private:
     SimProcess m_process;

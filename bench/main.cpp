@@ -1,7 +1,8 @@
 // varo-clock-bench: timing and cost of the window's clock commands against
-// the master clock simulator on a pseudo-terminal. See README.md, section
-// "Performance".
-#include "Benchmarks.h"
+// the master clock simulator on a pseudo-terminal. How the figures are taken:
+// bench/README.md.
+#include "Bench.h"
+#include "Measurement.h"
 #include "SimProcess.h"
 #include "StartupProbe.h"
 
@@ -41,7 +42,7 @@ const CountOption kCountOptions[] = {
 QCommandLineOption commandLineOption(const CountOption& count) {
     return QCommandLineOption(QString::fromLatin1(count.name),
                               QStringLiteral("%1 (default %2).")
-                                  .arg(QString::fromLatin1(count.description))
+                                  .arg(QString::fromUtf8(count.description))
                                   .arg(BenchOptions().*count.field),
                               QStringLiteral("n"));
 }
@@ -86,7 +87,7 @@ int main(int argc, char* argv[]) {
                                  QStringLiteral("path"), defaultSimPath());
     const QCommandLineOption only(QStringLiteral("only"),
                                   QStringLiteral("Run only these parts, comma-separated: ") +
-                                      BenchRun::kParts.join(QLatin1Char(',')) + QLatin1Char('.'),
+                                      Measurement::parts().join(QLatin1Char(',')) + QLatin1Char('.'),
                                   QStringLiteral("parts"));
     parser.addOptions({json, sim, only});
     for (const CountOption& count : kCountOptions)
@@ -101,7 +102,7 @@ int main(int argc, char* argv[]) {
             return 2;
     if (parser.isSet(only))
         for (const QString& part : parser.value(only).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-            if (!BenchRun::kParts.contains(part)) {
+            if (!Measurement::parts().contains(part)) {
                 QTextStream(stderr) << "varo-clock-bench: unknown part " << part << Qt::endl;
                 return 2;
             }
@@ -112,5 +113,5 @@ int main(int argc, char* argv[]) {
                             << Qt::endl;
         return 2;
     }
-    return BenchRun(options).exec();
+    return Bench(options).exec();
 }
