@@ -2,6 +2,7 @@
 
 #include "common/RuntimeError.h"
 #include "schedule/TimeText.h"
+#include "serial/LineSettings.h"
 
 #include <QMap>
 #include <QSet>
@@ -36,7 +37,6 @@ const QSet<QString> kValueOptions = {QStringLiteral("--port"), QStringLiteral("-
                                      QStringLiteral("--seconds")};
 const QSet<QString> kFlagOptions = {QStringLiteral("--json"), QStringLiteral("--invalid"),
                                     QStringLiteral("--help"), QStringLiteral("--version")};
-const QList<int> kBaudRates = {4800, 9600, 19200, 38400};
 constexpr int kMostGpsSeconds = 24 * 3600;
 
 std::optional<QTime> timeArgument(const QString& text, QString* error) {
@@ -110,7 +110,7 @@ std::optional<CliArguments> CliArguments::parse(const QStringList& arguments, QS
     if (values.contains(QStringLiteral("--baud"))) {
         bool ok = false;
         parsed.baudRate = values.value(QStringLiteral("--baud")).toInt(&ok);
-        if (!ok || !kBaudRates.contains(parsed.baudRate)) {
+        if (!ok || !LineSettings::kClockSpeeds.contains(parsed.baudRate)) {
             *error = QStringLiteral("--baud takes 4800, 9600, 19200 or 38400");
             return std::nullopt;
         }

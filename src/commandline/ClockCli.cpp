@@ -10,6 +10,7 @@
 #include "serial/PortProbe.h"
 #include "serial/SerialPortComponent.h"
 #include "session/ClockSession.h"
+#include "session/MissingAnswerText.h"
 #include "settings_file/SettingsFile.h"
 #include "settings_file/SettingsFileStore.h"
 
@@ -27,19 +28,15 @@ QString fileMessage(const RuntimeError& error, const QString& noFileText) {
     return error.number() == ErrorNumber::PathFileAccessError ? noFileText : CommandTexts::errorReport(error);
 }
 
-// What the command line says when an answer does not come or does not fit.
-QString missingAnswerText(Command command, const ClockOutcome& outcome) {
-    const bool none = outcome.received.isEmpty();
+// The exchange whose answer a command waits for.
+ClockRequest::Kind requestKindOf(Command command) {
     switch (command) {
     case Command::Read:
-        return none ? QStringLiteral("No answer from the master clock to the read")
-                    : QStringLiteral("The master clock's answer is no settings reply");
+        return ClockRequest::Kind::ReadSettings;
     case Command::Write:
-        return none ? QStringLiteral("No answer from the master clock to the write")
-                    : QStringLiteral("The master clock's answer is no write reply");
+        return ClockRequest::Kind::WriteSettings;
     default:
-        return none ? QStringLiteral("No time frame from the master clock")
-                    : QStringLiteral("What the master clock sent is no time frame");
+        return ClockRequest::Kind::TimeFrame;
     }
 }
 
@@ -169,12 +166,7 @@ void ClockCli::runExchange(ClockSession& session, const CliArguments& arguments,
         // The file's texts travel as the window sends its boxes: converted,
         // or the type mismatch of the first that is no time.
         const auto records = [&schedule] {
-            QByteArray records;
-            for (const GroupRow& row : schedule->rows)
-                records += GroupRecord::encode(TimeText::toTime(row.RefreshTime),
-                                               TimeText::toTime(row.CountdownLength), row.Valid,
-                                               row.StaticFlag, row.IgnoreHours);
-            return records;
+            return GroupRecord::encodeRows(schedule->rows);
         };
         outcome = session.run(ClockRequest::writeSettings(schedule->ClockNumber - 1, records), *hold,
                               [this](const ClockOutcome& written) {
@@ -212,7 +204,7 @@ void ClockCli::report(const CliArguments& arguments, const ClockOutcome& outcome
         break;
     case ClockOutcome::Status::NoAnswer:
     case ClockOutcome::Status::ForeignAnswer:
-        throw Failure{exitStatusOf(outcome), missingAnswerText(command, outcome)};
+        throw Failure{exitStatusOf(outcome), missingAnswerText(requestKindOf(command), outcome)};
     default:
         throw Failure{exitStatusOf(outcome), CommandTexts::errorReport(*outcome.error)};
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -10,6 +11,9 @@ struct LineSettings {
     char parity = 'n'; // n, e, o, m or s
     int dataBits = 8;
     int stopBits = 1;
+
+    // The speeds the master clock runs at, as its menu and the programs offer them.
+    static inline const QList<int> kClockSpeeds = {4800, 9600, 19200, 38400};
 
     // Parses the settings text; nothing when it is not of that form.
     static std::optional<LineSettings> parse(const QString& text);
