@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Builds the Debian package in build-pkg/ (Release, prefix /usr), installs it
 # with apt-get, checks that the installed window comes up under Xvfb, that the
-# installed simulator answers --help and that the installed command line sets
-# the installed simulator's clock, then removes the package again.
+# installed simulator answers --help, that the installed command line sets
+# the installed simulator's clock and that the installed clock service serves
+# it, then removes the package again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/packages.sh
 source scripts/lib/xvfb.sh
+
+install_missing curl
 
 build=build-pkg
 sudo=""
@@ -26,7 +30,9 @@ echo "$contents"
 for path in ./usr/bin/varo-clock ./usr/bin/varo-clock-sim ./usr/bin/varo-clock-cli \
     ./usr/share/applications/varo-clock.desktop ./usr/share/icons/hicolor/scalable/apps/varo-clock.svg \
     ./usr/share/man/man1/varo-clock-cli.1.gz ./usr/share/doc/varo-clock/examples/varo-clock-set-time.service \
-    ./usr/share/doc/varo-clock/examples/varo-clock-set-time.timer; do
+    ./usr/share/doc/varo-clock/examples/varo-clock-set-time.timer \
+    ./usr/bin/varo-clock-service ./usr/share/man/man1/varo-clock-service.1.gz \
+    ./usr/lib/systemd/system/varo-clock-service.service ./usr/share/doc/varo-clock/service.md; do
     grep -q " $path\$" <<<"$contents" || { echo "ci-package: $path is missing from $deb" >&2; exit 1; }
 done
 desktop-file-validate packaging/varo-clock.desktop
@@ -55,6 +61,17 @@ for _ in $(seq 40); do grep -q ' RX AA00[0-9A-F]* set time ' "$sim_log" && break
 grep ' RX AA00[0-9A-F]* set time ' "$sim_log" ||
     { echo "ci-package: the installed varo-clock-cli set-time did not reach the simulator" >&2; exit 1; }
 man -l /usr/share/man/man1/varo-clock-cli.1.gz >/dev/null 2>&1 || zcat /usr/share/man/man1/varo-clock-cli.1.gz | head -n 1
+
+# The installed clock service on the installed simulator: its status shows
+# the port open.
+service_log=$build/installed-varo-clock-service.log
+/usr/bin/varo-clock-service --port "$sim_device" --listen 127.0.0.1:0 2>"$service_log" &
+pids+=($!)
+for _ in $(seq 100); do grep -q ' listening on ' "$service_log" && break; sleep 0.05; done
+service_url=$(grep -o 'http://127.0.0.1:[0-9]*/' "$service_log") ||
+    { cat "$service_log" >&2; echo "ci-package: the installed varo-clock-service does not listen" >&2; exit 1; }
+curl -sf "${service_url}status" | grep '"open":true' ||
+    { echo "ci-package: the installed varo-clock-service does not hold the simulator's port" >&2; exit 1; }
 
 # The installed window on its own display, found by its title.
 start_xvfb

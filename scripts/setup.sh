@@ -7,11 +7,13 @@ source scripts/lib/packages.sh
 
 install_missing \
     g++ cmake ninja-build pkg-config \
-    qt6-base-dev qt6-serialport-dev libgl-dev libxkbcommon-dev \
+    qt6-base-dev qt6-serialport-dev qt6-httpserver-dev qt6-websockets-dev libgl-dev libxkbcommon-dev \
     xvfb xauth x11-utils xdotool imagemagick \
     fonts-wqy-microhei fonts-liberation \
     gpsd-clients \
     dbus
+# The clock service's test scrapes it with a real Prometheus.
+install_missing_quiet_service prometheus
 
 cmake -S . -B build -G Ninja ${VARO_CMAKE_ARGS:-}
 cmake --build build

@@ -19,8 +19,10 @@ constexpr int kFollowUpMs = 3000;
 constexpr qint64 kSendsTimeFramesMs = 5000;
 } // namespace
 
-ClockService::ClockService(ClockSession& session, WallClock& clock, QObject* parent)
+ClockService::ClockService(ClockSession& session, WallClock& clock, const PortChoice& port, QObject* parent)
     : QObject(parent), m_session(session), m_clock(clock) {
+    m_status.portName = port.name();
+    m_status.device = port.device;
     connect(&session, &ClockSession::frameSent, this,
             [this](const QByteArray& bytes) { record(FrameRecord::Direction::Sent, bytes); });
     connect(&session, &ClockSession::frameReceived, this,
@@ -142,8 +144,6 @@ void ClockService::deliver(const Answer& answer, const CommandReport& report) {
 void ClockService::portChanged() {
     {
         const QMutexLocker locker(&m_mutex);
-        m_status.portName = m_session.portLabel();
-        m_status.device = m_session.openLocation();
         m_status.portOpen = m_session.port().PortOpen();
         m_status.baudRate = LineSettings::parse(m_session.port().Settings())->baudRate;
     }

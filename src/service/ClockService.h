@@ -4,6 +4,7 @@
 #include "LineTraffic.h"
 #include "ServiceStatus.h"
 #include "protocol/FrameRecord.h"
+#include "session/PortChoice.h"
 #include "session/TimeFrameMonitor.h"
 
 #include <QElapsedTimer>
@@ -26,7 +27,8 @@ class ClockService : public QObject {
 public:
     using Answer = std::function<void(const CommandReport&)>;
 
-    ClockService(ClockSession& session, WallClock& clock, QObject* parent = nullptr);
+    // `port`: the service's one port, as the status names it.
+    ClockService(ClockSession& session, WallClock& clock, const PortChoice& port, QObject* parent = nullptr);
 
     // Runs one command. It is refused at once, 503 while the port is not open
     // and 409 while another command holds the line; otherwise `answer` follows

@@ -55,7 +55,7 @@ int main(int argc, char* argv[]) {
     SerialPortComponent port(QtSerialDevice::factory());
     port.setSettings(LineSettings{options->baudRate, 'n', 8, 1}.toString());
     ClockSession session(port, clock, &ports);
-    ClockService service(session, clock);
+    ClockService service(session, clock, options->port);
     PortKeeper keeper(session, options->port);
     keeper.start();
     UnknownComputerClockReader computerClock;

@@ -594,7 +594,8 @@ private slots:
         QFile configFile(dir.filePath(QStringLiteral("prometheus.yml")));
         QVERIFY(configFile.open(QIODevice::WriteOnly) && configFile.write(config) == config.size());
         configFile.close();
-        failure = run(promtool, {QStringLiteral("check"), QStringLiteral("config"), configFile.fileName()});
+        failure = run(promtool, {QStringLiteral("check"), QStringLiteral("rules"), rulesFile.fileName()}) +
+                  run(promtool, {QStringLiteral("check"), QStringLiteral("config"), configFile.fileName()});
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
 
         QProcess server;
