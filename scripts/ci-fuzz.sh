@@ -22,7 +22,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 targets=(fuzz_settings_reply fuzz_time_frame fuzz_settings_file fuzz_time_text fuzz_frame_splitter fuzz_service_requests)
 # Seconds at most for a target whose small state space needs less.
-declare -A most_seconds=([fuzz_service_requests]=20)
+declare -A most_seconds=([fuzz_service_requests]=15)
 for target in "${targets[@]}"; do
     program=$build/fuzz/$target
     regressions=(fuzz/regressions/$target/*)

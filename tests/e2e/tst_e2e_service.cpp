@@ -152,14 +152,14 @@ private:
         return wait(send(method, path, body, token));
     }
 
-    // Nothing reached the master clock since `mark`: a GPS sentence sent now
-    // is the first frame it receives.
+    // Nothing reached the master clock since `mark`: a settings read sent
+    // now is the first frame it receives.
     bool nothingReachedClockSince(int mark, const QByteArray& token = {}) {
-        if (http("POST", QStringLiteral("/gps"), "{\"valid\":true}", token).status != 200)
+        if (http("GET", QStringLiteral("/settings/2"), {}, token).status != 200)
             return false;
         int first = -1;
         m_sim->waitForLine(kReceived, 3000, mark, &first);
-        return first >= 0 && m_sim->lines().at(first).contains(QLatin1String(" RMC "));
+        return first >= 0 && m_sim->lines().at(first).contains(QLatin1String(" RX BBA2 "));
     }
 
 private slots:
