@@ -17,6 +17,8 @@ using Method = QHttpServerRequest::Method;
 constexpr int kListenBacklog = 256;
 // Pushes only: a client's messages are never read, so keep them small.
 constexpr qint64 kMostLiveMessageBytes = 4096;
+// A client that reads nothing for minutes is let go before its pushes pile up.
+constexpr qint64 kMostUnsentLiveBytes = 1 << 20;
 
 bool isWebSocketUpgrade(const QHttpServerRequest& request) {
     // As Qt's server tells an upgrade from a plain request.
@@ -33,6 +35,11 @@ QByteArray methodName(Method method) {
     default:
         return "POST";
     }
+}
+
+// A web socket message.
+QString textOf(const QJsonObject& message) {
+    return QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
 }
 
 // The path's last segment when it is `path` (ending in '/') and one segment more.
@@ -124,9 +131,9 @@ void HttpApi::missingHandler(const QHttpServerRequest& request, QTcpSocket* sock
 }
 
 void HttpApi::route(const QHttpServerRequest& request, const Client& client) {
+    // A chunked body the guard let through within its room for the head.
     if (request.body().size() > kMostBodyBytes)
-        return refuse(client, 413,
-                      QStringLiteral("The request is larger than %1 KiB").arg(kMostBodyBytes / 1024));
+        return refuse(client, 413, m_guard->refusal());
     if (m_token && !m_token->admitsAuthorization(request.value("authorization")))
         return refuse(client, 401,
                       QStringLiteral("Missing or wrong token: send \"Authorization: Bearer <token>\""),
@@ -213,15 +220,18 @@ void HttpApi::takeWebSockets() {
         socket->setMaxAllowedIncomingFrameSize(kMostLiveMessageBytes);
         socket->setMaxAllowedIncomingMessageSize(kMostLiveMessageBytes);
         m_live << socket;
-        socket->sendTextMessage(
-            QString::fromUtf8(QJsonDocument(statusJson()).toJson(QJsonDocument::Compact)));
+        socket->sendTextMessage(textOf(statusJson()));
     }
 }
 
 void HttpApi::push(const QJsonObject& message) {
-    const QString text = QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
-    for (QWebSocket* socket : std::as_const(m_live))
-        socket->sendTextMessage(text);
+    const QString text = textOf(message);
+    for (QWebSocket* socket : std::as_const(m_live)) {
+        if (socket->bytesToWrite() > kMostUnsentLiveBytes)
+            socket->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("not reading"));
+        else
+            socket->sendTextMessage(text);
+    }
 }
 
 ServiceStatus HttpApi::currentStatus() const {

@@ -51,6 +51,10 @@ void RequestSizeGuard::requestTaken(QTcpSocket* socket) {
     socket->setProperty(kCounted, qint64(0));
 }
 
+QString RequestSizeGuard::refusal() const {
+    return QStringLiteral("The request is larger than %1 KiB").arg(m_mostBodyBytes / 1024);
+}
+
 void RequestSizeGuard::incomingConnection(qintptr descriptor) {
     auto* socket = new QTcpSocket(this);
     if (!socket->setSocketDescriptor(descriptor)) {

@@ -18,6 +18,8 @@ public:
 
     // The request on `socket` reached a handler whole: the next one counts from nothing.
     static void requestTaken(QTcpSocket* socket);
+    // Why a request is refused with 413.
+    QString refusal() const;
 
 protected:
     void incomingConnection(qintptr descriptor) override;
