@@ -226,7 +226,9 @@ void HttpApi::takeWebSockets() {
 
 void HttpApi::push(const QJsonObject& message) {
     const QString text = textOf(message);
-    for (QWebSocket* socket : std::as_const(m_live)) {
+    // A copy: a socket closed here may leave the list at once.
+    const QList<QWebSocket*> live = m_live;
+    for (QWebSocket* socket : live) {
         if (socket->bytesToWrite() > kMostUnsentLiveBytes)
             socket->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("not reading"));
         else
