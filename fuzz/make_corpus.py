@@ -139,6 +139,32 @@ def telnet_decoder():
     }
 
 
+def service_requests():
+    """The first byte picks the decoder: 0 set time, 1 countdown, 2 GPS, 3
+    settings read (the clock), 4 settings write (the clock, then the file)."""
+    return {
+        "set-time-now": b"\x00",
+        "set-time-empty-object": b"\x00{}",
+        "set-time-typed": b'\x00{"time":"9:7:5"}',
+        "set-time-no-time": b'\x00{"time":"25:00:00"}',
+        "set-time-unknown-member": b'\x00{"tme":"10:00"}',
+        "countdown": b'\x01{"clock":1,"time":"19:00:00"}',
+        "countdown-clock-2.0": b'\x01{"clock":2.0,"time":"2024-03-05 9:05"}',
+        "countdown-clock-3": b'\x01{"clock":3,"time":"19:00:00"}',
+        "countdown-bad-json": b'\x01{"clock":',
+        "gps-not-valid": b'\x02{"valid":false}',
+        "gps-number": b'\x02{"valid":1}',
+        "gps-array": b"\x02[true]",
+        "read-clock-2": b"\x032",
+        "read-clock-3": b"\x033",
+        "write-clock-1": b"\x041" + STARTUP_FILE,
+        "write-other-clock": b"\x042" + STARTUP_FILE,
+        "write-ignore-hours": b"\x042" + settings_file()["clock2-ignore-hours"],
+        "write-cut-short": b"\x041" + STARTUP_FILE[:40],
+        "write-no-time": b"\x041" + STARTUP_FILE.replace(b"00:30:00,R", b"00:75:00,R", 1),
+    }
+
+
 def main():
     for target, seeds in {
         "fuzz_settings_reply": settings_reply(),
@@ -147,6 +173,7 @@ def main():
         "fuzz_time_text": time_text(),
         "fuzz_frame_splitter": frame_splitter(),
         "fuzz_telnet_decoder": telnet_decoder(),
+        "fuzz_service_requests": service_requests(),
     }.items():
         folder = CORPUS / target
         folder.mkdir(parents=True, exist_ok=True)

@@ -20,9 +20,10 @@ cmake --build "$build"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-targets=(fuzz_settings_reply fuzz_time_frame fuzz_settings_file fuzz_time_text fuzz_frame_splitter fuzz_telnet_decoder)
+targets=(fuzz_settings_reply fuzz_time_frame fuzz_settings_file fuzz_time_text fuzz_frame_splitter fuzz_telnet_decoder
+    fuzz_service_requests)
 # Seconds at most for a target whose small state space needs less.
-declare -A most_seconds=([fuzz_telnet_decoder]=15)
+declare -A most_seconds=([fuzz_telnet_decoder]=15 [fuzz_service_requests]=15)
 for target in "${targets[@]}"; do
     program=$build/fuzz/$target
     regressions=(fuzz/regressions/$target/*)
@@ -48,7 +49,7 @@ for target in "${targets[@]}"; do
     fuzz_settings_reply) options+=(-max_len=64) ;;
     fuzz_time_frame) options+=(-max_len=16) ;;
     fuzz_time_text) options+=(-max_len=256) ;;
-    fuzz_settings_file | fuzz_frame_splitter | fuzz_telnet_decoder) options+=(-max_len=1024) ;;
+    fuzz_settings_file | fuzz_frame_splitter | fuzz_telnet_decoder | fuzz_service_requests) options+=(-max_len=1024) ;;
     esac
     echo "== $target: fuzzing for ${target_seconds}s"
     if ! "$program" "${options[@]}" "$corpus" >"$build/$target.log" 2>&1; then

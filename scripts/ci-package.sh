@@ -2,8 +2,9 @@
 # Builds the Debian package in build-pkg/ (Release, prefix /usr), checks it
 # with lintian (any error or warning fails), installs it with apt-get, checks
 # that the installed window comes up under Xvfb, that the installed simulator
-# answers --help and that the installed command line sets the installed
-# simulator's clock, then removes the package again.
+# answers --help, that the installed command line sets the installed
+# simulator's clock and that the installed clock service serves it, then
+# removes the package again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
@@ -11,8 +12,9 @@ source scripts/lib/sim.sh
 source scripts/lib/window.sh
 source scripts/lib/xvfb.sh
 
-# cpack's dependency look-up (dpkg-shlibdeps, file) and the package checks.
-install_missing dpkg-dev file lintian desktop-file-utils
+# cpack's dependency look-up (dpkg-shlibdeps, file), the package checks and
+# the service's.
+install_missing dpkg-dev file lintian desktop-file-utils curl
 
 build=build-pkg
 sudo=""
@@ -36,7 +38,9 @@ for path in ./usr/bin/varo-clock ./usr/bin/varo-clock-sim ./usr/bin/varo-clock-c
     ./usr/share/doc/varo-clock/changelog.gz \
     ./usr/share/applications/varo-clock.desktop ./usr/share/icons/hicolor/scalable/apps/varo-clock.svg \
     ./usr/share/doc/varo-clock/examples/varo-clock-set-time.service \
-    ./usr/share/doc/varo-clock/examples/varo-clock-set-time.timer; do
+    ./usr/share/doc/varo-clock/examples/varo-clock-set-time.timer \
+    ./usr/bin/varo-clock-service ./usr/share/man/man1/varo-clock-service.1.gz \
+    ./usr/lib/systemd/system/varo-clock-service.service ./usr/share/doc/varo-clock/service.md; do
     grep -q " $path\$" <<<"$contents" || { echo "ci-package: $path is missing from $deb" >&2; exit 1; }
 done
 desktop-file-validate packaging/varo-clock.desktop
@@ -51,7 +55,7 @@ cleanup() {
 trap cleanup EXIT
 
 /usr/bin/varo-clock-sim --help | head -n 3
-for program in varo-clock-sim varo-clock-cli; do
+for program in varo-clock-sim varo-clock-cli varo-clock-service; do
     [[ $("/usr/bin/$program" --version) == *"$(dpkg-query -W -f='${Version}' varo-clock)"* ]] ||
         { echo "ci-package: $program --version does not match the package version" >&2; exit 1; }
 done
@@ -65,6 +69,17 @@ for _ in $(seq 40); do grep -q ' RX AA00[0-9A-F]* set time ' "$sim_log" && break
 grep ' RX AA00[0-9A-F]* set time ' "$sim_log" ||
     { echo "ci-package: the installed varo-clock-cli set-time did not reach the simulator" >&2; exit 1; }
 man -l /usr/share/man/man1/varo-clock-cli.1.gz >/dev/null 2>&1 || zcat /usr/share/man/man1/varo-clock-cli.1.gz | head -n 1
+
+# The installed clock service on the installed simulator: its status shows
+# the port open.
+service_log=$build/installed-varo-clock-service.log
+/usr/bin/varo-clock-service --port "$sim_device" --listen 127.0.0.1:0 2>"$service_log" &
+pids+=($!)
+for _ in $(seq 100); do grep -q ' listening on ' "$service_log" && break; sleep 0.05; done
+service_url=$(grep -o 'http://127.0.0.1:[0-9]*/' "$service_log") ||
+    { cat "$service_log" >&2; echo "ci-package: the installed varo-clock-service does not listen" >&2; exit 1; }
+curl -sf "${service_url}status" | grep '"open":true' ||
+    { echo "ci-package: the installed varo-clock-service does not hold the simulator's port" >&2; exit 1; }
 
 # The installed window on its own display, found by its title.
 start_xvfb

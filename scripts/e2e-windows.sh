@@ -3,7 +3,9 @@
 # simulator, whose pseudo-terminal is Wine's COM16. First the Windows test
 # program drives the real window through every command and checks the exact
 # frames in the simulator's log; then varo-clock.exe from the release zip
-# runs under Xvfb on COM16, and a screenshot of its window is written.
+# runs under Xvfb on COM16, and a screenshot of its window is written. In
+# between, varo-clock-service.exe from the zip serves COM16 and is asked
+# through HTTP and its web socket from the Linux side.
 # Needs scripts/build-windows.sh's build (made when missing) and the Linux
 # simulator (scripts/setup.sh, likewise). The logs land in build-win/e2e/.
 set -euo pipefail
@@ -16,7 +18,7 @@ source scripts/lib/xvfb.sh
 
 [[ -f build-win/tests/windows_e2e/tst_windows_e2e.exe ]] || scripts/build-windows.sh
 [[ -x build/tools/varo-clock-sim/varo-clock-sim ]] || scripts/setup.sh >/dev/null
-install_missing wine wine64 fonts-wine fonts-wqy-microhei xvfb xauth x11-utils xdotool imagemagick unzip
+install_missing wine wine64 fonts-wine fonts-wqy-microhei xvfb xauth x11-utils xdotool imagemagick unzip curl
 
 out=$PWD/build-win/e2e
 rm -rf "$out"
@@ -77,9 +79,61 @@ start_sim sync --time-frames 1
 run_steps sync syncFailsUnderWine
 stop_sim
 
-# The release zip as a Windows user unpacks it: only its own DLLs and plugins
-# (no WINEPATH), the Windows platform plugin, on an X display.
+# The programs of the release zip as a Windows user unpacks it: only its own
+# DLLs and plugins (no WINEPATH).
 unzip -q build-win/varo-clock-*-win64.zip -d "$out"
+
+# The clock service on COM16, asked with a token as a control room would;
+# the master clock 1.5 s ahead.
+start_sim service --time-frames 1 --offset-ms 1500
+echo "wine-e2e-token" >"$out/service-token"
+service_exe=$(echo "$out"/varo-clock-*-win64/varo-clock-service.exe)
+(unset WINEPATH && cd "$out" && exec wine "$service_exe" --port COM16 --listen 127.0.0.1:0 \
+    --token-file "$(winepath -w "$out/service-token")") >/dev/null 2>"$out/service.err" &
+service=$!
+pids+=($service)
+for _ in $(seq 300); do grep -q ' listening on ' "$out/service.err" && break; sleep 0.1; done
+service_url=$(grep -o 'http://127.0.0.1:[0-9]*' "$out/service.err") ||
+    { cat "$out/service.err" >&2; echo "e2e-windows: varo-clock-service.exe does not listen" >&2; exit 1; }
+# ask METHOD PATH STATUS PATTERN [BODY]: the answer's status and a pattern of its body.
+ask() {
+    local answer
+    answer=$(curl -s -w '\n%{http_code}' -X "$1" -H "Authorization: Bearer wine-e2e-token" ${5:+--data-binary "$5"} \
+        "$service_url$2")
+    echo "$1 $2: $answer" >>"$out/service-answers.txt"
+    [[ ${answer##*$'\n'} == "$3" ]] && grep -qE "$4" <<<"${answer%$'\n'*}" ||
+        { echo "e2e-windows: $1 $2 answered \"$answer\", not $3 matching $4" >&2; exit 1; }
+}
+for _ in $(seq 50); do curl -s -H "Authorization: Bearer wine-e2e-token" "$service_url/status" |
+    grep -qE '"offsetMs":15[0-4][0-9]\.' && break; sleep 0.1; done
+ask GET /status 200 '"masterClock":\{"frames":[0-9]+,"lastFrameAgeMs":[0-9]+,"offsetMs":15[0-4][0-9]\.[0-9]+,.*"port":\{"baud":9600,"device":"COM16","name":"Com16","open":true\}'
+ask GET /metrics 200 'varo_clock_offset_seconds 1\.5[0-4]'
+ask POST /countdown 200 '"outcome":"done".*"sent":\["DDD1[0-9]{6}"\]' '{"clock":1,"time":"19:00:00"}'
+ask GET /settings/1 200 '"message":"Read success!"'
+clock2=$(printf '[CLOCK2]\r\n'; for _ in 1 2 3 4 5 6 7 8; do printf 'A,07:00:00,08:00:00,S\r\n'; done)
+ask PUT /settings/2 200 '"message":"Write success!"' "$clock2"
+ask POST /set-time 200 '"masterClock":\{"offsetMs":-?[0-4]?[0-9]\.[0-9]+,'
+ask PUT /settings/1 400 'header names clock 2, not clock 1' "$clock2"
+ask DELETE /status 405 '"error":"/status takes GET"'
+answer=$(curl -s -w '%{http_code}' "$service_url/status")
+[[ $answer == *401 ]] || { echo "e2e-windows: /status without the token answered $answer" >&2; exit 1; }
+# The web socket's first push, read raw after the upgrade.
+curl -s -N --max-time 3 -H "Authorization: Bearer wine-e2e-token" -H "Connection: Upgrade" -H "Upgrade: websocket" \
+    -H "Sec-WebSocket-Version: 13" -H "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==" "$service_url/live" \
+    >"$out/service-live.txt" || true
+grep -qa '"masterClock":{"frames"' "$out/service-live.txt" ||
+    { echo "e2e-windows: /live of varo-clock-service.exe pushed no status" >&2; exit 1; }
+for pattern in ' RX DDD1[0-9]{6} countdown clock 1 ' ' RX BBA1 read request clock 1$' ' RX CCB2[0-9A-F]{96} write clock 2 ' \
+    ' RX AA00[0-9]{14} set time '; do
+    grep -qE "$pattern" "$sim_log" || { echo "e2e-windows: \"$pattern\" is not in $sim_log" >&2; exit 1; }
+done
+echo "--- varo-clock-service.exe's answers (build-win/e2e/service-answers.txt) and frames (build-win/e2e/service.log):"
+grep -E '^(GET|POST|PUT|DELETE) ' "$out/service-answers.txt" | cut -c1-150
+grep -E ' RX ' "$sim_log" | cut -c1-150
+kill "$service" && wait "$service" || true
+stop_sim
+
+# The window from the zip on the Windows platform plugin, on an X display.
 exe=$(echo "$out"/varo-clock-*-win64/varo-clock.exe)
 start_sim window --time-frames 5
 (unset WINEPATH WINEQT_QPA_FONTDIR && cd "$out" && exec wine "$exe") >"$out/window.txt" 2>&1 &

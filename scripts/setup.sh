@@ -7,13 +7,14 @@ source scripts/lib/packages.sh
 
 install_missing \
     g++ cmake ninja-build pkg-config \
-    qt6-base-dev qt6-serialport-dev libgl-dev libxkbcommon-dev \
+    qt6-base-dev qt6-serialport-dev qt6-httpserver-dev qt6-websockets-dev libgl-dev libxkbcommon-dev \
     xvfb xauth x11-utils xdotool imagemagick \
     fonts-wqy-microhei fonts-liberation \
     gpsd-clients libfaketime \
     dbus
-# The network ports' tests run ser2net themselves.
-install_missing_without_starting ser2net
+# The network ports' tests run ser2net themselves; the clock service's test
+# scrapes it with a real Prometheus.
+install_missing_without_starting ser2net prometheus
 
 cmake -S . -B build -G Ninja ${VARO_CMAKE_ARGS:-}
 cmake --build build

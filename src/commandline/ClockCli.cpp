@@ -13,6 +13,7 @@
 #include "serial/PortProbe.h"
 #include "serial/SerialPortComponent.h"
 #include "session/ClockSession.h"
+#include "session/MissingAnswerText.h"
 #include "settings_file/SettingsFile.h"
 #include "settings_file/SettingsFileCheck.h"
 #include "settings_file/SettingsFileStore.h"
@@ -41,19 +42,15 @@ QString faultOf(const QByteArray& bytes, const QString& path) {
     return fault ? QStringLiteral(": line %1 of %2: %3").arg(fault->line).arg(path, fault->what) : QString();
 }
 
-// What the command line says when an answer does not come or does not fit.
-QString missingAnswerText(Command command, const ClockOutcome& outcome) {
-    const bool none = outcome.received.isEmpty();
+// The exchange whose answer a command waits for.
+ClockRequest::Kind requestKindOf(Command command) {
     switch (command) {
     case Command::Read:
-        return none ? QStringLiteral("No answer from the master clock to the read")
-                    : QStringLiteral("The master clock's answer is no settings reply");
+        return ClockRequest::Kind::ReadSettings;
     case Command::Write:
-        return none ? QStringLiteral("No answer from the master clock to the write")
-                    : QStringLiteral("The master clock's answer is no write reply");
+        return ClockRequest::Kind::WriteSettings;
     default:
-        return none ? QStringLiteral("No time frame from the master clock")
-                    : QStringLiteral("What the master clock sent is no time frame");
+        return ClockRequest::Kind::TimeFrame;
     }
 }
 
@@ -152,10 +149,7 @@ ClockCli::SettingsToWrite ClockCli::settingsToWrite(const QString& path) {
     // the type mismatch of the first that is no time.
     SettingsToWrite settings{schedule->ClockNumber, {}};
     try {
-        for (const GroupRow& row : schedule->rows)
-            settings.records +=
-                GroupRecord::encode(TimeText::toTime(row.RefreshTime), TimeText::toTime(row.CountdownLength),
-                                    row.Valid, row.StaticFlag, row.IgnoreHours);
+        settings.records = GroupRecord::encodeRows(schedule->rows);
     } catch (const RuntimeError& error) {
         throw Failure{exitStatusOf(error), CommandTexts::errorReport(error) + faultOf(bytes, path)};
     }
@@ -265,10 +259,10 @@ void ClockCli::report(const CliArguments& arguments, const ClockOutcome& outcome
         break;
     case ClockOutcome::Status::NoAnswer:
         throw Failure{exitStatusOf(outcome),
-                      missingAnswerText(command, outcome) +
+                      missingAnswerText(requestKindOf(command), outcome) +
                           (command == Command::Write ? QStringLiteral(" in time") + readBack : QString())};
     case ClockOutcome::Status::ForeignAnswer:
-        throw Failure{exitStatusOf(outcome), missingAnswerText(command, outcome)};
+        throw Failure{exitStatusOf(outcome), missingAnswerText(requestKindOf(command), outcome)};
     case ClockOutcome::Status::StepRefused:
         throw Failure{exitStatusOf(outcome),
                       QStringLiteral("The computer's clock would move by %1, more than the %2 s allowed: "

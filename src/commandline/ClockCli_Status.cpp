@@ -11,30 +11,6 @@
 #include <QTextStream>
 #include <QTimer>
 
-namespace {
-
-QJsonValue milliseconds(const std::optional<double>& value) {
-    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
-}
-
-QJsonObject computerClockObject(const ComputerClockState& state) {
-    const bool known = state.sync != ComputerClockState::Sync::Unknown;
-    QJsonObject object{
-        {QStringLiteral("state"), ComputerClockStateText::name(state.sync)},
-        {QStringLiteral("synchronized"),
-         known ? QJsonValue(state.sync == ComputerClockState::Sync::Synchronized)
-               : QJsonValue(QJsonValue::Null)},
-        {QStringLiteral("maxErrorMs"), milliseconds(state.maxErrorMs)},
-        {QStringLiteral("estErrorMs"), milliseconds(state.estErrorMs)},
-        {QStringLiteral("source"), state.source},
-    };
-    if (!state.detail.isEmpty())
-        object.insert(QStringLiteral("detail"), state.detail);
-    return object;
-}
-
-} // namespace
-
 void ClockCli::reportStatus(const CliArguments& arguments) {
     const ComputerClockState computer = reportComputerClock();
     m_report.insert(QStringLiteral("masterClock"), QJsonValue::Null);
@@ -89,7 +65,7 @@ void ClockCli::reportMasterClock(ClockSession& session, int seconds) {
 
 ComputerClockState ClockCli::reportComputerClock() {
     const ComputerClockState state = m_seams.clockReader->read();
-    m_report.insert(QStringLiteral("computerClock"), computerClockObject(state));
+    m_report.insert(QStringLiteral("computerClock"), ComputerClockStateText::toJson(state));
     if (!m_json)
         *m_seams.out << ComputerClockStateText::summary(state) << " ("
                      << ComputerClockStateText::account(state) << ")\n";

@@ -46,4 +46,23 @@ QString account(const ComputerClockState& state) {
     return state.source + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
 }
 
+QJsonObject toJson(const ComputerClockState& state) {
+    const auto milliseconds = [](const std::optional<double>& value) {
+        return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+    };
+    const bool known = state.sync != ComputerClockState::Sync::Unknown;
+    QJsonObject object{
+        {QStringLiteral("state"), name(state.sync)},
+        {QStringLiteral("synchronized"),
+         known ? QJsonValue(state.sync == ComputerClockState::Sync::Synchronized)
+               : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("maxErrorMs"), milliseconds(state.maxErrorMs)},
+        {QStringLiteral("estErrorMs"), milliseconds(state.estErrorMs)},
+        {QStringLiteral("source"), state.source},
+    };
+    if (!state.detail.isEmpty())
+        object.insert(QStringLiteral("detail"), state.detail);
+    return object;
+}
+
 } // namespace ComputerClockStateText

@@ -2,8 +2,10 @@
 
 #include "ComputerClockReader.h"
 
+#include <QJsonObject>
+
 // How the programs tell the computer clock's state, the same in the window's
-// status line and on the command line.
+// status line, on the command line and in the clock service.
 namespace ComputerClockStateText {
 
 // "synchronized", "unsynchronized" or "unknown".
@@ -16,5 +18,9 @@ QString summary(const ComputerClockState& state);
 // What the source said: "adjtimex: max error 16000 ms, estimated error
 // 16000 ms", "GetSystemTimeAdjustmentPrecise: time adjustment off: ...".
 QString account(const ComputerClockState& state);
+
+// {"state", "synchronized" (true, false or null), "maxErrorMs", "estErrorMs",
+// "source"} and "detail" when the source said more.
+QJsonObject toJson(const ComputerClockState& state);
 
 } // namespace ComputerClockStateText

@@ -1,5 +1,6 @@
 #include "GroupRecord.h"
 
+#include "TimeText.h"
 #include "protocol/Frames.h"
 
 namespace GroupRecord {
@@ -37,6 +38,14 @@ QByteArray encode(const QTime& refresh, const QTime& length, CheckState valid, C
     if (staticFlag != CheckState::Clear)
         record[3] = char(quint8(record[3]) + kFlagBit);
     return record;
+}
+
+QByteArray encodeRows(const GroupRows& rows) {
+    QByteArray records;
+    for (const GroupRow& row : rows)
+        records += encode(TimeText::toTime(row.RefreshTime), TimeText::toTime(row.CountdownLength), row.Valid,
+                          row.StaticFlag, row.IgnoreHours);
+    return records;
 }
 
 GroupRow decode(const QByteArray& record) {

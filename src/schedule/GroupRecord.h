@@ -21,6 +21,11 @@ inline int offsetOfRow(int row) {
 QByteArray encode(const QTime& refresh, const QTime& length, CheckState valid, CheckState staticFlag,
                   CheckState ignoreHours);
 
+// The eight records of rows as a settings file or the window's boxes hold
+// them: a refresh or length text that is no time raises error 13 "Type
+// mismatch", as the window's conversion does.
+QByteArray encodeRows(const GroupRows& rows);
+
 // Decodes six bytes into the stored fields of a row (StartTime left empty).
 // Bytes are shown as hexadecimal pairs without any BCD check.
 GroupRow decode(const QByteArray& record);

@@ -1,0 +1,247 @@
+#include "HttpApi.h"
+
+#include "ClockService.h"
+#include "CommandReport.h"
+#include "RequestSizeGuard.h"
+#include "protocol/ComputerClockReader.h"
+
+#include <QJsonDocument>
+#include <QNetworkRequest>
+#include <QTcpSocket>
+#include <QUrlQuery>
+#include <QWebSocket>
+
+namespace {
+using Method = QHttpServerRequest::Method;
+
+constexpr int kListenBacklog = 256;
+// Pushes only: a client's messages are never read, so keep them small.
+constexpr qint64 kMostLiveMessageBytes = 4096;
+// A client that reads nothing for minutes is let go before its pushes pile up.
+constexpr qint64 kMostUnsentLiveBytes = 1 << 20;
+
+bool isWebSocketUpgrade(const QHttpServerRequest& request) {
+    // As Qt's server tells an upgrade from a plain request.
+    return request.value("connection").toLower().contains("upgrade") &&
+           request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
+}
+
+QByteArray methodName(Method method) {
+    switch (method) {
+    case Method::Get:
+        return "GET";
+    case Method::Put:
+        return "PUT";
+    default:
+        return "POST";
+    }
+}
+
+// A web socket message.
+QString textOf(const QJsonObject& message) {
+    return QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
+}
+
+// The path's last segment when it is `path` (ending in '/') and one segment more.
+std::optional<QString> matches(const QString& requested, const char* path) {
+    const QString pattern = QString::fromLatin1(path);
+    if (!pattern.endsWith(QLatin1Char('/')))
+        return requested == pattern ? std::optional<QString>(QString()) : std::nullopt;
+    const QString rest = requested.mid(pattern.size());
+    if (!requested.startsWith(pattern) || rest.isEmpty() || rest.contains(QLatin1Char('/')))
+        return std::nullopt;
+    return rest;
+}
+} // namespace
+
+const HttpApi::Route HttpApi::kRoutes[] = {
+    {Method::Get, "/status", &HttpApi::sendStatus, nullptr},
+    {Method::Get, "/metrics", &HttpApi::sendMetrics, nullptr},
+    {Method::Get, "/live", &HttpApi::refusePlainLive, nullptr},
+    {Method::Post, "/set-time", nullptr,
+     [](const QByteArray& body, const QString&) {
+         return CommandDecoder::setTime(body);
+     }},
+    {Method::Post, "/countdown", nullptr,
+     [](const QByteArray& body, const QString&) {
+         return CommandDecoder::countdown(body);
+     }},
+    {Method::Post, "/gps", nullptr,
+     [](const QByteArray& body, const QString&) {
+         return CommandDecoder::gps(body);
+     }},
+    {Method::Get, "/settings/", nullptr,
+     [](const QByteArray&, const QString& clock) {
+         return CommandDecoder::readSettings(clock);
+     }},
+    {Method::Put, "/settings/", nullptr,
+     [](const QByteArray& body, const QString& clock) {
+         return CommandDecoder::writeSettings(clock, body);
+     }},
+};
+
+HttpApi::HttpApi(ClockService& service, const ComputerClockReader& computerClock,
+                 std::optional<AccessToken> token, QObject* parent)
+    : QAbstractHttpServer(parent), m_service(service), m_computerClock(computerClock),
+      m_token(std::move(token)) {
+    connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &HttpApi::takeWebSockets);
+    // From the clock service's thread, queued into this one.
+    connect(&service, &ClockService::changed, this, [this] {
+        if (!m_live.isEmpty())
+            push(statusJson());
+    });
+    connect(&service, &ClockService::commandFinished, this, [this](const QJsonObject& report) {
+        if (m_live.isEmpty())
+            return;
+        QJsonObject message = statusJson();
+        message.insert(QStringLiteral("command"), report);
+        push(message);
+    });
+}
+
+bool HttpApi::serve(const QHostAddress& address, quint16 port, QString* error) {
+    m_guard = new RequestSizeGuard(kMostBodyBytes, this);
+    // Room for many clients connecting at once, Prometheus and a control
+    // room's buttons alike; the system's default queue holds 50.
+    m_guard->setListenBacklogSize(kListenBacklog);
+    if (!m_guard->listen(address, port)) {
+        *error = m_guard->errorString();
+        return false;
+    }
+    bind(m_guard);
+    return true;
+}
+
+quint16 HttpApi::port() const {
+    return m_guard->serverPort();
+}
+
+bool HttpApi::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+    RequestSizeGuard::requestTaken(socket);
+    // Qt's server upgrades whatever a handler takes; the token is checked on
+    // the web socket, which cannot be refused here.
+    if (isWebSocketUpgrade(request))
+        return request.url().path() == QLatin1String("/live") && request.method() == Method::Get;
+    route(request, {socket, request.value("connection").toLower().contains("close")});
+    return true;
+}
+
+void HttpApi::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
+    refuse({socket, true}, 404, QStringLiteral("No such path: ") + request.url().path());
+}
+
+void HttpApi::route(const QHttpServerRequest& request, const Client& client) {
+    // A chunked body the guard let through within its room for the head.
+    if (request.body().size() > kMostBodyBytes)
+        return refuse(client, 413, m_guard->refusal());
+    if (m_token && !m_token->admitsAuthorization(request.value("authorization")))
+        return refuse(client, 401,
+                      QStringLiteral("Missing or wrong token: send \"Authorization: Bearer <token>\""),
+                      {{"WWW-Authenticate", "Bearer realm=\"varo-clock-service\""}});
+    const QString path = request.url().path();
+    QByteArrayList allowed;
+    for (const Route& candidate : kRoutes) {
+        const std::optional<QString> clock = matches(path, candidate.path);
+        if (!clock)
+            continue;
+        if (candidate.method != request.method()) {
+            allowed << methodName(candidate.method);
+            continue;
+        }
+        if (candidate.view)
+            return (this->*candidate.view)(client);
+        const CommandDecoder::Decoded decoded = candidate.decode(request.body(), *clock);
+        if (!decoded.request)
+            return refuse(client, 400, decoded.error);
+        return runCommand(*decoded.request, client);
+    }
+    if (!allowed.isEmpty())
+        return refuse(client, 405,
+                      QStringLiteral("%1 takes %2").arg(path, QString::fromLatin1(allowed.join(", "))),
+                      {{"Allow", allowed.join(", ")}});
+    refuse(client, 404, QStringLiteral("No such path: ") + path);
+}
+
+void HttpApi::runCommand(const ClockRequest& request, const Client& client) {
+    const quint64 ticket = ++m_lastTicket;
+    m_waiting.insert(ticket, client);
+    QMetaObject::invokeMethod(&m_service, [this, request, ticket] {
+        m_service.run(request, [this, ticket](const CommandReport& report) {
+            QMetaObject::invokeMethod(this, [this, ticket, report] { answer(ticket, report); });
+        });
+    });
+}
+
+void HttpApi::answer(quint64 ticket, const CommandReport& report) {
+    // A client that went away meanwhile gets nothing; the command ran all the same.
+    const Client client = m_waiting.take(ticket);
+    if (client.socket && client.socket->state() == QAbstractSocket::ConnectedState)
+        HttpReply::sendJson(client.socket, report.httpStatus, report.body, {}, client.close);
+}
+
+void HttpApi::sendStatus(const Client& client) {
+    HttpReply::sendJson(client.socket, 200, statusJson(), {}, client.close);
+}
+
+void HttpApi::sendMetrics(const Client& client) {
+    HttpReply::send(client.socket, 200, "text/plain; version=0.0.4; charset=utf-8",
+                    currentStatus().toMetrics(), {}, client.close);
+}
+
+void HttpApi::refusePlainLive(const Client& client) {
+    refuse(client, 426, QStringLiteral("/live is a web socket"), {{"Upgrade", "websocket"}});
+}
+
+void HttpApi::refuse(const Client& client, int status, const QString& why,
+                     const HttpReply::Headers& headers) {
+    HttpReply::sendJson(client.socket, status, QJsonObject{{QStringLiteral("error"), why}}, headers,
+                        client.close);
+}
+
+void HttpApi::takeWebSockets() {
+    while (hasPendingWebSocketConnections()) {
+        QWebSocket* socket = nextPendingWebSocketConnection().release();
+        socket->setParent(this);
+        connect(socket, &QWebSocket::disconnected, this, [this, socket] {
+            m_live.removeOne(socket);
+            socket->deleteLater();
+        });
+        // A browser cannot send headers with a web socket: it may give the
+        // token as ?token=.
+        const QNetworkRequest& upgrade = socket->request();
+        if (m_token && !m_token->admitsAuthorization(upgrade.rawHeader("Authorization")) &&
+            !m_token->admits(QUrlQuery(upgrade.url())
+                                 .queryItemValue(QStringLiteral("token"), QUrl::FullyDecoded)
+                                 .toUtf8())) {
+            socket->close(QWebSocketProtocol::CloseCodePolicyViolated,
+                          QStringLiteral("missing or wrong token"));
+            continue;
+        }
+        socket->setMaxAllowedIncomingFrameSize(kMostLiveMessageBytes);
+        socket->setMaxAllowedIncomingMessageSize(kMostLiveMessageBytes);
+        m_live << socket;
+        socket->sendTextMessage(textOf(statusJson()));
+    }
+}
+
+void HttpApi::push(const QJsonObject& message) {
+    const QString text = textOf(message);
+    // A copy: a socket closed here may leave the list at once.
+    const QList<QWebSocket*> live = m_live;
+    for (QWebSocket* socket : live) {
+        if (socket->bytesToWrite() > kMostUnsentLiveBytes)
+            socket->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("not reading"));
+        else
+            socket->sendTextMessage(text);
+    }
+}
+
+ServiceStatus HttpApi::currentStatus() const {
+    ServiceStatus status = m_service.status();
+    status.computerClock = m_computerClock.read();
+    return status;
+}
+
+QJsonObject HttpApi::statusJson() const {
+    return currentStatus().toJson();
+}

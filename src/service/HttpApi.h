@@ -1,0 +1,78 @@
+#pragma once
+
+#include "AccessToken.h"
+#include "CommandDecoder.h"
+#include "HttpReply.h"
+#include "ServiceStatus.h"
+
+#include <QAbstractHttpServer>
+#include <QHash>
+#include <QHttpServerRequest>
+#include <QList>
+#include <QPointer>
+#include <optional>
+
+class ClockService;
+class ComputerClockReader;
+class QWebSocket;
+class RequestSizeGuard;
+struct CommandReport;
+
+// The service's HTTP and WebSocket API on Qt's HTTP server: its routes, the
+// token, the errors as JSON and the web socket /live. Each command goes to the
+// clock service, in its own thread, and its answer is written when it comes;
+// meanwhile every other request is answered. Lives in a thread of its own.
+class HttpApi : public QAbstractHttpServer {
+    Q_OBJECT
+public:
+    static constexpr qint64 kMostBodyBytes = 64 * 1024;
+
+    HttpApi(ClockService& service, const ComputerClockReader& computerClock, std::optional<AccessToken> token,
+            QObject* parent = nullptr);
+
+    // Listens on `address`:`port` (port 0: any free one); false, with
+    // `error`, when it cannot.
+    bool serve(const QHostAddress& address, quint16 port, QString* error);
+    quint16 port() const;
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+private:
+    // How an answer goes back on the connection a request came on.
+    struct Client {
+        QPointer<QTcpSocket> socket;
+        bool close = false; // the client asked to close after the answer
+    };
+    using Decoder = CommandDecoder::Decoded (*)(const QByteArray& body, const QString& clock);
+    using View = void (HttpApi::*)(const Client& client);
+    struct Route {
+        QHttpServerRequest::Method method;
+        const char* path; // ending in '/': one more segment follows, a clock
+        View view;        // or:
+        Decoder decode;
+    };
+    static const Route kRoutes[];
+
+    void route(const QHttpServerRequest& request, const Client& client);
+    void runCommand(const ClockRequest& request, const Client& client);
+    void answer(quint64 ticket, const CommandReport& report);
+    void sendStatus(const Client& client);
+    void sendMetrics(const Client& client);
+    void refusePlainLive(const Client& client);
+    void refuse(const Client& client, int status, const QString& why, const HttpReply::Headers& headers = {});
+
+    void takeWebSockets();
+    void push(const QJsonObject& message);
+    ServiceStatus currentStatus() const;
+    QJsonObject statusJson() const;
+
+    ClockService& m_service;
+    const ComputerClockReader& m_computerClock;
+    std::optional<AccessToken> m_token;
+    RequestSizeGuard* m_guard = nullptr;
+    QHash<quint64, Client> m_waiting; // by ticket, the commands under way
+    quint64 m_lastTicket = 0;
+    QList<QWebSocket*> m_live;
+};

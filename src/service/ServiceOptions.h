@@ -1,0 +1,27 @@
+#pragma once
+
+#include "session/PortChoice.h"
+
+#include <QHostAddress>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// One run of varo-clock-service as its command line asks for it.
+struct ServiceOptions {
+    enum class Action { Serve, Help, Version };
+
+    Action action = Action::Serve;
+    PortChoice port;                                // --port
+    int baudRate = 9600;                            // --baud
+    QHostAddress address = QHostAddress::LocalHost; // --listen ADDRESS:PORT
+    quint16 listenPort = 8642;
+    QString tokenFile; // --token-file; empty: no token
+
+    // The arguments after the program name; nothing, with `error` set, when
+    // they do not make a run. A listening address other than loopback needs
+    // a token file.
+    static std::optional<ServiceOptions> parse(const QStringList& arguments, QString* error);
+
+    static QString helpText();
+};

@@ -1,0 +1,626 @@
+// varo-clock-service end to end: the program against the master clock
+// simulator on a pseudo-terminal, through HTTP and its web socket: every
+// endpoint and error, the token, oversized and abandoned requests, the device
+// lost and back, and a real Prometheus scraping it.
+#include "KnownBytes.h"
+#include "SimProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrlQuery>
+#include <QWebSocket>
+#include <csignal>
+#include <memory>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+
+namespace {
+const QByteArray kToken = "s3cret-token";
+const QByteArray kClock2File = QByteArray(kStartUpSettingsFile).replace("[CLOCK1]", "[CLOCK2]");
+// Any frame the master clock received.
+const QRegularExpression kReceived(QStringLiteral(" RX [0-9A-F]+ "));
+
+struct Reply {
+    int status = 0;
+    QByteArray body;
+    QList<QNetworkReply::RawHeaderPair> headers;
+    QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
+};
+
+// The service as a child process, listening on a free port of 127.0.0.1.
+class Service {
+public:
+    // A test that dies must not leave a service behind, holding the pseudo-terminal the next one gets.
+    Service() {
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    }
+    ~Service() {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    bool start(const QStringList& arguments) {
+        m_process.start(QStringLiteral(VARO_CLOCK_SERVICE_PATH),
+                        arguments + QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+        const QRegularExpression listening(QStringLiteral("listening on http://127.0.0.1:(\\d+)/"));
+        QRegularExpressionMatch match;
+        const auto listens = [&] {
+            m_err += m_process.readAllStandardError();
+            match = listening.match(QString::fromLocal8Bit(m_err));
+            return match.hasMatch();
+        };
+        if (!QTest::qWaitFor([&] { return listens() || m_process.state() == QProcess::NotRunning; }))
+            return false;
+        port = quint16(match.captured(1).toUInt());
+        return port != 0;
+    }
+    // The exit status of a run that ends by itself.
+    int exitStatus() {
+        m_process.waitForFinished();
+        m_err += m_process.readAllStandardError();
+        return m_process.exitCode();
+    }
+    // What it said on standard error so far.
+    QString err() {
+        m_err += m_process.readAllStandardError();
+        return QString::fromLocal8Bit(m_err);
+    }
+    QUrl url(const QString& path, const QString& scheme = QStringLiteral("http")) const {
+        return QUrl(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(port).arg(path));
+    }
+    qint64 pid() const { return m_process.processId(); }
+
+    quint16 port = 0;
+
+private:
+    QProcess m_process;
+    QByteArray m_err;
+};
+
+int openDescriptors(qint64 pid) {
+    return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid))
+                   .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                   .size());
+}
+
+// The lines of a fenced block in a Markdown file whose first line is `firstLine`.
+QByteArray fencedBlock(const QString& file, const QByteArray& firstLine) {
+    QFile markdown(file);
+    if (!markdown.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray text = markdown.readAll();
+    const qsizetype start = text.indexOf("```yaml\n" + firstLine + '\n');
+    if (start < 0)
+        return {};
+    const qsizetype body = start + 8;
+    return text.mid(body, text.indexOf("```", body) - body);
+}
+} // namespace
+
+class E2eServiceTest : public QObject {
+    Q_OBJECT
+
+private:
+    QNetworkAccessManager m_http;
+    std::unique_ptr<SimProcess> m_sim;
+    std::unique_ptr<Service> m_service;
+    QStringList m_simOptions{QStringLiteral("none")};
+
+    // A simulator with `simOptions` and a service on its device, unless the
+    // last ones had the same options.
+    bool startBoth(const QStringList& simOptions, const QStringList& serviceOptions = {}) {
+        if (simOptions == m_simOptions && serviceOptions.isEmpty())
+            return true;
+        m_service.reset();
+        m_sim = std::make_unique<SimProcess>();
+        m_service = std::make_unique<Service>();
+        m_simOptions = serviceOptions.isEmpty() ? simOptions : QStringList{QStringLiteral("none")};
+        return m_sim->start(simOptions + QStringList{QStringLiteral("--persist")}) &&
+               m_service->start(QStringList{QStringLiteral("--port"), m_sim->device()} + serviceOptions) &&
+               m_sim->waitForLine(QRegularExpression(QStringLiteral("peers with the device open: 1$")))
+                   .hasMatch();
+    }
+
+    QNetworkReply* send(const QByteArray& method, const QString& path, const QByteArray& body = {},
+                        const QByteArray& token = {}) {
+        QNetworkRequest request(m_service->url(path));
+        if (!token.isEmpty())
+            request.setRawHeader("Authorization", "Bearer " + token);
+        return m_http.sendCustomRequest(request, method, body);
+    }
+    static Reply wait(QNetworkReply* reply) {
+        if (!QTest::qWaitFor([reply] { return reply->isFinished(); }, 10000))
+            reply->abort();
+        Reply got{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll(),
+                  reply->rawHeaderPairs()};
+        reply->deleteLater();
+        return got;
+    }
+    Reply http(const QByteArray& method, const QString& path, const QByteArray& body = {},
+               const QByteArray& token = {}) {
+        return wait(send(method, path, body, token));
+    }
+
+    // Nothing reached the master clock since `mark`: a settings read sent
+    // now is the first frame it receives.
+    bool nothingReachedClockSince(int mark, const QByteArray& token = {}) {
+        if (http("GET", QStringLiteral("/settings/2"), {}, token).status != 200)
+            return false;
+        const int first = m_sim->waitForLineWhere(
+            [](const QString& line) { return kReceived.match(line).hasMatch(); }, 3000, mark);
+        return first >= 0 && m_sim->lines().at(first).contains(QLatin1String(" RX BBA2 "));
+    }
+
+private slots:
+    void endpoints_data() {
+        QTest::addColumn<QStringList>("simOptions");
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("answer");   // a pattern of the answer's body
+        QTest::addColumn<QString>("received"); // the master clock's log line; empty: nothing reached it
+
+        const QStringList none;
+        const QString nothing;
+        QTest::newRow("status")
+            << none << QByteArray("GET") << "/status" << QByteArray() << 200
+            << "^\\{\"computerClock\":\\{.*\"state\":\"(synchronized|unsynchronized|unknown)\".*\\},"
+               "\"lineHeld\":false,\"masterClock\":null,"
+               "\"port\":\\{\"baud\":9600,\"device\":\"/dev/pts/\\d+\",\"name\":\"/dev/pts/"
+               "\\d+\",\"open\":true\\},"
+               "\"version\":\"\\d+\\.\\d+\\.\\d+\"\\}$"
+            << nothing;
+        QTest::newRow("metrics") << none << QByteArray("GET") << "/metrics" << QByteArray() << 200
+                                 << "\nvaro_clock_last_time_frame_age_seconds \\+Inf\n.*"
+                                    "\n# TYPE varo_clock_port_open gauge\nvaro_clock_port_open 1\n"
+                                 << nothing;
+        QTest::newRow("countdown")
+            << none << QByteArray("POST") << "/countdown" << QByteArray("{\"clock\":2,\"time\":\"10:00:00\"}")
+            << 200 << "\"outcome\":\"done\",\"received\":\\[\\],\"remaining\":\"\\d\\d:\\d\\d:\\d\\d\""
+            << " RX DDD2[0-9]{6} countdown clock 2 .* 10:00:00$";
+        QTest::newRow("set-time from the computer")
+            << none << QByteArray("POST") << "/set-time" << QByteArray() << 200
+            << "\"frameText\":\"\\d{4}-\\d\\d-\\d\\d,[0-6],\\d\\d:\\d\\d:\\d\\d\",\"frames\":\\[\"[-0-9 :.]+ "
+               "sent     /dev/pts/\\d+ 9600 AA 00 "
+               "[0-9 "
+               "]+\"\\],\"masterClock\":null,\"outcome\":\"done\",\"received\":\\[\\],\"second\":\"[-0-9T:]+"
+               "\",\"sent\":\\[\"AA00[0-9]{14}\"\\]\\}$"
+            << " RX AA00[0-9]{14} set time ";
+        QTest::newRow("set-time typed")
+            << none << QByteArray("POST") << "/set-time" << QByteArray("{\"time\":\"9:7:5\"}") << 200
+            << "\"frameText\":\"\\d{4}-\\d\\d-\\d\\d,[0-6],09:07:05\""
+            << " RX AA00[0-9]{8}090705 set time \\S+ weekday [0-6] 09:07:05$";
+        QTest::newRow("gps without a fix")
+            << none << QByteArray("POST") << "/gps" << QByteArray("{\"valid\":false}") << 200
+            << "\"sentence\":\"\\$GPRMC,\\d{6}\\.123,V,3114\\.1296,N,"
+            << " RMC \\d{6}\\.123 V \\d{6} checksum ok$";
+        QTest::newRow("read clock 1")
+            << none << QByteArray("GET") << "/settings/1" << QByteArray() << 200
+            << "^\\{\"clock\":1,\"command\":\"read_settings\",\"file\":\"\\[CLOCK1\\]\\\\r\\\\nA,07:00:00,08:"
+               "00:00,S\\\\r\\\\n.*"
+               "\"message\":\"Read "
+               "success!\",\"outcome\":\"done\",\"received\":\\[\"BBB1070000480000[0-9A-F]{84}\"\\],"
+               "\"rows\":\\[\\{\"countdownLength\":\"08:00:00\",\"ignoreHours\":false,\"refreshTime\":\"07:"
+               "00:00\",\"static\":true,"
+               "\"valid\":true\\},.*\"sent\":\\[\"BBA1\"\\]\\}$"
+            << " RX BBA1 read request clock 1$";
+        QTest::newRow("write clock 2")
+            << none << QByteArray("PUT") << "/settings/2" << kClock2File << 200
+            << "\"clock\":2,\"command\":\"write_settings\",.*\"message\":\"Write success!\""
+            << " RX CCB2070000480000[0-9A-F]{84} write clock 2 ";
+
+        QTest::newRow("clock 3") << none << QByteArray("POST") << "/countdown"
+                                 << QByteArray("{\"clock\":3,\"time\":\"10:00:00\"}") << 400
+                                 << "^\\{\"error\":\"\\\\\"clock\\\\\" must be 1 or 2\"\\}$" << nothing;
+        QTest::newRow("bad JSON") << none << QByteArray("POST") << "/countdown" << QByteArray("{\"clock\":")
+                                  << 400 << "^\\{\"error\":\"bad JSON: .* at byte 9\"\\}$" << nothing;
+        QTest::newRow("a time that is none")
+            << none << QByteArray("POST") << "/set-time" << QByteArray("{\"time\":\"25:00:00\"}") << 400
+            << "^\\{\"error\":\"\\\\\"time\\\\\" must be a time of day" << nothing;
+        QTest::newRow("unknown member")
+            << none << QByteArray("POST") << "/gps" << QByteArray("{\"valid\":1,\"x\":1}") << 400
+            << "^\\{\"error\":\"unknown member \\\\\"x\\\\\"\"\\}$" << nothing;
+        QTest::newRow("valid that is no truth")
+            << none << QByteArray("POST") << "/gps" << QByteArray("{\"valid\":1}") << 400
+            << "must be true or false" << nothing;
+        QTest::newRow("header of the other clock")
+            << none << QByteArray("PUT") << "/settings/1" << kClock2File << 400
+            << "^\\{\"error\":\"the file's header names clock 2, not clock 1\"\\}$" << nothing;
+        QTest::newRow("a file time that is none")
+            << none << QByteArray("PUT") << "/settings/1"
+            << QByteArray(kStartUpSettingsFile).replace("10:30:00,00:30:00", "10:30:00,00:75:00") << 400
+            << "^\\{\"error\":\"Writing Error 13:Type mismatch" << nothing;
+        QTest::newRow("a file cut short")
+            << none << QByteArray("PUT") << "/settings/1" << kStartUpSettingsFile.left(30) << 400
+            << "Writing Error 62:Input past end of file: the body holds 2 of" << nothing;
+        QTest::newRow("no such clock") << none << QByteArray("GET") << "/settings/3" << QByteArray() << 400
+                                       << "^\\{\"error\":\"the countdown clock is 1 or 2\"\\}$" << nothing;
+        QTest::newRow("no such path") << none << QByteArray("GET") << "/settings" << QByteArray() << 404
+                                      << "^\\{\"error\":\"No such path: /settings\"\\}$" << nothing;
+        QTest::newRow("wrong method") << none << QByteArray("DELETE") << "/status" << QByteArray() << 405
+                                      << "^\\{\"error\":\"/status takes GET\"\\}$" << nothing;
+        QTest::newRow("a command read") << none << QByteArray("GET") << "/set-time" << QByteArray() << 405
+                                        << "^\\{\"error\":\"/set-time takes POST\"\\}$" << nothing;
+        QTest::newRow("web socket without upgrade")
+            << none << QByteArray("GET") << "/live" << QByteArray() << 426
+            << "^\\{\"error\":\"/live is a web socket\"\\}$" << nothing;
+
+        QTest::newRow("no answer")
+            << QStringList{"--silent"} << QByteArray("GET") << "/settings/1" << QByteArray() << 504
+            << "\"error\":\"No answer from the master clock to the read\",.*\"outcome\":\"no_answer\""
+            << " answer withheld ";
+        QTest::newRow("foreign answer")
+            << QStringList{"--foreign"} << QByteArray("GET") << "/settings/2" << QByteArray() << 502
+            << "\"error\":\"The master clock's answer is no settings reply\",.*\"received\":\\[\"CCC2"
+            << "foreign answer";
+        QTest::newRow("answer cut short")
+            << QStringList{"--cut", "10"} << QByteArray("PUT") << "/settings/1" << kStartUpSettingsFile << 502
+            << "\"error\":\"Writing Error 9:Subscript out of range: .*\"outcome\":\"short_answer\""
+            << "cut to 10 of 50 bytes";
+    }
+    void endpoints() {
+        QFETCH(QStringList, simOptions);
+        QFETCH(QByteArray, method);
+        QFETCH(QString, path);
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        QFETCH(QString, answer);
+        QFETCH(QString, received);
+
+        QVERIFY(startBoth(simOptions));
+        const int mark = int(m_sim->lines().size());
+        const Reply reply = http(method, path, body);
+        QVERIFY2(reply.status == status, reply.body.constData());
+        QVERIFY2(QRegularExpression(answer, QRegularExpression::DotMatchesEverythingOption)
+                     .match(reply.body)
+                     .hasMatch(),
+                 reply.body.constData());
+        if (received.isEmpty())
+            QVERIFY(nothingReachedClockSince(mark));
+        else
+            QVERIFY2(m_sim->waitForLine(QRegularExpression(received), 3000, mark).hasMatch(),
+                     qPrintable(m_sim->lines().mid(mark).join(QLatin1Char('\n'))));
+    }
+
+    // While a settings read waits for its answer, another command is refused
+    // and the status answered at once.
+    void oneCommandAtATime() {
+        QVERIFY(startBoth({QStringLiteral("--delay"), QStringLiteral("1500")}));
+        QNetworkReply* read = send("GET", QStringLiteral("/settings/1"));
+        QVERIFY(QTest::qWaitFor(
+            [this] { return http("GET", QStringLiteral("/status")).json()["lineHeld"].toBool(); }));
+        const Reply refused =
+            http("POST", QStringLiteral("/countdown"), "{\"clock\":1,\"time\":\"10:00:00\"}");
+        QCOMPARE(refused.status, 409);
+        QVERIFY(
+            refused.json()["error"].toString().startsWith(QLatin1String("Another command holds the line")));
+        QVERIFY(!read->isFinished());
+        QCOMPARE(wait(read).json()["message"].toString(), QStringLiteral("Read success!"));
+        m_sim->lines();
+        QVERIFY(m_sim->linesMatching(QRegularExpression(QStringLiteral(" RX DD"))).isEmpty());
+    }
+
+    void token() {
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("token")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kToken + '\n') > 0);
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        file.close();
+        QVERIFY(startBoth({}, {QStringLiteral("--token-file"), file.fileName()}));
+        const int mark = int(m_sim->lines().size());
+        for (const QByteArray& wrong : {QByteArray(), QByteArray("s3cret"), kToken + 'x'}) {
+            const Reply refused =
+                http("POST", QStringLiteral("/countdown"), "{\"clock\":1,\"time\":\"10:00:00\"}", wrong);
+            QCOMPARE(refused.status, 401);
+            QCOMPARE(refused.json()["error"].toString().left(22), QStringLiteral("Missing or wrong token"));
+            QVERIFY(refused.headers.contains({"WWW-Authenticate", "Bearer realm=\"varo-clock-service\""}));
+        }
+        QCOMPARE(http("GET", QStringLiteral("/metrics")).status, 401);
+        QCOMPARE(http("GET", QStringLiteral("/status"), {}, kToken).status, 200);
+        QVERIFY(nothingReachedClockSince(mark, kToken));
+
+        // The web socket is taken, then closed at once without the token.
+        const auto liveClose = [this](const QUrl& url, const QByteArray& authorization) {
+            QWebSocket socket;
+            QNetworkRequest request(url);
+            if (!authorization.isEmpty())
+                request.setRawHeader("Authorization", authorization);
+            QString first;
+            connect(&socket, &QWebSocket::textMessageReceived, &socket,
+                    [&first](const QString& m) { first = m; });
+            socket.open(request);
+            if (!QTest::qWaitFor([&] {
+                    return !first.isEmpty() || socket.closeCode() != QWebSocketProtocol::CloseCodeNormal;
+                }))
+                return -1;
+            return first.isEmpty() ? int(socket.closeCode()) : 0;
+        };
+        QUrl withToken = m_service->url(QStringLiteral("/live"), QStringLiteral("ws"));
+        withToken.setQuery(QStringLiteral("token=") + kToken);
+        QCOMPARE(liveClose(m_service->url(QStringLiteral("/live"), QStringLiteral("ws")), {}), 1008);
+        QCOMPARE(liveClose(m_service->url(QStringLiteral("/live"), QStringLiteral("ws")), "Bearer wrong"),
+                 1008);
+        QCOMPARE(liveClose(m_service->url(QStringLiteral("/live"), QStringLiteral("ws")), "Bearer " + kToken),
+                 0);
+        QCOMPARE(liveClose(withToken, {}), 0);
+    }
+
+    void refusesToStart_data() {
+        QTest::addColumn<QStringList>(
+            "arguments"); // %TOKEN% a file of `tokenText` and `mode`, %BUSY% a port in use
+        QTest::addColumn<QByteArray>("tokenText");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("err");
+        const QStringList port{QStringLiteral("--port"), QStringLiteral("/dev/varo-no-such-port")};
+        const QStringList token{QStringLiteral("--token-file"), QStringLiteral("%TOKEN%")};
+        QTest::newRow("no port") << QStringList() << kToken << 0600 << 2
+                                 << "--port names the master clock's serial port";
+        QTest::newRow("other computers without a token")
+            << port + QStringList{"--listen", "0.0.0.0:8642"} << kToken << 0600 << 2
+            << "--listen 0.0.0.0:8642 is reachable from other computers: give --token-file too";
+        QTest::newRow("unsupported speed") << port + QStringList{"--baud", "1200"} << kToken << 0600 << 2
+                                           << "--baud takes 4800, 9600, 19200 or 38400";
+        QTest::newRow("token file others may read")
+            << port + token << kToken << 0644 << 1 << "may be read by others";
+        QTest::newRow("token file without a token")
+            << port + token << QByteArray(" \n") << 0600 << 1 << "holds no token";
+        QTest::newRow("address in use") << port + QStringList{"--listen", "127.0.0.1:%BUSY%"} << kToken
+                                        << 0600 << 1 << "cannot listen on 127.0.0.1:";
+    }
+    void refusesToStart() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, tokenText);
+        QFETCH(int, mode);
+        QFETCH(int, status);
+        QFETCH(QString, err);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("token")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(tokenText) == tokenText.size());
+        file.close();
+        QCOMPARE(::chmod(QFile::encodeName(file.fileName()).constData(), mode_t(mode)), 0);
+        QTcpServer busy;
+        QVERIFY(busy.listen(QHostAddress::LocalHost));
+        for (QString& argument : arguments)
+            argument.replace(QLatin1String("%TOKEN%"), file.fileName())
+                .replace(QLatin1String("%BUSY%"), QString::number(busy.serverPort()));
+        QProcess service;
+        service.start(QStringLiteral(VARO_CLOCK_SERVICE_PATH), arguments);
+        QVERIFY(service.waitForFinished());
+        QCOMPARE(service.exitCode(), status);
+        const QString said = QString::fromLocal8Bit(service.readAllStandardError());
+        QVERIFY2(said.contains(err), qPrintable(said));
+    }
+
+    // A body beyond 64 KiB is refused before it is read whole; a client that
+    // asks may send its body.
+    void requestSize() {
+        QVERIFY(startBoth({}));
+        const int mark = int(m_sim->lines().size());
+        QTcpSocket big;
+        big.connectToHost(QHostAddress::LocalHost, m_service->port);
+        QVERIFY(big.waitForConnected());
+        big.write("PUT /settings/1 HTTP/1.1\r\nHost: x\r\nContent-Length: 1048576\r\n\r\n" +
+                  QByteArray(1 << 20, 'x'));
+        QByteArray answer;
+        QVERIFY(QTest::qWaitFor([&] { return (answer += big.readAll()).endsWith("}\n"); }));
+        QVERIFY2(answer.startsWith("HTTP/1.1 413 Payload Too Large\r\n"), answer.constData());
+        QVERIFY(answer.endsWith("\r\n\r\n{\"error\":\"The request is larger than 64 KiB\"}\n"));
+
+        QTcpSocket asking;
+        asking.connectToHost(QHostAddress::LocalHost, m_service->port);
+        QVERIFY(asking.waitForConnected());
+        asking.write("PUT /settings/2 HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\nContent-Length: " +
+                     QByteArray::number(kClock2File.size()) + "\r\n\r\n");
+        QVERIFY(QTest::qWaitFor([&] { return asking.bytesAvailable() > 0; }));
+        QCOMPARE(asking.readAll(), QByteArray("HTTP/1.1 100 Continue\r\n\r\n"));
+        asking.write(kClock2File);
+        QVERIFY(QTest::qWaitFor([&] { return asking.peek(1 << 16).contains("Write success!"); }));
+        const int first = m_sim->waitForLineWhere(
+            [](const QString& line) { return kReceived.match(line).hasMatch(); }, 3000, mark);
+        QVERIFY(first >= 0 && m_sim->lines().at(first).contains(QLatin1String(" RX CCB2")));
+    }
+
+    // Connections opened and dropped, some in the middle of a request, and
+    // a client gone before its command's answer: the service lets them go
+    // and answers the next.
+    void clientsThatGoAway() {
+        // A fresh service: no connection of an earlier test is open.
+        m_simOptions = {QStringLiteral("none")};
+        QVERIFY(startBoth({}));
+        const int before = openDescriptors(m_service->pid());
+        std::vector<std::unique_ptr<QTcpSocket>> sockets;
+        for (int i = 0; i < 200; ++i) {
+            sockets.push_back(std::make_unique<QTcpSocket>());
+            sockets.back()->connectToHost(QHostAddress::LocalHost, m_service->port);
+        }
+        QVERIFY(QTest::qWaitFor([&] {
+            return std::all_of(sockets.begin(), sockets.end(),
+                               [](const auto& s) { return s->state() == QAbstractSocket::ConnectedState; });
+        }));
+        for (int i = 0; i < 200; i += 2)
+            sockets[i]->write("POST /countdown HTTP/1.1\r\nContent-Length: 40\r\n\r\n{\"clo");
+        QVERIFY(QTest::qWaitFor([&] { return openDescriptors(m_service->pid()) == before + 200; }));
+        sockets.clear();
+        QVERIFY(QTest::qWaitFor([&] { return openDescriptors(m_service->pid()) == before; }));
+
+        const int mark = int(m_sim->lines().size());
+        QTcpSocket leaving;
+        leaving.connectToHost(QHostAddress::LocalHost, m_service->port);
+        QVERIFY(leaving.waitForConnected());
+        const QByteArray body = "{\"clock\":1,\"time\":\"10:00:00\"}";
+        leaving.write("POST /countdown HTTP/1.1\r\nContent-Length: " + QByteArray::number(body.size()) +
+                      "\r\n\r\n" + body);
+        QVERIFY(leaving.waitForBytesWritten());
+        leaving.abort();
+        QVERIFY(m_sim
+                    ->waitForLine(QRegularExpression(QStringLiteral(" RX DDD1[0-9]{6} countdown clock 1 ")),
+                                  3000, mark)
+                    .hasMatch());
+        QVERIFY(QTest::qWaitFor(
+            [this] { return !http("GET", QStringLiteral("/status")).json()["lineHeld"].toBool(); }));
+    }
+
+    // The device behind a stable name goes away and comes back as another
+    // one: the service reopens it.
+    void deviceLostAndBack() {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("clock"));
+        m_service.reset();
+        m_simOptions = {QStringLiteral("none")};
+        m_sim = std::make_unique<SimProcess>();
+        QVERIFY(m_sim->start({QStringLiteral("--persist")}));
+        QVERIFY(QFile::link(m_sim->device(), link));
+        m_service = std::make_unique<Service>();
+        QVERIFY(m_service->start({QStringLiteral("--port"), link}));
+        const auto portOpen = [this] {
+            return http("GET", QStringLiteral("/status")).json()["port"].toObject()["open"].toBool();
+        };
+        QVERIFY(QTest::qWaitFor(portOpen));
+
+        m_sim.reset();
+        QFile::remove(link);
+        QVERIFY(QTest::qWaitFor([&] { return !portOpen(); }));
+        QVERIFY(http("GET", QStringLiteral("/metrics")).body.contains("\nvaro_clock_port_open 0\n"));
+        const Reply refused =
+            http("POST", QStringLiteral("/countdown"), "{\"clock\":1,\"time\":\"10:00:00\"}");
+        QCOMPARE(refused.status, 503);
+        QVERIFY2(refused.json()["error"].toString().startsWith(QLatin1String("Writing Error 80")),
+                 refused.body.constData());
+
+        m_sim = std::make_unique<SimProcess>();
+        QVERIFY(m_sim->start({QStringLiteral("--persist")}));
+        QVERIFY(QFile::link(m_sim->device(), link));
+        QVERIFY2(QTest::qWaitFor(portOpen), qPrintable(m_service->err()));
+        QCOMPARE(http("POST", QStringLiteral("/countdown"), "{\"clock\":1,\"time\":\"10:00:00\"}").status,
+                 200);
+        QVERIFY(
+            m_sim
+                ->waitForLine(QRegularExpression(QStringLiteral(" RX DDD1[0-9]{6} countdown clock 1 ")), 3000)
+                .hasMatch());
+        QVERIFY(m_service->err().contains(QLatin1String("Lost the port: 802")));
+    }
+
+    // The master clock 1.5 s ahead: /live shows it, a set-time brings it to
+    // the computer's time and says so, /live tells of the command.
+    void offsetLiveAndSetTime() {
+        QVERIFY(startBoth({QStringLiteral("--time-frames"), QStringLiteral("1"),
+                           QStringLiteral("--offset-ms"), QStringLiteral("1500")}));
+        QWebSocket live;
+        QList<QJsonObject> pushed;
+        connect(&live, &QWebSocket::textMessageReceived, &live,
+                [&pushed](const QString& m) { pushed << QJsonDocument::fromJson(m.toUtf8()).object(); });
+        live.open(m_service->url(QStringLiteral("/live"), QStringLiteral("ws")));
+        // On a pseudo-terminal the frame arrives at once, not after its 9.4 ms on the line.
+        const auto offsetNear = [](const QJsonValue& masterClock, double ms) {
+            return masterClock.isObject() &&
+                   qAbs(masterClock[QStringLiteral("offsetMs")].toDouble() - ms) < 50;
+        };
+        QVERIFY(QTest::qWaitFor(
+            [&] { return pushed.size() >= 2 && offsetNear(pushed.last()["masterClock"], 1500); }, 5000));
+        QVERIFY(pushed.last()["masterClock"][QLatin1String("lastFrameAgeMs")].toInt() < 100);
+
+        const Reply set = http("POST", QStringLiteral("/set-time"));
+        QCOMPARE(set.status, 200);
+        QVERIFY2(offsetNear(set.json()["masterClock"], 0), set.body.constData());
+        QVERIFY(QTest::qWaitFor([&] {
+            return std::any_of(pushed.begin(), pushed.end(), [](const QJsonObject& message) {
+                return message["command"][QLatin1String("command")] == QStringLiteral("set_time");
+            });
+        }));
+        const QRegularExpression offset(QStringLiteral("\nvaro_clock_offset_seconds (-?[0-9.e-]+)\n"));
+        const double seconds =
+            offset.match(http("GET", QStringLiteral("/metrics")).body).captured(1).toDouble();
+        QVERIFY2(qAbs(seconds) < 0.05, qPrintable(QString::number(seconds)));
+    }
+
+    // A real Prometheus scrapes the service with the documented
+    // configuration; promtool accepts the metrics and the documented rules.
+    void prometheusScrapes() {
+        const QString prometheus = QStandardPaths::findExecutable(QStringLiteral("prometheus"));
+        const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
+        if (prometheus.isEmpty() || promtool.isEmpty())
+            QSKIP("prometheus not found on PATH: scripts/setup.sh installs it");
+        QTemporaryDir dir;
+        QFile token(dir.filePath(QStringLiteral("token")));
+        QVERIFY(token.open(QIODevice::WriteOnly) && token.write(kToken) > 0);
+        token.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        token.close();
+        QVERIFY(startBoth({QStringLiteral("--time-frames"), QStringLiteral("1"),
+                           QStringLiteral("--offset-ms"), QStringLiteral("1500")},
+                          {QStringLiteral("--token-file"), token.fileName()}));
+        const auto run = [](const QString& program, const QStringList& arguments,
+                            const QByteArray& input = {}) {
+            QProcess process;
+            process.start(program, arguments);
+            process.write(input);
+            process.closeWriteChannel();
+            process.waitForFinished();
+            return process.exitCode() == 0 ? QString()
+                                           : QString::fromLocal8Bit(process.readAllStandardOutput() +
+                                                                    process.readAllStandardError());
+        };
+        QString failure = run(promtool, {QStringLiteral("check"), QStringLiteral("metrics")},
+                              http("GET", QStringLiteral("/metrics"), {}, kToken).body);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+
+        const QString docs = QStringLiteral(VARO_SOURCE_DIR "/docs/service.md");
+        const QByteArray rules = fencedBlock(docs, "# /etc/prometheus/varo-clock-rules.yml");
+        QByteArray scrape = fencedBlock(docs, "# /etc/prometheus/prometheus.yml, under scrape_configs:");
+        QVERIFY(!rules.isEmpty() && !scrape.isEmpty());
+        QFile rulesFile(dir.filePath(QStringLiteral("rules.yml")));
+        QVERIFY(rulesFile.open(QIODevice::WriteOnly) && rulesFile.write(rules) == rules.size());
+        rulesFile.close();
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 webPort = probe.serverPort();
+        probe.close();
+        scrape.replace("/etc/prometheus/varo-clock.token", token.fileName().toUtf8())
+            .replace("127.0.0.1:8642", "127.0.0.1:" + QByteArray::number(m_service->port));
+        const QByteArray config =
+            "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\nrule_files:\n  - " +
+            rulesFile.fileName().toUtf8() + "\nscrape_configs:\n" + scrape;
+        QFile configFile(dir.filePath(QStringLiteral("prometheus.yml")));
+        QVERIFY(configFile.open(QIODevice::WriteOnly) && configFile.write(config) == config.size());
+        configFile.close();
+        failure = run(promtool, {QStringLiteral("check"), QStringLiteral("rules"), rulesFile.fileName()}) +
+                  run(promtool, {QStringLiteral("check"), QStringLiteral("config"), configFile.fileName()});
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+
+        QProcess server;
+        server.start(prometheus,
+                     {QStringLiteral("--config.file=") + configFile.fileName(),
+                      QStringLiteral("--storage.tsdb.path=") + dir.filePath(QStringLiteral("data")),
+                      QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(webPort)});
+        QUrl query(QStringLiteral("http://127.0.0.1:%1/api/v1/query").arg(webPort));
+        query.setQuery(QStringLiteral("query=varo_clock_offset_seconds"));
+        QJsonArray result;
+        const bool scraped = QTest::qWaitFor(
+            [&] {
+                const Reply reply = wait(m_http.get(QNetworkRequest(query)));
+                result = reply.json()["data"][QLatin1String("result")].toArray();
+                return !result.isEmpty();
+            },
+            20000);
+        server.terminate();
+        server.waitForFinished();
+        QVERIFY2(scraped, server.readAllStandardError().right(2000).constData());
+        const double offset = result.first()[QLatin1String("value")][1].toString().toDouble();
+        QVERIFY2(qAbs(offset - 1.5) < 0.05, qPrintable(QString::number(offset)));
+    }
+};
+
+QTEST_GUILESS_MAIN(E2eServiceTest)
+#include "tst_e2e_service.moc"
