@@ -67,6 +67,14 @@ ServiceStatus ClockService::status() const {
     return status;
 }
 
+void ClockService::countCorrection(const QJsonObject& correction) {
+    {
+        const QMutexLocker locker(&m_mutex);
+        ++m_status.corrections;
+    }
+    emit corrected(correction);
+}
+
 void ClockService::record(FrameRecord::Direction direction, const QByteArray& bytes) {
     // Time frames between commands are the status's, not a command's.
     if (!m_traffic)

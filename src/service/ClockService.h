@@ -40,11 +40,17 @@ public:
     // Everything but the computer's clock, as of now.
     ServiceStatus status() const;
 
+    // The master clock was set by the service itself: counts it and tells of
+    // it with `correction`, the offsets before and after.
+    void countCorrection(const QJsonObject& correction);
+
 signals:
     // A time frame came, the port opened or closed, the line was taken or freed.
     void changed();
     // A command ended; the body of its answer.
     void commandFinished(const QJsonObject& report);
+    // The service set the master clock by itself.
+    void corrected(const QJsonObject& correction);
 
 private:
     struct FollowUp {

@@ -90,13 +90,10 @@ HttpApi::HttpApi(ClockService& service, const ComputerClockReader& computerClock
         if (!m_live.isEmpty())
             push(statusJson());
     });
-    connect(&service, &ClockService::commandFinished, this, [this](const QJsonObject& report) {
-        if (m_live.isEmpty())
-            return;
-        QJsonObject message = statusJson();
-        message.insert(QStringLiteral("command"), report);
-        push(message);
-    });
+    connect(&service, &ClockService::commandFinished, this,
+            [this](const QJsonObject& report) { pushWith(QStringLiteral("command"), report); });
+    connect(&service, &ClockService::corrected, this,
+            [this](const QJsonObject& correction) { pushWith(QStringLiteral("correction"), correction); });
 }
 
 bool HttpApi::serve(const QHostAddress& address, quint16 port, QString* error) {
@@ -222,6 +219,14 @@ void HttpApi::takeWebSockets() {
         m_live << socket;
         socket->sendTextMessage(textOf(statusJson()));
     }
+}
+
+void HttpApi::pushWith(const QString& key, const QJsonObject& event) {
+    if (m_live.isEmpty())
+        return;
+    QJsonObject message = statusJson();
+    message.insert(key, event);
+    push(message);
 }
 
 void HttpApi::push(const QJsonObject& message) {

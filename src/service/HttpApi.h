@@ -65,6 +65,8 @@ private:
 
     void takeWebSockets();
     void push(const QJsonObject& message);
+    // The status with `event` under `key`: a command's answer, a correction.
+    void pushWith(const QString& key, const QJsonObject& event);
     ServiceStatus currentStatus() const;
     QJsonObject statusJson() const;
 

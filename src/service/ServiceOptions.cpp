@@ -3,13 +3,26 @@
 #include "serial/LineSpeeds.h"
 
 #include <QCommandLineParser>
+#include <QFile>
+#include <cmath>
+
+#ifndef Q_OS_WIN
+#include "ChronyReference.h"
+#endif
 
 namespace {
 const QCommandLineOption kPort(QStringLiteral("port"), QString(), QStringLiteral("DEVICE"));
 const QCommandLineOption kBaud(QStringLiteral("baud"), QString(), QStringLiteral("N"));
 const QCommandLineOption kListen(QStringLiteral("listen"), QString(), QStringLiteral("ADDRESS:PORT"));
 const QCommandLineOption kTokenFile(QStringLiteral("token-file"), QString(), QStringLiteral("FILE"));
+const QCommandLineOption kCorrectAbove(QStringLiteral("correct-above"), QString(), QStringLiteral("SECONDS"));
+const QCommandLineOption kCorrectBetween(QStringLiteral("correct-between"), QString(),
+                                         QStringLiteral("HH:MM-HH:MM"));
+const QCommandLineOption kCorrectUnsynchronized(QStringLiteral("correct-unsynchronized"));
+const QCommandLineOption kChronySocket(QStringLiteral("chrony-socket"), QString(), QStringLiteral("PATH"));
 const QCommandLineOption kHelp(QStringLiteral("help"));
+// A threshold within the line's jitter would set the master clock for nothing.
+constexpr double kLeastThresholdSeconds = 0.1;
 const QCommandLineOption kVersion(QStringLiteral("version"));
 
 // "127.0.0.1:8642", "[::1]:8642", "localhost:8642"; port 0 takes any free port.
@@ -33,11 +46,56 @@ bool parseListen(const QString& text, QHostAddress* address, quint16* port) {
     }
     return address->setAddress(host);
 }
+
+// --correct-above and its companions into `rule` (none without it); false,
+// with `error`, for a mistake.
+bool parseCorrection(const QCommandLineParser& parser, std::optional<CorrectionPolicy::Rule>* rule,
+                     QString* error) {
+    if (!parser.isSet(kCorrectAbove)) {
+        *error = QStringLiteral("--correct-between and --correct-unsynchronized go with --correct-above");
+        return !parser.isSet(kCorrectBetween) && !parser.isSet(kCorrectUnsynchronized);
+    }
+    bool ok = false;
+    const double seconds = parser.value(kCorrectAbove).toDouble(&ok);
+    if (!ok || !std::isfinite(seconds) || seconds < kLeastThresholdSeconds) {
+        *error = QStringLiteral("--correct-above takes seconds, at least %1").arg(kLeastThresholdSeconds);
+        return false;
+    }
+    // A step must not land under a running countdown: the hours are the operator's to choose.
+    if (!parser.isSet(kCorrectBetween)) {
+        *error = QStringLiteral("--correct-above needs --correct-between HH:MM-HH:MM, the hours in which the "
+                                "master clock may be set");
+        return false;
+    }
+    const std::optional<TimeWindow> window = TimeWindow::parse(parser.value(kCorrectBetween));
+    if (!window) {
+        *error =
+            QStringLiteral("--correct-between takes HH:MM-HH:MM, for example 03:00-04:30 or 23:00-01:00");
+        return false;
+    }
+    *rule = CorrectionPolicy::Rule{qint64(std::llround(seconds * 1e6)), *window,
+                                   parser.isSet(kCorrectUnsynchronized)};
+    return true;
+}
+
+// Whether --chrony-socket's path can be one; `error` says why not.
+bool isChronySocketPath(const QString& path, QString* error) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(path)
+    *error = QStringLiteral("--chrony-socket: chronyd and its sockets are on Linux only");
+    return false;
+#else
+    *error = QStringLiteral("--chrony-socket: a socket's path has at most %1 bytes")
+                 .arg(ChronyReference::kLongestPath);
+    return QFile::encodeName(path).size() <= ChronyReference::kLongestPath;
+#endif
+}
 } // namespace
 
 std::optional<ServiceOptions> ServiceOptions::parse(const QStringList& arguments, QString* error) {
     QCommandLineParser parser;
-    parser.addOptions({kPort, kBaud, kListen, kTokenFile, kHelp, kVersion});
+    parser.addOptions({kPort, kBaud, kListen, kTokenFile, kCorrectAbove, kCorrectBetween,
+                       kCorrectUnsynchronized, kChronySocket, kHelp, kVersion});
     if (!parser.parse(QStringList{QStringLiteral("varo-clock-service")} + arguments)) {
         *error = parser.errorText();
         return std::nullopt;
@@ -86,12 +144,28 @@ std::optional<ServiceOptions> ServiceOptions::parse(const QStringList& arguments
                      .arg(parser.value(kListen));
         return std::nullopt;
     }
+    if (!parseCorrection(parser, &options.correction, error))
+        return std::nullopt;
+    if (parser.isSet(kChronySocket)) {
+        // A loop: the computer would follow the master clock that is set from the computer.
+        if (options.correction) {
+            *error =
+                QStringLiteral("--correct-above and --chrony-socket are opposite directions (the computer "
+                               "would follow the master clock that is set from it): give one of them");
+            return std::nullopt;
+        }
+        options.chronySocket = parser.value(kChronySocket);
+        if (!isChronySocketPath(options.chronySocket, error))
+            return std::nullopt;
+    }
     return options;
 }
 
 QString ServiceOptions::helpText() {
     return QStringLiteral(
         "Usage: varo-clock-service --port DEVICE [--baud N] [--listen ADDRESS:PORT] [--token-file FILE]\n"
+        "         [--correct-above SECONDS --correct-between HH:MM-HH:MM [--correct-unsynchronized]\n"
+        "          | --chrony-socket PATH]\n"
         "\n"
         "Holds the master clock's serial port and serves it on HTTP and a WebSocket:\n"
         "  GET  /status          the port, the master clock's time and offset, the computer's clock\n"
@@ -110,6 +184,17 @@ QString ServiceOptions::helpText() {
         "                         loopback needs --token-file\n"
         "  --token-file FILE      every request needs \"Authorization: Bearer <the file's token>\";\n"
         "                         a file that others may read is refused\n"
+        "  --correct-above SECONDS\n"
+        "                         set the master clock from the computer's clock when its offset\n"
+        "                         is beyond SECONDS in three time frames in a row, at most once\n"
+        "                         in ten minutes, while the computer's clock is synchronized\n"
+        "  --correct-between HH:MM-HH:MM\n"
+        "                         ... and only in these hours (needed; 23:00-01:00 runs over midnight)\n"
+        "  --correct-unsynchronized\n"
+        "                         ... even when the computer's clock is not synchronized (it is\n"
+        "                         the reference itself)\n"
+        "  --chrony-socket PATH   send each time frame to chronyd as a sample for its\n"
+        "                         \"refclock SOCK PATH\"; not with --correct-above\n"
         "  --help, --version\n"
         "\n"
         "Exit status: 0 after --help or --version, 1 when it cannot listen or read the token file,\n"

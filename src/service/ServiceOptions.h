@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CorrectionPolicy.h"
 #include "session/PortChoice.h"
 
 #include <QHostAddress>
@@ -17,10 +18,14 @@ struct ServiceOptions {
     QHostAddress address = QHostAddress::LocalHost; // --listen ADDRESS:PORT
     quint16 listenPort = 8642;
     QString tokenFile; // --token-file; empty: no token
+    // --correct-above SECONDS --correct-between HH:MM-HH:MM [--correct-unsynchronized]
+    std::optional<CorrectionPolicy::Rule> correction;
+    QString chronySocket; // --chrony-socket; empty: none
 
     // The arguments after the program name; nothing, with `error` set, when
     // they do not make a run. A listening address other than loopback needs
-    // a token file.
+    // a token file; a correction needs its window; the master clock is
+    // either corrected from the computer or chronyd's reference, not both.
     static std::optional<ServiceOptions> parse(const QStringList& arguments, QString* error);
 
     static QString helpText();

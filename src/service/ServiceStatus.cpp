@@ -82,6 +82,9 @@ QByteArray ServiceStatus::toMetrics() const {
                        .arg(count.key().first, count.key().second)
                        .toLatin1(),
                    double(count.value()));
+    out.metric("varo_clock_corrections_total", "counter",
+               "Times the service set the master clock by itself, its offset beyond --correct-above.");
+    out.sample("varo_clock_corrections_total", double(corrections));
     out.metric("varo_clock_build_info", "gauge", "The service's version, as a label; always 1.");
     out.sample("varo_clock_build_info{version=\"" VARO_VERSION "\"}", 1.0);
     return out.text();

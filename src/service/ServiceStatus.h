@@ -28,6 +28,7 @@ struct ServiceStatus {
     std::optional<TimeFrame> lastTimeFrame; // none before the first
     quint64 timeFrames = 0;
     CommandCounts commands;
+    quint64 corrections = 0; // the master clock set by the service itself
     ComputerClockState computerClock;
 
     // The object GET /status answers and /live pushes.

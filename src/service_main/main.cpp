@@ -5,6 +5,7 @@
 #include "serial/SerialPortComponent.h"
 #include "serial/SystemPortCatalog.h"
 #include "service/AccessToken.h"
+#include "service/ClockCorrector.h"
 #include "service/ClockService.h"
 #include "service/HttpApi.h"
 #include "service/PortKeeper.h"
@@ -15,6 +16,11 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <cstdio>
+#include <memory>
+
+#ifndef Q_OS_WIN
+#include "service/ChronyReference.h"
+#endif
 
 namespace {
 enum ExitStatus { Ok = 0, Failure = 1, Usage = 2 };
@@ -57,9 +63,18 @@ int main(int argc, char* argv[]) {
     port.setSettings(LineSettings{options->baudRate, 'n', 8, 1}.toString());
     ClockSession session(port, clock, &ports);
     ClockService service(session, clock, options->port);
+    SystemClockReader computerClock;
+    // One direction of time or the other, as the options allow.
+    std::unique_ptr<QObject> direction;
+    if (options->correction)
+        direction =
+            std::make_unique<ClockCorrector>(session, service, computerClock, clock, *options->correction);
+#ifndef Q_OS_WIN
+    if (!options->chronySocket.isEmpty())
+        direction = std::make_unique<ChronyReference>(session, options->chronySocket);
+#endif
     PortKeeper keeper(session, options->port);
     keeper.start();
-    SystemClockReader computerClock;
 
     // The HTTP server in a thread of its own: the session's wait for a second
     // boundary blocks its thread for its last moments, and requests are

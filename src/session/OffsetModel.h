@@ -17,6 +17,12 @@ constexpr qint64 kFirstByteLeavesUs = 0;
 // The time `bytes` characters take on the line at its speed and format.
 qint64 lineTimeUs(int bytes, const LineSettings& line);
 
+// When the first byte of a time frame whose last byte arrived at
+// `lastByteArrival` left, by the computer's clock: microseconds since
+// 1970-01-01 UTC, through the computer's time zone as it was at that moment.
+// The offset holds at that moment.
+qint64 firstByteLeftUs(const QDateTime& lastByteArrival, const LineSettings& line);
+
 // Master clock minus computer clock, in microseconds, for a time frame that
 // names the time of day `named` and whose last byte arrived at
 // `lastByteArrival` by the computer's clock; the short way round midnight.

@@ -23,8 +23,10 @@
 #include <QWebSocket>
 #include <csignal>
 #include <memory>
+#include <pwd.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const QByteArray kToken = "s3cret-token";
@@ -94,17 +96,32 @@ int openDescriptors(qint64 pid) {
                    .size());
 }
 
-// The lines of a fenced block in a Markdown file whose first line is `firstLine`.
-QByteArray fencedBlock(const QString& file, const QByteArray& firstLine) {
-    QFile markdown(file);
+// The lines of a fenced block of `language` in docs/service.md whose first line is `firstLine`.
+QByteArray fencedBlock(const QByteArray& language, const QByteArray& firstLine) {
+    QFile markdown(QStringLiteral(VARO_SOURCE_DIR "/docs/service.md"));
     if (!markdown.open(QIODevice::ReadOnly))
         return {};
     const QByteArray text = markdown.readAll();
-    const qsizetype start = text.indexOf("```yaml\n" + firstLine + '\n');
+    const QByteArray opening = "```" + language + '\n';
+    const qsizetype start = text.indexOf(opening + firstLine + '\n');
     if (start < 0)
         return {};
-    const qsizetype body = start + 8;
+    const qsizetype body = start + opening.size();
     return text.mid(body, text.indexOf("```", body) - body);
+}
+
+// A program's full path, also where a user's PATH leaves out the system's programs.
+QString programPath(const QString& name) {
+    const QString onPath = QStandardPaths::findExecutable(name);
+    return onPath.isEmpty() ? QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin")}) : onPath;
+}
+
+// The first match of `pattern` in what `service` said so far, waited for.
+QRegularExpressionMatch waitForSaid(Service& service, const QRegularExpression& pattern, int timeoutMs) {
+    QRegularExpressionMatch match;
+    const bool said =
+        QTest::qWaitFor([&] { return (match = pattern.match(service.err())).hasMatch(); }, timeoutMs);
+    return said ? match : QRegularExpressionMatch();
 }
 } // namespace
 
@@ -377,6 +394,17 @@ private slots:
             << port + token << kToken << 0644 << 1 << "may be read by others";
         QTest::newRow("token file without a token")
             << port + token << QByteArray(" \n") << 0600 << 1 << "holds no token";
+        QTest::newRow("a correction without its hours")
+            << port + QStringList{"--correct-above", "0.5"} << kToken << 0600 << 2
+            << "--correct-above needs --correct-between HH:MM-HH:MM";
+        QTest::newRow("hours that are none")
+            << port + QStringList{"--correct-above", "0.5", "--correct-between", "22:00-24:00"} << kToken
+            << 0600 << 2 << "--correct-between takes HH:MM-HH:MM";
+        QTest::newRow("both directions of time")
+            << port + QStringList{"--correct-above",   "0.5",
+                                  "--correct-between", "02:00-04:00",
+                                  "--chrony-socket",   "/run/varo-clock-chrony.sock"}
+            << kToken << 0600 << 2 << "--correct-above and --chrony-socket are opposite directions";
         QTest::newRow("address in use") << port + QStringList{"--listen", "127.0.0.1:%BUSY%"} << kToken
                                         << 0600 << 1 << "cannot listen on 127.0.0.1:";
     }
@@ -546,6 +574,122 @@ private slots:
         QVERIFY2(qAbs(seconds) < 0.05, qPrintable(QString::number(seconds)));
     }
 
+    // The master clock 1.5 s ahead and a window around now: the service sets
+    // it once, and says so; put ahead again at once, it is left alone for ten
+    // minutes.
+    void correctsOnce() {
+        const QTime now = QTime::currentTime();
+        const QString window = now.addSecs(-3600).toString(QStringLiteral("HH:mm-")) +
+                               now.addSecs(3600).toString(QStringLiteral("HH:mm"));
+        QVERIFY(startBoth({QStringLiteral("--time-frames"), QStringLiteral("1"),
+                           QStringLiteral("--offset-ms"), QStringLiteral("1500")},
+                          {QStringLiteral("--correct-above"), QStringLiteral("0.5"),
+                           QStringLiteral("--correct-between"), window,
+                           QStringLiteral("--correct-unsynchronized")}));
+        QWebSocket live;
+        QJsonObject correction;
+        connect(&live, &QWebSocket::textMessageReceived, &live, [&correction](const QString& m) {
+            const QJsonObject message = QJsonDocument::fromJson(m.toUtf8()).object();
+            if (message.contains(QLatin1String("correction")))
+                correction = message[QLatin1String("correction")].toObject();
+        });
+        live.open(m_service->url(QStringLiteral("/live"), QStringLiteral("ws")));
+
+        const QRegularExpression setTime(QStringLiteral(" RX AA00[0-9]{14} set time "));
+        QVERIFY2(m_sim->waitForLine(setTime, 10000).hasMatch(), qPrintable(m_service->err()));
+        const QRegularExpressionMatch said =
+            waitForSaid(*m_service,
+                        QRegularExpression(
+                            QStringLiteral("Master clock corrected: offset (\\S+) s before, (\\S+) s after")),
+                        5000);
+        QVERIFY2(said.hasMatch(), qPrintable(m_service->err()));
+        QVERIFY2(qAbs(said.captured(1).toDouble() - 1.5) < 0.05 && qAbs(said.captured(2).toDouble()) < 0.05,
+                 qPrintable(said.captured(0)));
+        QVERIFY(QTest::qWaitFor([&] { return !correction.isEmpty(); }));
+        QVERIFY(qAbs(correction[QLatin1String("offsetBeforeMs")].toDouble() - 1500) < 50);
+        QVERIFY(qAbs(correction[QLatin1String("offsetAfterMs")].toDouble()) < 50);
+        QVERIFY(http("GET", QStringLiteral("/metrics")).body.contains("\nvaro_clock_corrections_total 1\n"));
+
+        const QByteArray ahead =
+            QTime::currentTime().addSecs(3).toString(QStringLiteral("HH:mm:ss")).toLatin1();
+        QCOMPARE(http("POST", QStringLiteral("/set-time"), "{\"time\":\"" + ahead + "\"}").status, 200);
+        QVERIFY2(
+            waitForSaid(*m_service,
+                        QRegularExpression(QStringLiteral(
+                            "Master clock \\+[23]\\.\\d+ s off, beyond 0.5 s in 3 time frames in a row, not "
+                            "corrected: the last correction was at [0-9:]+, less than ten minutes ago")),
+                        10000)
+                .hasMatch(),
+            qPrintable(m_service->err()));
+        m_sim->lines();
+        QCOMPARE(m_sim->linesMatching(setTime).size(), 2); // the correction's and the one typed
+        QVERIFY(http("GET", QStringLiteral("/metrics")).body.contains("\nvaro_clock_corrections_total 1\n"));
+    }
+
+    // The master clock as chronyd's reference: a real chronyd, -x so that it
+    // never touches the computer's clock, with the documented refclock line,
+    // takes the service's samples and finds the computer's clock 1.5 s slow.
+    // The service starts first and finds no socket.
+    void chronyReference() {
+        const QString chronyd = programPath(QStringLiteral("chronyd"));
+        const QString chronyc = programPath(QStringLiteral("chronyc"));
+        if (chronyd.isEmpty() || chronyc.isEmpty())
+            QSKIP("chronyd not found: scripts/setup.sh installs chrony");
+        // chronyd takes a command socket only in a folder no one else may write to.
+        QTemporaryDir dir;
+        QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                      QFileDevice::ExeOwner));
+        const QString samples = dir.filePath(QStringLiteral("varo.sock"));
+        const QString commands = dir.filePath(QStringLiteral("chronyd.sock"));
+        QByteArray config = fencedBlock("", "# /etc/chrony/conf.d/varo-clock.conf");
+        QVERIFY(config.contains("refclock SOCK /run/varo-clock-chrony.sock refid VARO poll 0 filter 1"));
+        config.replace("/run/varo-clock-chrony.sock", QFile::encodeName(samples));
+        config += "port 0\ncmdport 0\nbindcmdaddress " + QFile::encodeName(commands) + "\npidfile " +
+                  QFile::encodeName(dir.filePath(QStringLiteral("chronyd.pid"))) + "\ndriftfile " +
+                  QFile::encodeName(dir.filePath(QStringLiteral("drift"))) + '\n';
+        QFile configFile(dir.filePath(QStringLiteral("chrony.conf")));
+        QVERIFY(configFile.open(QIODevice::WriteOnly) && configFile.write(config) == config.size());
+        configFile.close();
+        QFile::remove(samples); // one left behind would keep chronyd from binding its socket
+
+        QVERIFY(startBoth({QStringLiteral("--time-frames"), QStringLiteral("1"),
+                           QStringLiteral("--offset-ms"), QStringLiteral("1500")},
+                          {QStringLiteral("--chrony-socket"), samples}));
+        const QString absent =
+            QStringLiteral("chronyd's socket %1 takes no samples (No such file or directory)").arg(samples);
+        QVERIFY2(
+            waitForSaid(*m_service, QRegularExpression(QRegularExpression::escape(absent)), 5000).hasMatch(),
+            qPrintable(m_service->err()));
+
+        QProcess daemon;
+        daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        QStringList arguments{QStringLiteral("-x"), QStringLiteral("-d"),
+                              QStringLiteral("-f"), configFile.fileName(),
+                              QStringLiteral("-u"), QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name)};
+        if (::geteuid() != 0)
+            arguments << QStringLiteral("-U"); // it need not be root: it sets no clock
+        daemon.start(chronyd, arguments);
+        QStringList tracking;
+        const bool following = QTest::qWaitFor(
+            [&] {
+                QProcess client;
+                client.start(chronyc, {QStringLiteral("-h"), commands, QStringLiteral("-c"),
+                                       QStringLiteral("tracking")});
+                client.waitForFinished();
+                tracking = QString::fromLocal8Bit(client.readAllStandardOutput()).trimmed().split(',');
+                return tracking.size() > 4 && tracking[1] == QLatin1String("VARO");
+            },
+            10000);
+        daemon.terminate();
+        daemon.waitForFinished();
+        QVERIFY2(following, daemon.readAllStandardError().constData());
+        // "System time": how far the computer's clock is slow of the reference.
+        QVERIFY2(qAbs(tracking[4].toDouble() - 1.5) < 0.05, qPrintable(tracking.join(',')));
+        QCOMPARE(m_service->err().count(absent), 1);
+        QCOMPARE(m_service->err().count(QStringLiteral("Each time frame goes to chronyd as a sample, at ")),
+                 1);
+    }
+
     // A real Prometheus scrapes the service with the documented
     // configuration; promtool accepts the metrics and the documented rules.
     void prometheusScrapes() {
@@ -576,9 +720,8 @@ private slots:
                               http("GET", QStringLiteral("/metrics"), {}, kToken).body);
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
 
-        const QString docs = QStringLiteral(VARO_SOURCE_DIR "/docs/service.md");
-        const QByteArray rules = fencedBlock(docs, "# /etc/prometheus/varo-clock-rules.yml");
-        QByteArray scrape = fencedBlock(docs, "# /etc/prometheus/prometheus.yml, under scrape_configs:");
+        const QByteArray rules = fencedBlock("yaml", "# /etc/prometheus/varo-clock-rules.yml");
+        QByteArray scrape = fencedBlock("yaml", "# /etc/prometheus/prometheus.yml, under scrape_configs:");
         QVERIFY(!rules.isEmpty() && !scrape.isEmpty());
         QFile rulesFile(dir.filePath(QStringLiteral("rules.yml")));
         QVERIFY(rulesFile.open(QIODevice::WriteOnly) && rulesFile.write(rules) == rules.size());

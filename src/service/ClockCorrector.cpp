@@ -1,0 +1,77 @@
+#include "ClockCorrector.h"
+
+#include "ClockService.h"
+#include "CommandReport.h"
+#include "ServiceLog.h"
+#include "protocol/ComputerClockStateText.h"
+#include "protocol/WallClock.h"
+#include "session/ClockSession.h"
+
+namespace {
+using Verdict = CorrectionPolicy::Verdict;
+
+// "+1.503 s".
+QString seconds(double microseconds) {
+    return QString::asprintf("%+.3f s", microseconds / 1e6);
+}
+} // namespace
+
+ClockCorrector::ClockCorrector(ClockSession& session, ClockService& service,
+                               const ComputerClockReader& computerClock, const WallClock& clock,
+                               const CorrectionPolicy::Rule& rule, QObject* parent)
+    : QObject(parent), m_session(session), m_service(service), m_computerClock(computerClock), m_clock(clock),
+      m_policy(rule, clock) {
+    connect(&session, &ClockSession::timeFrameSeen, this, &ClockCorrector::timeFrameSeen);
+}
+
+void ClockCorrector::timeFrameSeen(const TimeFrameMonitor::Sighting& sighting) {
+    const ComputerClockState::Sync sync = m_computerClock.read().sync;
+    const Verdict verdict = m_policy.frameSeen(sighting.offsetUs, m_session.lineHeld(), sync);
+    const Verdict lastSaid = std::exchange(m_lastSaid, verdict);
+    const QString offset =
+        QStringLiteral("Master clock %1 off, beyond %2 in %3 time frames in a row")
+            .arg(seconds(double(sighting.offsetUs)),
+                 QString::number(double(m_policy.rule().aboveUs) / 1e6) + QStringLiteral(" s"))
+            .arg(CorrectionPolicy::kFramesBeyond);
+    if (verdict == Verdict::Correct) {
+        serviceLog(offset + QStringLiteral(": setting it from the computer's clock"));
+        m_service.run(
+            ClockRequest::setTime(),
+            [this, before = sighting.offsetUs](const CommandReport& report) { finished(before, report); });
+    } else if (verdict != Verdict::Wait && verdict != lastSaid) {
+        serviceLog(offset + QStringLiteral(", not corrected: ") + whyNot(verdict, sync));
+    }
+}
+
+void ClockCorrector::finished(qint64 offsetBeforeUs, const CommandReport& report) {
+    if (report.httpStatus != 200) {
+        serviceLog(QStringLiteral("Master clock not corrected: ") +
+                   report.body.value(QStringLiteral("error")).toString());
+        return;
+    }
+    const QJsonValue after = report.body.value(QStringLiteral("masterClock"))[QLatin1String("offsetMs")];
+    serviceLog(QStringLiteral("Master clock corrected: offset %1 before, %2")
+                   .arg(seconds(double(offsetBeforeUs)),
+                        after.isDouble() ? seconds(after.toDouble() * 1000) + QStringLiteral(" after")
+                                         : QStringLiteral("no time frame after it within 3 s")));
+    m_service.countCorrection(QJsonObject{
+        {QStringLiteral("offsetBeforeMs"), double(offsetBeforeUs) / 1000},
+        {QStringLiteral("offsetAfterMs"), after.isDouble() ? after : QJsonValue(QJsonValue::Null)}});
+}
+
+QString ClockCorrector::whyNot(Verdict verdict, const ComputerClockState::Sync sync) const {
+    switch (verdict) {
+    case Verdict::LineHeld:
+        return QStringLiteral("a command holds the line");
+    case Verdict::NotSynchronized:
+        return QStringLiteral("the computer's clock is not synchronized (its state: %1; "
+                              "--correct-unsynchronized where it is the reference itself)")
+            .arg(ComputerClockStateText::name(sync));
+    case Verdict::OutsideWindow:
+        return QStringLiteral("%1 is outside the window %2")
+            .arg(m_clock.now().time().toString(QStringLiteral("HH:mm:ss")), m_policy.rule().window.text());
+    default:
+        return QStringLiteral("the last correction was at %1, less than ten minutes ago")
+            .arg(m_policy.lastCorrection()->time().toString(QStringLiteral("HH:mm:ss")));
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "CorrectionPolicy.h"
+#include "session/TimeFrameMonitor.h"
+
+#include <QObject>
+
+class ClockService;
+class ClockSession;
+struct CommandReport;
+
+// Keeps the master clock right: asks the correction policy at each of the
+// clock's time frames and, when it says so, runs a set-time through the
+// service like any other command. Says on standard error why it corrects,
+// the offset before and the one of the next time frame after, and, once each
+// time, why it holds back a correction that is due.
+class ClockCorrector : public QObject {
+    Q_OBJECT
+public:
+    ClockCorrector(ClockSession& session, ClockService& service, const ComputerClockReader& computerClock,
+                   const WallClock& clock, const CorrectionPolicy::Rule& rule, QObject* parent = nullptr);
+
+private:
+    void timeFrameSeen(const TimeFrameMonitor::Sighting& sighting);
+    void finished(qint64 offsetBeforeUs, const CommandReport& report);
+    QString whyNot(CorrectionPolicy::Verdict verdict, const ComputerClockState::Sync sync) const;
+
+    ClockSession& m_session;
+    ClockService& m_service;
+    const ComputerClockReader& m_computerClock;
+    const WallClock& m_clock;
+    CorrectionPolicy m_policy;
+    CorrectionPolicy::Verdict m_lastSaid = CorrectionPolicy::Verdict::Wait;
+};
