@@ -13,8 +13,9 @@ install_missing \
     gpsd-clients libfaketime \
     dbus
 # The network ports' tests run ser2net themselves; the clock service's test
-# scrapes it with a real Prometheus.
-install_missing_without_starting ser2net prometheus
+# scrapes it with a real Prometheus and lends the master clock to a chronyd
+# that never sets the computer's clock (-x).
+install_missing_without_starting ser2net prometheus chrony
 
 cmake -S . -B build -G Ninja ${VARO_CMAKE_ARGS:-}
 cmake --build build
