@@ -28,17 +28,18 @@ void ClockCorrector::timeFrameSeen(const TimeFrameMonitor::Sighting& sighting) {
     const ComputerClockState::Sync sync = m_computerClock.read().sync;
     const Verdict verdict = m_policy.frameSeen(sighting.offsetUs, m_session.lineHeld(), sync);
     const Verdict lastSaid = std::exchange(m_lastSaid, verdict);
-    const QString offset =
-        QStringLiteral("Master clock %1 off, beyond %2 in %3 time frames in a row")
-            .arg(seconds(double(sighting.offsetUs)),
-                 QString::number(double(m_policy.rule().aboveUs) / 1e6) + QStringLiteral(" s"))
-            .arg(CorrectionPolicy::kFramesBeyond);
+    if (verdict == Verdict::Wait)
+        return;
+    const QString offset = QStringLiteral("Master clock %1 off, beyond %2 s in %3 time frames in a row")
+                               .arg(seconds(double(sighting.offsetUs)))
+                               .arg(double(m_policy.rule().aboveUs) / 1e6)
+                               .arg(CorrectionPolicy::kFramesBeyond);
     if (verdict == Verdict::Correct) {
         serviceLog(offset + QStringLiteral(": setting it from the computer's clock"));
         m_service.run(
             ClockRequest::setTime(),
             [this, before = sighting.offsetUs](const CommandReport& report) { finished(before, report); });
-    } else if (verdict != Verdict::Wait && verdict != lastSaid) {
+    } else if (verdict != lastSaid) {
         serviceLog(offset + QStringLiteral(", not corrected: ") + whyNot(verdict, sync));
     }
 }
@@ -59,7 +60,7 @@ void ClockCorrector::finished(qint64 offsetBeforeUs, const CommandReport& report
         {QStringLiteral("offsetAfterMs"), after.isDouble() ? after : QJsonValue(QJsonValue::Null)}});
 }
 
-QString ClockCorrector::whyNot(Verdict verdict, const ComputerClockState::Sync sync) const {
+QString ClockCorrector::whyNot(Verdict verdict, ComputerClockState::Sync sync) const {
     switch (verdict) {
     case Verdict::LineHeld:
         return QStringLiteral("a command holds the line");

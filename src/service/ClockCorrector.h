@@ -23,7 +23,7 @@ public:
 private:
     void timeFrameSeen(const TimeFrameMonitor::Sighting& sighting);
     void finished(qint64 offsetBeforeUs, const CommandReport& report);
-    QString whyNot(CorrectionPolicy::Verdict verdict, const ComputerClockState::Sync sync) const;
+    QString whyNot(CorrectionPolicy::Verdict verdict, ComputerClockState::Sync sync) const;
 
     ClockSession& m_session;
     ClockService& m_service;
