@@ -21,8 +21,10 @@ const QCommandLineOption kCorrectBetween(QStringLiteral("correct-between"), QStr
 const QCommandLineOption kCorrectUnsynchronized(QStringLiteral("correct-unsynchronized"));
 const QCommandLineOption kChronySocket(QStringLiteral("chrony-socket"), QString(), QStringLiteral("PATH"));
 const QCommandLineOption kHelp(QStringLiteral("help"));
-// A threshold within the line's jitter would set the master clock for nothing.
+// A threshold within the line's jitter would set the master clock for nothing;
+// offsets beyond half a day are the other way round.
 constexpr double kLeastThresholdSeconds = 0.1;
+constexpr double kMostThresholdSeconds = 12 * 3600;
 const QCommandLineOption kVersion(QStringLiteral("version"));
 
 // "127.0.0.1:8642", "[::1]:8642", "localhost:8642"; port 0 takes any free port.
@@ -57,8 +59,10 @@ bool parseCorrection(const QCommandLineParser& parser, std::optional<CorrectionP
     }
     bool ok = false;
     const double seconds = parser.value(kCorrectAbove).toDouble(&ok);
-    if (!ok || !std::isfinite(seconds) || seconds < kLeastThresholdSeconds) {
-        *error = QStringLiteral("--correct-above takes seconds, at least %1").arg(kLeastThresholdSeconds);
+    if (!ok || !(seconds >= kLeastThresholdSeconds && seconds <= kMostThresholdSeconds)) {
+        *error = QStringLiteral("--correct-above takes seconds from %1 to %2")
+                     .arg(kLeastThresholdSeconds)
+                     .arg(kMostThresholdSeconds);
         return false;
     }
     // A step must not land under a running countdown: the hours are the operator's to choose.

@@ -397,6 +397,9 @@ private slots:
         QTest::newRow("a correction without its hours")
             << port + QStringList{"--correct-above", "0.5"} << kToken << 0600 << 2
             << "--correct-above needs --correct-between HH:MM-HH:MM";
+        QTest::newRow("a threshold within the jitter")
+            << port + QStringList{"--correct-above", "0.05", "--correct-between", "02:00-04:00"} << kToken
+            << 0600 << 2 << "--correct-above takes seconds from 0.1 to 43200";
         QTest::newRow("hours that are none")
             << port + QStringList{"--correct-above", "0.5", "--correct-between", "22:00-24:00"} << kToken
             << 0600 << 2 << "--correct-between takes HH:MM-HH:MM";
