@@ -21,11 +21,11 @@ const QCommandLineOption kCorrectBetween(QStringLiteral("correct-between"), QStr
 const QCommandLineOption kCorrectUnsynchronized(QStringLiteral("correct-unsynchronized"));
 const QCommandLineOption kChronySocket(QStringLiteral("chrony-socket"), QString(), QStringLiteral("PATH"));
 const QCommandLineOption kHelp(QStringLiteral("help"));
+const QCommandLineOption kVersion(QStringLiteral("version"));
 // A threshold within the line's jitter would set the master clock for nothing;
-// offsets beyond half a day are the other way round.
+// the offset model tells no offset beyond half a day.
 constexpr double kLeastThresholdSeconds = 0.1;
 constexpr double kMostThresholdSeconds = 12 * 3600;
-const QCommandLineOption kVersion(QStringLiteral("version"));
 
 // "127.0.0.1:8642", "[::1]:8642", "localhost:8642"; port 0 takes any free port.
 bool parseListen(const QString& text, QHostAddress* address, quint16* port) {
