@@ -92,12 +92,6 @@ private:
     QByteArray m_err;
 };
 
-int openDescriptors(qint64 pid) {
-    return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid))
-                   .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
-                   .size());
-}
-
 // A token file in `dir` that only its owner may read.
 QString tokenFileIn(const QTemporaryDir& dir, const QByteArray& text = kToken) {
     QFile file(dir.filePath(QStringLiteral("token")));
@@ -105,6 +99,12 @@ QString tokenFileIn(const QTemporaryDir& dir, const QByteArray& text = kToken) {
         return {};
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return file.fileName();
+}
+
+int openDescriptors(qint64 pid) {
+    return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid))
+                   .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                   .size());
 }
 
 // The lines of a fenced block in a Markdown file whose first line is `firstLine`.
@@ -555,6 +555,78 @@ private slots:
         QVERIFY2(qAbs(seconds) < 0.05, qPrintable(QString::number(seconds)));
     }
 
+    // A real Prometheus scrapes the service with the documented
+    // configuration; promtool accepts the metrics and the documented rules.
+    void prometheusScrapes() {
+        const QString prometheus = QStandardPaths::findExecutable(QStringLiteral("prometheus"));
+        const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
+        if (prometheus.isEmpty() || promtool.isEmpty())
+            QSKIP("prometheus not found on PATH: scripts/setup.sh installs it");
+        QTemporaryDir dir;
+        const QString token = tokenFileIn(dir);
+        QVERIFY(startBoth({QStringLiteral("--time-frames"), QStringLiteral("1"),
+                           QStringLiteral("--offset-ms"), QStringLiteral("1500")},
+                          {QStringLiteral("--token-file"), token}));
+        const auto run = [](const QString& program, const QStringList& arguments,
+                            const QByteArray& input = {}) {
+            QProcess process;
+            process.start(program, arguments);
+            process.write(input);
+            process.closeWriteChannel();
+            process.waitForFinished();
+            return process.exitCode() == 0 ? QString()
+                                           : QString::fromLocal8Bit(process.readAllStandardOutput() +
+                                                                    process.readAllStandardError());
+        };
+        QString failure = run(promtool, {QStringLiteral("check"), QStringLiteral("metrics")},
+                              http("GET", QStringLiteral("/metrics"), {}, kToken).body);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+
+        const QString docs = QStringLiteral(VARO_SOURCE_DIR "/docs/service.md");
+        const QByteArray rules = fencedBlock(docs, "# /etc/prometheus/varo-clock-rules.yml");
+        QByteArray scrape = fencedBlock(docs, "# /etc/prometheus/prometheus.yml, under scrape_configs:");
+        QVERIFY(!rules.isEmpty() && !scrape.isEmpty());
+        QFile rulesFile(dir.filePath(QStringLiteral("rules.yml")));
+        QVERIFY(rulesFile.open(QIODevice::WriteOnly) && rulesFile.write(rules) == rules.size());
+        rulesFile.close();
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 webPort = probe.serverPort();
+        probe.close();
+        scrape.replace("/etc/prometheus/varo-clock.token", token.toUtf8())
+            .replace("127.0.0.1:8642", "127.0.0.1:" + QByteArray::number(m_service->port));
+        const QByteArray config =
+            "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\nrule_files:\n  - " +
+            rulesFile.fileName().toUtf8() + "\nscrape_configs:\n" + scrape;
+        QFile configFile(dir.filePath(QStringLiteral("prometheus.yml")));
+        QVERIFY(configFile.open(QIODevice::WriteOnly) && configFile.write(config) == config.size());
+        configFile.close();
+        failure = run(promtool, {QStringLiteral("check"), QStringLiteral("rules"), rulesFile.fileName()}) +
+                  run(promtool, {QStringLiteral("check"), QStringLiteral("config"), configFile.fileName()});
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+
+        QProcess server;
+        server.start(prometheus,
+                     {QStringLiteral("--config.file=") + configFile.fileName(),
+                      QStringLiteral("--storage.tsdb.path=") + dir.filePath(QStringLiteral("data")),
+                      QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(webPort)});
+        QUrl query(QStringLiteral("http://127.0.0.1:%1/api/v1/query").arg(webPort));
+        query.setQuery(QStringLiteral("query=varo_clock_offset_seconds"));
+        QJsonArray result;
+        const bool scraped = QTest::qWaitFor(
+            [&] {
+                const Reply reply = wait(m_http.get(QNetworkRequest(query)));
+                result = reply.json()["data"][QLatin1String("result")].toArray();
+                return !result.isEmpty();
+            },
+            20000);
+        server.terminate();
+        server.waitForFinished();
+        QVERIFY2(scraped, server.readAllStandardError().right(2000).constData());
+        const double offset = result.first()[QLatin1String("value")][1].toString().toDouble();
+        QVERIFY2(qAbs(offset - 1.5) < 0.05, qPrintable(QString::number(offset)));
+    }
+
     // The live page in headless Chromium: only the token's request without
     // the token; the master clock 1.5 s ahead in red, its time advancing; a
     // port name with markup shown as text; a countdown, a refusal and a
@@ -630,78 +702,6 @@ private slots:
         QVERIFY(page.waitUntil("element('master-clock').className === 'grey' && "
                                "/^No time frame for [5-7] s$/.test(element('frame-age').textContent)"));
         QVERIFY2(page.errors().isEmpty(), qPrintable(page.errors().join(QLatin1Char('\n'))));
-    }
-
-    // A real Prometheus scrapes the service with the documented
-    // configuration; promtool accepts the metrics and the documented rules.
-    void prometheusScrapes() {
-        const QString prometheus = QStandardPaths::findExecutable(QStringLiteral("prometheus"));
-        const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
-        if (prometheus.isEmpty() || promtool.isEmpty())
-            QSKIP("prometheus not found on PATH: scripts/setup.sh installs it");
-        QTemporaryDir dir;
-        const QString token = tokenFileIn(dir);
-        QVERIFY(startBoth({QStringLiteral("--time-frames"), QStringLiteral("1"),
-                           QStringLiteral("--offset-ms"), QStringLiteral("1500")},
-                          {QStringLiteral("--token-file"), token}));
-        const auto run = [](const QString& program, const QStringList& arguments,
-                            const QByteArray& input = {}) {
-            QProcess process;
-            process.start(program, arguments);
-            process.write(input);
-            process.closeWriteChannel();
-            process.waitForFinished();
-            return process.exitCode() == 0 ? QString()
-                                           : QString::fromLocal8Bit(process.readAllStandardOutput() +
-                                                                    process.readAllStandardError());
-        };
-        QString failure = run(promtool, {QStringLiteral("check"), QStringLiteral("metrics")},
-                              http("GET", QStringLiteral("/metrics"), {}, kToken).body);
-        QVERIFY2(failure.isEmpty(), qPrintable(failure));
-
-        const QString docs = QStringLiteral(VARO_SOURCE_DIR "/docs/service.md");
-        const QByteArray rules = fencedBlock(docs, "# /etc/prometheus/varo-clock-rules.yml");
-        QByteArray scrape = fencedBlock(docs, "# /etc/prometheus/prometheus.yml, under scrape_configs:");
-        QVERIFY(!rules.isEmpty() && !scrape.isEmpty());
-        QFile rulesFile(dir.filePath(QStringLiteral("rules.yml")));
-        QVERIFY(rulesFile.open(QIODevice::WriteOnly) && rulesFile.write(rules) == rules.size());
-        rulesFile.close();
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const quint16 webPort = probe.serverPort();
-        probe.close();
-        scrape.replace("/etc/prometheus/varo-clock.token", token.toUtf8())
-            .replace("127.0.0.1:8642", "127.0.0.1:" + QByteArray::number(m_service->port));
-        const QByteArray config =
-            "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\nrule_files:\n  - " +
-            rulesFile.fileName().toUtf8() + "\nscrape_configs:\n" + scrape;
-        QFile configFile(dir.filePath(QStringLiteral("prometheus.yml")));
-        QVERIFY(configFile.open(QIODevice::WriteOnly) && configFile.write(config) == config.size());
-        configFile.close();
-        failure = run(promtool, {QStringLiteral("check"), QStringLiteral("rules"), rulesFile.fileName()}) +
-                  run(promtool, {QStringLiteral("check"), QStringLiteral("config"), configFile.fileName()});
-        QVERIFY2(failure.isEmpty(), qPrintable(failure));
-
-        QProcess server;
-        server.start(prometheus,
-                     {QStringLiteral("--config.file=") + configFile.fileName(),
-                      QStringLiteral("--storage.tsdb.path=") + dir.filePath(QStringLiteral("data")),
-                      QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(webPort)});
-        QUrl query(QStringLiteral("http://127.0.0.1:%1/api/v1/query").arg(webPort));
-        query.setQuery(QStringLiteral("query=varo_clock_offset_seconds"));
-        QJsonArray result;
-        const bool scraped = QTest::qWaitFor(
-            [&] {
-                const Reply reply = wait(m_http.get(QNetworkRequest(query)));
-                result = reply.json()["data"][QLatin1String("result")].toArray();
-                return !result.isEmpty();
-            },
-            20000);
-        server.terminate();
-        server.waitForFinished();
-        QVERIFY2(scraped, server.readAllStandardError().right(2000).constData());
-        const double offset = result.first()[QLatin1String("value")][1].toString().toDouble();
-        QVERIFY2(qAbs(offset - 1.5) < 0.05, qPrintable(QString::number(offset)));
     }
 };
 
