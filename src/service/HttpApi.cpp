@@ -88,12 +88,12 @@ HttpApi::HttpApi(ClockService& service, const ComputerClockReader& computerClock
     : QAbstractHttpServer(parent), m_service(service), m_computerClock(computerClock),
       m_token(std::move(token)) {
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &HttpApi::takeWebSockets);
+    // From the clock service's thread, queued into this one.
     connect(&service, &ClockService::commandFinished, this, [this](const QJsonObject& report) {
         m_recentCommands.append(report);
         if (m_recentCommands.size() > kRecentCommands)
             m_recentCommands.removeFirst();
     });
-    // From the clock service's thread, queued into this one.
     connect(&service, &ClockService::changed, this, [this] {
         if (!m_live.isEmpty())
             push(statusJson());

@@ -76,5 +76,5 @@ private:
     QHash<quint64, Client> m_waiting; // by ticket, the commands under way
     quint64 m_lastTicket = 0;
     QList<QWebSocket*> m_live;
-    QJsonArray m_recentCommands; // their answers, oldest first
+    QJsonArray m_recentCommands; // the last commands' answers, oldest first
 };
