@@ -2,14 +2,9 @@
 
 #include <QFile>
 #include <QJsonDocument>
-#include <QStandardPaths>
 #include <QTest>
 #include <csignal>
 #include <sys/prctl.h>
-
-QString HeadlessChromium::program() {
-    return QStandardPaths::findExecutable("chromium");
-}
 
 HeadlessChromium::HeadlessChromium() {
     // A test that dies must not leave a browser behind.

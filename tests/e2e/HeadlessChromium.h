@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWebSocket>
 
@@ -12,7 +13,7 @@
 // network's) and screenshots.
 class HeadlessChromium {
 public:
-    static QString program(); // on PATH, or empty
+    static QString program() { return QStandardPaths::findExecutable("chromium"); }
     HeadlessChromium();
     ~HeadlessChromium();
 
