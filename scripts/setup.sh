@@ -5,13 +5,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
+# chromium: the clock service's live page is tested in it, headless.
 install_missing \
     g++ cmake ninja-build pkg-config \
     qt6-base-dev qt6-serialport-dev qt6-httpserver-dev qt6-websockets-dev libgl-dev libxkbcommon-dev \
     xvfb xauth x11-utils xdotool imagemagick \
     fonts-wqy-microhei fonts-liberation \
     gpsd-clients libfaketime \
-    dbus
+    dbus \
+    chromium
 # The network ports' tests run ser2net themselves; the clock service's test
 # scrapes it with a real Prometheus and lends the master clock to a chronyd
 # that never sets the computer's clock (-x).

@@ -2,6 +2,7 @@
 
 #include "ClockService.h"
 #include "CommandReport.h"
+#include "LivePage.h"
 #include "RequestSizeGuard.h"
 #include "protocol/ComputerClockReader.h"
 
@@ -19,6 +20,8 @@ constexpr int kListenBacklog = 256;
 constexpr qint64 kMostLiveMessageBytes = 4096;
 // A client that reads nothing for minutes is let go before its pushes pile up.
 constexpr qint64 kMostUnsentLiveBytes = 1 << 20;
+// What a new /live client is told of the commands before it came.
+constexpr qsizetype kRecentCommands = 10;
 
 bool isWebSocketUpgrade(const QHttpServerRequest& request) {
     // As Qt's server tells an upgrade from a plain request.
@@ -86,6 +89,11 @@ HttpApi::HttpApi(ClockService& service, const ComputerClockReader& computerClock
       m_token(std::move(token)) {
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &HttpApi::takeWebSockets);
     // From the clock service's thread, queued into this one.
+    connect(&service, &ClockService::commandFinished, this, [this](const QJsonObject& report) {
+        m_recentCommands.append(report);
+        if (m_recentCommands.size() > kRecentCommands)
+            m_recentCommands.removeFirst();
+    });
     connect(&service, &ClockService::changed, this, [this] {
         if (!m_live.isEmpty())
             push(statusJson());
@@ -131,11 +139,16 @@ void HttpApi::route(const QHttpServerRequest& request, const Client& client) {
     // A chunked body the guard let through within its room for the head.
     if (request.body().size() > kMostBodyBytes)
         return refuse(client, 413, m_guard->refusal());
+    const QString path = request.url().path();
+    // Before the token: the page asks for it.
+    if (LivePage::serves(path))
+        return request.method() == Method::Get
+                   ? LivePage::send(client.socket, path, client.close)
+                   : refuse(client, 405, path + QStringLiteral(" takes GET"), {{"Allow", "GET"}});
     if (m_token && !m_token->admitsAuthorization(request.value("authorization")))
         return refuse(client, 401,
                       QStringLiteral("Missing or wrong token: send \"Authorization: Bearer <token>\""),
                       {{"WWW-Authenticate", "Bearer realm=\"varo-clock-service\""}});
-    const QString path = request.url().path();
     QByteArrayList allowed;
     for (const Route& candidate : kRoutes) {
         const std::optional<QString> clock = matches(path, candidate.path);
@@ -217,7 +230,9 @@ void HttpApi::takeWebSockets() {
         socket->setMaxAllowedIncomingFrameSize(kMostLiveMessageBytes);
         socket->setMaxAllowedIncomingMessageSize(kMostLiveMessageBytes);
         m_live << socket;
-        socket->sendTextMessage(textOf(statusJson()));
+        QJsonObject first = statusJson();
+        first.insert(QStringLiteral("recentCommands"), m_recentCommands);
+        socket->sendTextMessage(textOf(first));
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QAbstractHttpServer>
 #include <QHash>
 #include <QHttpServerRequest>
+#include <QJsonArray>
 #include <QList>
 #include <QPointer>
 #include <optional>
@@ -77,4 +78,5 @@ private:
     QHash<quint64, Client> m_waiting; // by ticket, the commands under way
     quint64 m_lastTicket = 0;
     QList<QWebSocket*> m_live;
+    QJsonArray m_recentCommands; // the last commands' answers, oldest first
 };

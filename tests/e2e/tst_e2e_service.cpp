@@ -1,7 +1,9 @@
 // varo-clock-service end to end: the program against the master clock
 // simulator on a pseudo-terminal, through HTTP and its web socket: every
 // endpoint and error, the token, oversized and abandoned requests, the device
-// lost and back, and a real Prometheus scraping it.
+// lost and back, a real Prometheus scraping it and the live page in a real
+// browser.
+#include "HeadlessChromium.h"
 #include "KnownBytes.h"
 #include "SimProcess.h"
 
@@ -52,9 +54,11 @@ public:
         m_process.kill();
         m_process.waitForFinished();
     }
-    bool start(const QStringList& arguments) {
+    // On `listenPort`, or any free one.
+    bool start(const QStringList& arguments, quint16 listenPort = 0) {
         m_process.start(QStringLiteral(VARO_CLOCK_SERVICE_PATH),
-                        arguments + QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+                        arguments + QStringList{QStringLiteral("--listen"),
+                                                QStringLiteral("127.0.0.1:%1").arg(listenPort)});
         const QRegularExpression listening(QStringLiteral("listening on http://127.0.0.1:(\\d+)/"));
         QRegularExpressionMatch match;
         const auto listens = [&] {
@@ -89,6 +93,15 @@ private:
     QProcess m_process;
     QByteArray m_err;
 };
+
+// A token file in `dir` that only its owner may read.
+QString tokenFileIn(const QTemporaryDir& dir, const QByteArray& text = kToken) {
+    QFile file(dir.filePath(QStringLiteral("token")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return {};
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return file.fileName();
+}
 
 int openDescriptors(qint64 pid) {
     return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid))
@@ -331,11 +344,7 @@ private slots:
 
     void token() {
         QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("token")));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kToken + '\n') > 0);
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        file.close();
-        QVERIFY(startBoth({}, {QStringLiteral("--token-file"), file.fileName()}));
+        QVERIFY(startBoth({}, {QStringLiteral("--token-file"), tokenFileIn(dir, kToken + '\n')}));
         const int mark = int(m_sim->lines().size());
         for (const QByteArray& wrong : {QByteArray(), QByteArray("s3cret"), kToken + 'x'}) {
             const Reply refused =
@@ -701,13 +710,10 @@ private slots:
         if (prometheus.isEmpty() || promtool.isEmpty())
             QSKIP("prometheus not found on PATH: scripts/setup.sh installs it");
         QTemporaryDir dir;
-        QFile token(dir.filePath(QStringLiteral("token")));
-        QVERIFY(token.open(QIODevice::WriteOnly) && token.write(kToken) > 0);
-        token.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        token.close();
+        const QString token = tokenFileIn(dir);
         QVERIFY(startBoth({QStringLiteral("--time-frames"), QStringLiteral("1"),
                            QStringLiteral("--offset-ms"), QStringLiteral("1500")},
-                          {QStringLiteral("--token-file"), token.fileName()}));
+                          {QStringLiteral("--token-file"), token}));
         const auto run = [](const QString& program, const QStringList& arguments,
                             const QByteArray& input = {}) {
             QProcess process;
@@ -733,7 +739,7 @@ private slots:
         QVERIFY(probe.listen(QHostAddress::LocalHost));
         const quint16 webPort = probe.serverPort();
         probe.close();
-        scrape.replace("/etc/prometheus/varo-clock.token", token.fileName().toUtf8())
+        scrape.replace("/etc/prometheus/varo-clock.token", token.toUtf8())
             .replace("127.0.0.1:8642", "127.0.0.1:" + QByteArray::number(m_service->port));
         const QByteArray config =
             "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\nrule_files:\n  - " +
@@ -765,6 +771,83 @@ private slots:
         QVERIFY2(scraped, server.readAllStandardError().right(2000).constData());
         const double offset = result.first()[QLatin1String("value")][1].toString().toDouble();
         QVERIFY2(qAbs(offset - 1.5) < 0.05, qPrintable(QString::number(offset)));
+    }
+
+    // The live page in headless Chromium: only the token's request without
+    // the token; the master clock 1.5 s ahead in red, its time advancing; a
+    // port name with markup shown as text; a countdown, a refusal and a
+    // set-time from the page; a restart of the service survived; grey 5 s
+    // after the last time frame.
+    void livePage() {
+        if (HeadlessChromium::program().isEmpty())
+            QSKIP("chromium not found on PATH: scripts/setup.sh installs it");
+        QTemporaryDir dir;
+        const QString port = dir.filePath(QStringLiteral("<b>clock"));
+        const QStringList options{QStringLiteral("--port"), port, QStringLiteral("--token-file"),
+                                  tokenFileIn(dir)};
+        m_service.reset();
+        m_simOptions = {QStringLiteral("none")};
+        m_sim = std::make_unique<SimProcess>();
+        QVERIFY(m_sim->start({"--time-frames", "1", "--offset-ms", "1500", "--persist"}));
+        QVERIFY(QFile::link(m_sim->device(), port));
+        m_service = std::make_unique<Service>();
+        QVERIFY(m_service->start(options));
+        for (const char* path : {"/", "/live.css", "/live.js", "/varo-clock.svg"})
+            QVERIFY(http("GET", QString::fromLatin1(path))
+                        .headers.contains({"Content-Security-Policy",
+                                           "default-src 'self'; base-uri 'none'; "
+                                           "form-action 'none'; frame-ancestors 'none'"}));
+
+        HeadlessChromium page;
+        QVERIFY(page.open(m_service->url(QStringLiteral("/"))));
+        QVERIFY(page.waitUntil("document.body.innerText.replace(/\\s+/g, ' ') === "
+                               "'Varo Clock This clock service needs its access token Connect'"));
+        page.evaluate("element('token').value = '" + kToken + "'; element('token-form').requestSubmit()");
+        QVERIFY(page.waitUntil("element('master-clock').className === 'red' && "
+                               "element('offset-value').textContent === '+1.5 s' && "
+                               "!!(window.first = element('clock-time').textContent)"));
+        QVERIFY(page.waitUntil("/^\\d\\d:\\d\\d:\\d\\d$/.test(element('clock-time').textContent) && "
+                               "element('clock-time').textContent !== first && "
+                               "element('port').textContent.includes('/<b>clock, 9600 baud') && "
+                               "!document.querySelector('#live b')"));
+
+        const int mark = int(m_sim->lines().size());
+        page.evaluate("element('countdown-clock').value = '2'; element('countdown-form').requestSubmit()");
+        QVERIFY(m_sim
+                    ->waitForLine(QRegularExpression(QStringLiteral(" RX DDD2[0-9]{6} countdown clock 2 ")),
+                                  5000, mark)
+                    .hasMatch());
+        QVERIFY(page.waitUntil(
+            "/^临时倒计时 sent: 倒计时钟2 to 10:00:00, \\d\\d:\\d\\d:\\d\\d to go$/.test("
+            "element('countdown-result').textContent) && /^countdown done.* sent +\\S+<b>clock "
+            "9600 DD D2 /.test(element('command-list').firstChild.textContent)"));
+        page.evaluate("element('countdown-time').value = '25:00'; element('countdown-form').requestSubmit()");
+        QVERIFY(page.waitUntil("element('countdown-result').textContent === "
+                               "'\"time\" must be a time of day, \"HH:MM:SS\"'"));
+
+        QVERIFY(page.screenshot(1920, 1080, false, QStringLiteral("live-page-1920x1080.png")));
+        QVERIFY(page.evaluate("document.documentElement.scrollHeight <= innerHeight").toBool());
+        QVERIFY(page.screenshot(390, 844, true, QStringLiteral("live-page-phone.png")));
+        QVERIFY(page.evaluate("document.documentElement.scrollWidth <= innerWidth").toBool());
+        qInfo("Screenshots: %s/live-page-1920x1080.png, live-page-phone.png",
+              qPrintable(QDir::currentPath()));
+
+        page.evaluate("element('set-time-form').requestSubmit()");
+        QVERIFY(page.waitUntil(
+            "/^北京时间校时 sent \\d{4}-\\d\\d-\\d\\d,[0-6],\\d\\d:\\d\\d:\\d\\d; the master clock "
+            "shows \\d\\d:\\d\\d:\\d\\d, offset \\+0\\.0 s$/.test(element('set-time-result')."
+            "textContent) && element('master-clock').className === 'green'"));
+        const quint16 listening = m_service->port;
+        m_service = std::make_unique<Service>();
+        QVERIFY(page.waitUntil("element('connection').textContent.startsWith('Disconnected') && "
+                               "element('master-clock').className === 'grey'"));
+        QVERIFY(m_service->start(options, listening));
+        QVERIFY(page.waitUntil("element('connection').textContent === 'Live' && "
+                               "element('master-clock').className === 'green'"));
+        m_sim.reset();
+        QVERIFY(page.waitUntil("element('master-clock').className === 'grey' && "
+                               "/^No time frame for [5-7] s$/.test(element('frame-age').textContent)"));
+        QVERIFY2(page.errors().isEmpty(), qPrintable(page.errors().join(QLatin1Char('\n'))));
     }
 };
 
