@@ -110,6 +110,11 @@ ask GET /status 200 '"masterClock":\{"frames":[0-9]+,"lastFrameAgeMs":[0-9]+,"of
 ask GET /metrics 200 'varo_clock_offset_seconds 1\.5[0-4]'
 ask POST /countdown 200 '"outcome":"done".*"sent":\["DDD1[0-9]{6}"\]' '{"clock":1,"time":"19:00:00"}'
 ask GET /settings/1 200 '"message":"Read success!"'
+# The answer is taken as it comes, not found only when the wait runs out.
+grep '^GET /settings/1:' "$out/service-answers.txt" | grep -oE '[0-9:]{8}\.[0-9]{3} (sent|received)' |
+    awk -F'[:. ]' '{ ms = (($1 * 60 + $2) * 60 + $3) * 1000 + $4 } $5 == "sent" { sent = ms }
+        $5 == "received" { taken = ms - sent } END { exit !(taken != "" && taken < 1000) }' ||
+    { echo "e2e-windows: varo-clock-service.exe took its settings answer a second or more after it came" >&2; exit 1; }
 clock2=$(printf '[CLOCK2]\r\n'; for _ in 1 2 3 4 5 6 7 8; do printf 'A,07:00:00,08:00:00,S\r\n'; done)
 ask PUT /settings/2 200 '"message":"Write success!"' "$clock2"
 ask POST /set-time 200 '"masterClock":\{"offsetMs":-?[0-4]?[0-9]\.[0-9]+,'

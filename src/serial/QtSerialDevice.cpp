@@ -5,6 +5,7 @@
 #include "common/RuntimeError.h"
 
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <utility>
 
 #ifdef Q_OS_UNIX
@@ -60,7 +61,7 @@ QtSerialDevice::QtSerialDevice(int portNumber, const QString& location, QObject*
     connect(&m_port, &QSerialPort::readyRead, this, &QtSerialDevice::takeIncoming);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialDevice::onError);
     m_readPoll.setInterval(kReadPollMs);
-    connect(&m_readPoll, &QTimer::timeout, this, &QtSerialDevice::takeIncoming);
+    connect(&m_readPoll, &QTimer::timeout, this, &QtSerialDevice::pollDriver);
 }
 
 SerialDeviceFactory QtSerialDevice::factory() {
@@ -163,8 +164,7 @@ QByteArray QtSerialDevice::readAll() {
     // QSerialPort fetches from the driver only when the event loop runs; take
     // what the driver holds too, or bytes that came while the window was busy
     // would survive a flush and pass for the next answer.
-    while (m_port.waitForReadyRead(0)) {
-    }
+    pullFromDriver();
     m_received += m_port.readAll();
     return std::exchange(m_received, QByteArray());
 }
@@ -174,11 +174,26 @@ qint64 QtSerialDevice::bytesAvailable() const {
 }
 
 void QtSerialDevice::takeIncoming() {
+    // Bytes announced while pulling are taken by whoever pulled, so that no
+    // reader is called back from within its own read.
+    if (m_pulling)
+        return;
     const QByteArray bytes = m_port.readAll();
     if (bytes.isEmpty())
         return;
     m_received += bytes;
     emit readyRead();
+}
+
+void QtSerialDevice::pullFromDriver() {
+    const QScopedValueRollback<bool> pulling(m_pulling, true);
+    while (m_port.waitForReadyRead(0)) {
+    }
+}
+
+void QtSerialDevice::pollDriver() {
+    pullFromDriver();
+    takeIncoming();
 }
 
 void QtSerialDevice::onError(QSerialPort::SerialPortError error) {

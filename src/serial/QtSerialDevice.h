@@ -6,9 +6,10 @@
 #include <QTimer>
 
 // A serial device over QSerialPort: raw 8-bit line, no flow control, no
-// character translation. On Windows it also reads on a short timer: under
-// Wine QSerialPort sees incoming bytes only when a read is asked for, never
-// by itself (and the timer costs nothing on Windows proper).
+// character translation. On Windows it also asks the driver for incoming bytes
+// on a short timer: under Wine QSerialPort often learns of them only when it
+// waits for them, never by itself (and the timer costs nothing on Windows
+// proper).
 class QtSerialDevice : public SerialDevice {
     Q_OBJECT
 public:
@@ -27,6 +28,9 @@ private:
     void onError(QSerialPort::SerialPortError error);
     // Moves what QSerialPort holds into m_received; readyRead when that grew.
     void takeIncoming();
+    // Has QSerialPort fetch what the driver holds, without announcing it.
+    void pullFromDriver();
+    void pollDriver();
     QString portLabel() const;
 
     int m_portNumber;
@@ -35,4 +39,5 @@ private:
     QTimer m_readPoll;
     QByteArray m_received;
     bool m_lost = false;
+    bool m_pulling = false;
 };
