@@ -229,7 +229,7 @@ private slots:
                "\",\"sent\":\\[\"AA00[0-9]{14}\"\\]\\}$"
             << " RX AA00[0-9]{14} set time ";
         QTest::newRow("set-time typed")
-            << none << QByteArray("POST") << "/set-time" << QByteArray("{\"time\":\"9:7:5\"}") << 200
+            << none << QByteArray("POST") << "/set-time" << QByteArray("{\"time\":\"09:07:05\"}") << 200
             << "\"frameText\":\"\\d{4}-\\d\\d-\\d\\d,[0-6],09:07:05\""
             << " RX AA00[0-9]{8}090705 set time \\S+ weekday [0-6] 09:07:05$";
         QTest::newRow("gps without a fix")
