@@ -279,7 +279,7 @@ void HttpApi::answer(quint64 ticket, const ServedCommand& served) {
         const CommandReport report = served.refusal == ServedCommand::Refusal::None
                                          ? CommandReport::of(served.request, served.outcome, served.traffic)
                                          : CommandReport::refusal(refusalStatus(served.refusal), served.why);
-        HttpReply::sendJson(client.socket, report.httpStatus, report.body, {}, client.close || m_stopping);
+        HttpReply::sendJson(client.socket, report.httpStatus, report.body, {}, client.close);
     }
     HttpConnection::of(client.socket)->release();
 }

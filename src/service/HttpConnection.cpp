@@ -5,13 +5,34 @@
 #include <QJsonObject>
 #include <QTcpSocket>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
 namespace {
 // How long a refused connection's remaining bytes are read and dropped.
 constexpr int kDrainMs = 2000;
+
+// Ends the sending half once the answer is out: the client reads it to the
+// end at once, while what it still sends is read and dropped.
+void endSending(QTcpSocket* socket) {
+    socket->flush();
+    if (socket->bytesToWrite() > 0)
+        return;
+#ifdef Q_OS_WIN
+    ::shutdown(SOCKET(socket->socketDescriptor()), SD_SEND);
+#else
+    ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
+#endif
+}
 } // namespace
 
 HttpConnection::HttpConnection(QTcpSocket* socket) : QObject(socket) {
     m_deadline.setSingleShot(true);
+    // A coarse timer may end a client's 10 s half a second early.
+    m_deadline.setTimerType(Qt::PreciseTimer);
     connect(&m_deadline, &QTimer::timeout, this, &HttpConnection::expired);
     m_deadline.start(kIdleMs);
 }
@@ -54,8 +75,13 @@ void HttpConnection::release() {
     // What Qt's server does when it sees the client go.
     if (socket->state() == QAbstractSocket::UnconnectedState)
         return socket->deleteLater();
+    // Closing: the answer said so.
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    if (m_stopping)
+        return stop();
     m_deadline.start(kIdleMs);
-    if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesAvailable() > 0)
+    if (socket->bytesAvailable() > 0)
         QMetaObject::invokeMethod(socket, &QTcpSocket::readyRead, Qt::QueuedConnection);
 }
 
@@ -69,15 +95,18 @@ void HttpConnection::refuse(int status, const QString& why) {
     socket->readAll();
     HttpReply::sendJson(socket, status, QJsonObject{{QStringLiteral("error"), why}},
                         {{"Connection", "close"}});
+    endSending(socket);
     connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     QTimer::singleShot(kDrainMs, socket, [socket] { socket->disconnectFromHost(); });
 }
 
 void HttpConnection::stop() {
+    m_stopping = true;
     if (m_held)
         return;
-    if (m_requestBegan.isValid())
+    // What waits is the start of a request, or a request pipelined behind the last.
+    if (m_requestBegan.isValid() || socket()->bytesAvailable() > 0)
         return refuse(503, QStringLiteral("The service is stopping"));
     socket()->disconnectFromHost();
 }

@@ -46,7 +46,7 @@ public:
     // The connection is a web socket now.
     void upgraded() { m_deadline.stop(); }
     // The service stops: a request under way is answered 503, an idle
-    // connection closed; a held one closes after its answer.
+    // connection closed; a held one after its answer, the same way.
     void stop();
 
 private:
@@ -57,5 +57,6 @@ private:
     QElapsedTimer m_requestBegan; // valid while part of a request has come
     bool m_toldToContinue = false;
     bool m_held = false;
+    bool m_stopping = false;
     std::optional<RequestFraming::Verdict> m_framed;
 };

@@ -165,7 +165,7 @@ Verdict check(QByteArrayView bytes, const Limits& limits) {
 
     verdict.closes = verdict.closes || (http10 && !keepAlive);
     if (hosts > 1 || (hosts == 0 && !http10))
-        return refused(400, QStringLiteral("The request names its host not once (Host:)"));
+        return refused(400, QStringLiteral("An HTTP/1.1 request names its host in one Host header"));
     if (lengths.size() > 1)
         return refused(400, QStringLiteral("The request has two Content-Length headers"));
     if (!lengths.isEmpty() && !codings.isEmpty())
