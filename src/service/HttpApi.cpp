@@ -165,9 +165,9 @@ quint16 HttpApi::port() const {
 
 void HttpApi::stopTaking() {
     m_stopping = true;
-    m_gate->stop();
     for (QWebSocket* socket : QList<QWebSocket*>(m_live))
         socket->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("the service is stopping"));
+    m_gate->stop();
 }
 
 bool HttpApi::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {

@@ -101,9 +101,14 @@ void HttpConnection::refuse(int status, const QString& why) {
     QTimer::singleShot(kDrainMs, socket, [socket] { socket->disconnectFromHost(); });
 }
 
+void HttpConnection::upgraded() {
+    m_upgraded = true;
+    m_deadline.stop();
+}
+
 void HttpConnection::stop() {
     m_stopping = true;
-    if (m_held)
+    if (m_held || m_upgraded)
         return;
     // What waits is the start of a request, or a request pipelined behind the last.
     if (m_requestBegan.isValid() || socket()->bytesAvailable() > 0)

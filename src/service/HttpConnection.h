@@ -43,8 +43,8 @@ public:
     // is read, what still comes is dropped for a moment so that the client
     // reads the answer rather than a reset.
     void refuse(int status, const QString& why);
-    // The connection is a web socket now.
-    void upgraded() { m_deadline.stop(); }
+    // The connection is a web socket now, no more the door's.
+    void upgraded();
     // The service stops: a request under way is answered 503, an idle
     // connection closed; a held one after its answer, the same way.
     void stop();
@@ -58,5 +58,6 @@ private:
     bool m_toldToContinue = false;
     bool m_held = false;
     bool m_stopping = false;
+    bool m_upgraded = false;
     std::optional<RequestFraming::Verdict> m_framed;
 };

@@ -66,7 +66,7 @@ QString quoted(QByteArrayView text) {
            QLatin1Char('"');
 }
 
-// The chunked body from `at` in `request` into `verdict`, its length counted from the request's start.
+// The chunked body from `at` in `request` into `verdict`.
 Verdict walkChunks(QByteArrayView request, qsizetype at, const Limits& limits, Verdict verdict) {
     qint64 total = 0;
     for (;;) {
@@ -92,7 +92,6 @@ Verdict walkChunks(QByteArrayView request, qsizetype at, const Limits& limits, V
         at += kLineEnd.size();
         if (bytes == 0) {
             verdict.kind = Verdict::Kind::Whole;
-            verdict.length = at;
             verdict.bodyBytes = total;
             return verdict;
         }
@@ -173,12 +172,8 @@ Verdict check(QByteArrayView bytes, const Limits& limits) {
     if (codings.size() > 1 ||
         (!codings.isEmpty() && codings.first().compare("chunked", Qt::CaseInsensitive) != 0))
         return refused(400, QStringLiteral("Transfer-Encoding takes chunked alone"));
-    if (!codings.isEmpty()) {
-        Verdict chunked = walkChunks(request, at, limits, verdict);
-        if (chunked.kind == Verdict::Kind::Whole)
-            chunked.length += start;
-        return chunked;
-    }
+    if (!codings.isEmpty())
+        return walkChunks(request, at, limits, verdict);
     if (!lengths.isEmpty()) {
         const QByteArrayView length = lengths.first();
         if (length.size() > kMostLengthDigits || !isRun(length, isDigit))
@@ -191,7 +186,6 @@ Verdict check(QByteArrayView bytes, const Limits& limits) {
     if (request.size() - at < verdict.bodyBytes)
         return verdict;
     verdict.kind = Verdict::Kind::Whole;
-    verdict.length = start + at + verdict.bodyBytes;
     return verdict;
 }
 

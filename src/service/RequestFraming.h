@@ -25,7 +25,6 @@ struct Verdict {
     bool expectsContinue = false; // ... and ask to be told to send the body
     bool closes = false;          // ... and ask to close after the answer (HTTP/1.0 too)
     int headerLines = 0;          // ... and hold so many header lines
-    qsizetype length = 0;         // Whole: the request's bytes, head and body
     qint64 bodyBytes = 0;         // Whole: its body's, as a handler gets it
     int status = 0;               // Refused: 400, 413 or 431
     QString why;                  // Refused

@@ -53,6 +53,11 @@ void RequestGate::incomingConnection(qintptr descriptor) {
 }
 
 void RequestGate::arrived(QTcpSocket* socket) {
+    // A client that sends requests and reads no answers would have them pile up here.
+    if (socket->bytesToWrite() > kMostUnreadAnswerBytes) {
+        disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
+        return socket->abort();
+    }
     HttpConnection* connection = HttpConnection::of(socket);
     const RequestFraming::Verdict verdict =
         RequestFraming::check(fromRequestStart(socket), {m_mostBodyBytes, kMostHeadBytes, kMostHeaderLines});

@@ -10,13 +10,14 @@ class QTcpSocket;
 // 431) or too slow (408, HttpConnection's clocks); a request that asks to be
 // told to continue (Expect: 100-continue), which Qt's server ignores, is told
 // so. At most kMostConnections connections are open; the next is answered
-// 503 and closed.
+// 503 and closed. A client that leaves a mebibyte of answers unread is let go.
 class RequestGate : public QTcpServer {
     Q_OBJECT
 public:
     static constexpr int kMostConnections = 512;
     static constexpr qsizetype kMostHeadBytes = 16 * 1024;
     static constexpr int kMostHeaderLines = 100;
+    static constexpr qint64 kMostUnreadAnswerBytes = 1 << 20;
 
     explicit RequestGate(qint64 mostBodyBytes, QObject* parent = nullptr);
     // Written answers go out before the connections close.
