@@ -368,8 +368,8 @@ private slots:
     }
 
     void refusesToStart_data() {
-        QTest::addColumn<QStringList>(
-            "arguments"); // %TOKEN% a file of `tokenText` and `mode`, %BUSY% a port in use
+        // %TOKEN% a file of `tokenText` and `mode`, %FIFO% a FIFO, %DIR% a folder, %BUSY% a port in use
+        QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QByteArray>("tokenText");
         QTest::addColumn<int>("mode");
         QTest::addColumn<int>("status");
@@ -401,6 +401,19 @@ private slots:
                                   "--correct-between", "02:00-04:00",
                                   "--chrony-socket",   "/run/varo-clock-chrony.sock"}
             << kToken << 0600 << 2 << "--correct-above and --chrony-socket are opposite directions";
+        QTest::newRow("token file a FIFO") << port + QStringList{"--token-file", "%FIFO%"} << kToken << 0600
+                                           << 1 << "is a FIFO, not a regular file";
+        QTest::newRow("token file a device") << port + QStringList{"--token-file", "/dev/zero"} << kToken
+                                             << 0600 << 1 << "is a device, not a regular file";
+        QTest::newRow("token file a folder") << port + QStringList{"--token-file", "%DIR%"} << kToken << 0600
+                                             << 1 << "is a folder, not a regular file";
+        QTest::newRow("token file beyond 4 KiB")
+            << port + token << QByteArray(4097, 'x') << 0600 << 1 << "is larger than 4096 bytes";
+        QTest::newRow("token file its group may read")
+            << port + token << kToken << 0640 << 1 << "(mode 0640)";
+        QTest::newRow("token file others may write") << port + token << kToken << 0602 << 1 << "(mode 0602)";
+        QTest::newRow("a NUL in the token") << port + token << QByteArray("s3cret\0token", 12) << 0600 << 1
+                                            << "holds a byte that is no printable ASCII character (0x00)";
         QTest::newRow("address in use") << port + QStringList{"--listen", "127.0.0.1:%BUSY%"} << kToken
                                         << 0600 << 1 << "cannot listen on 127.0.0.1:";
     }
@@ -415,10 +428,14 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(tokenText) == tokenText.size());
         file.close();
         QCOMPARE(::chmod(QFile::encodeName(file.fileName()).constData(), mode_t(mode)), 0);
+        const QString fifo = dir.filePath(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         QTcpServer busy;
         QVERIFY(busy.listen(QHostAddress::LocalHost));
         for (QString& argument : arguments)
             argument.replace(QLatin1String("%TOKEN%"), file.fileName())
+                .replace(QLatin1String("%FIFO%"), fifo)
+                .replace(QLatin1String("%DIR%"), dir.path())
                 .replace(QLatin1String("%BUSY%"), QString::number(busy.serverPort()));
         QProcess service;
         service.start(QStringLiteral(VARO_CLOCK_SERVICE_PATH), arguments);
