@@ -142,7 +142,10 @@ done
 echo "--- varo-clock-service.exe's answers (build-win/e2e/service-answers.txt) and frames (build-win/e2e/service.log):"
 grep -E '^(GET|POST|PUT|DELETE) ' "$out/service-answers.txt" | cut -c1-150
 grep -E ' RX ' "$sim_log" | cut -c1-150
-kill "$service" && wait "$service" || true
+# A clean stop on Ctrl+C, which Wine hands on as SIGINT: the log says so and the status is 0.
+kill -INT "$service"
+wait "$service" && grep -q '^stopping: Ctrl+C' "$out/service.err" ||
+    { cat "$out/service.err" >&2; echo "e2e-windows: varo-clock-service.exe did not stop cleanly on Ctrl+C" >&2; exit 1; }
 stop_sim
 
 # The window from the zip on the Windows platform plugin, on an X display.

@@ -20,7 +20,7 @@ BOOL WINAPI controlHandler(DWORD event) {
                        : event == CTRL_BREAK_EVENT ? "Ctrl+Break"
                        : event == CTRL_CLOSE_EVENT ? "the console closed"
                                                    : nullptr;
-    if (!name)
+    if (!name || !s_receiver)
         return FALSE;
     // Called in a thread of its own: the stop runs in the event loop's.
     QMetaObject::invokeMethod(
@@ -74,9 +74,9 @@ StopSignals::StopSignals(QObject* parent) : QObject(parent) {
 }
 
 StopSignals::~StopSignals() {
-#ifdef Q_OS_WIN
-    SetConsoleCtrlHandler(controlHandler, FALSE);
-#else
+    // On Windows the handler stays, and lets the program end once this is
+    // gone: Wine does not return from taking it back.
+#ifndef Q_OS_WIN
     for (const int signal : kSignals)
         ::signal(signal, SIG_DFL);
     ::close(s_pipe[0]);
