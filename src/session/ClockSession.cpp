@@ -162,6 +162,7 @@ void ClockSession::writeFrame(const QDateTime& now) {
         notifyWritten();
         throw;
     }
+    m_exchange->outcome.frameWentOut = true;
     notifyWritten();
 }
 
@@ -195,6 +196,7 @@ void ClockSession::writeAtBoundary() {
                 notifyWritten();
             throw;
         }
+        m_exchange->outcome.frameWentOut = true;
         notifyWritten();
         finish(ClockOutcome::Status::Done);
     } catch (const RuntimeError& error) {

@@ -13,10 +13,10 @@
 #include <QTimer>
 
 namespace {
-// The master clock's own time frame for 2026-12-06, a Sunday, at hh:mm:ss
-// (packed BCD, as the master clock sends it).
+// The master clock's own time frame for 2024-03-05, a Tuesday, the fake
+// clock's date, at hh:mm:ss (packed BCD, as the master clock sends it).
 QByteArray timeFrame(int hh, int mm, int ss) {
-    return bytesOf({0xAA, 0x00, 0x26, 0x12, 0x06, 0x00, hh, mm, ss});
+    return bytesOf({0xAA, 0x00, 0x24, 0x03, 0x05, 0x02, hh, mm, ss});
 }
 
 const QString kSuccess = QStringLiteral("Synchronize success!");
@@ -63,17 +63,12 @@ private slots:
     void frameSetsComputerClock_data() {
         QTest::addColumn<QList<QByteArray>>("parts");
         QTest::addColumn<QTime>("expected");
-        QTest::newRow("afternoon") << QList<QByteArray>{bytesOf(
-                                          {0xAA, 0x00, 0x26, 0x12, 0x06, 0x01, 0x12, 0x34, 0x56})}
-                                   << QTime(12, 34, 56);
+        QTest::newRow("afternoon") << QList<QByteArray>{timeFrame(0x12, 0x34, 0x56)} << QTime(12, 34, 56);
         QTest::newRow("midnight") << QList<QByteArray>{timeFrame(0x00, 0x00, 0x00)} << QTime(0, 0, 0);
         QTest::newRow("last second of the day")
             << QList<QByteArray>{timeFrame(0x23, 0x59, 0x59)} << QTime(23, 59, 59);
         QTest::newRow("single-digit fields")
             << QList<QByteArray>{timeFrame(0x09, 0x05, 0x07)} << QTime(9, 5, 7);
-        QTest::newRow("date bytes not examined")
-            << QList<QByteArray>{bytesOf({0xAA, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x12, 0x34, 0x56})}
-            << QTime(12, 34, 56);
         const QByteArray frame = timeFrame(0x12, 0x34, 0x56);
         QTest::newRow("five then four bytes")
             << QList<QByteArray>{frame.left(5), frame.mid(5)} << QTime(12, 34, 56);
@@ -170,23 +165,41 @@ private slots:
 
     void frameThatIsNotATimeIsReported_data() {
         QTest::addColumn<QByteArray>("frame");
-        QTest::newRow("hour 25") << timeFrame(0x25, 0x34, 0x56);
-        QTest::newRow("hour 24") << timeFrame(0x24, 0x00, 0x00);
-        QTest::newRow("minute 61") << timeFrame(0x12, 0x61, 0x56);
-        QTest::newRow("second 60") << timeFrame(0x12, 0x34, 0x60);
-        QTest::newRow("hex digit in the hour") << timeFrame(0x1A, 0x34, 0x56);
-        QTest::newRow("hex digits in the seconds") << timeFrame(0x12, 0x34, 0xFF);
+        QTest::addColumn<QString>("report");
+        QTest::newRow("hour 25") << timeFrame(0x25, 0x34, 0x56) << kTypeMismatch;
+        QTest::newRow("hour 24") << timeFrame(0x24, 0x00, 0x00) << kTypeMismatch;
+        QTest::newRow("minute 61") << timeFrame(0x12, 0x61, 0x56) << kTypeMismatch;
+        QTest::newRow("second 60") << timeFrame(0x12, 0x34, 0x60) << kTypeMismatch;
+        QTest::newRow("hex digit in the hour") << timeFrame(0x1A, 0x34, 0x56) << kTypeMismatch;
+        QTest::newRow("hex digits in the seconds") << timeFrame(0x12, 0x34, 0xFF) << kTypeMismatch;
+        QTest::newRow("a date that is none")
+            << bytesOf({0xAA, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x12, 0x34, 0x56})
+            << kTypeMismatch + QStringLiteral(": the time frame's date FFFFFF is no date");
     }
     void frameThatIsNotATimeIsReported() {
         QFETCH(QByteArray, frame);
+        QFETCH(QString, report);
         Form1Harness h;
         startWithPort(h);
         syncWhileClockSends(h, {frame});
-        QCOMPARE(h.dialogs.texts(), QStringList{kTypeMismatch});
+        QCOMPARE(h.dialogs.texts(), QStringList{report});
         QVERIFY(h.clockSetter.offsetsUs.isEmpty());
         QCOMPARE(h.text(QStringLiteral("Label2")), QString());
         QCOMPARE(h.text(QStringLiteral("Label3")), QString());
         QCOMPARE(controlsEnabled(h), kAllEnabled);
+    }
+
+    // A master clock a day ahead: the computer takes its time of day, not its
+    // date, and the operator is told.
+    void otherDateIsSaid() {
+        Form1Harness h;
+        startWithPort(h);
+        syncWhileClockSends(h, {bytesOf({0xAA, 0x00, 0x24, 0x03, 0x06, 0x03, 0x09, 0x07, 0x45})});
+        QCOMPARE(h.clockSetter.offsetsUs, QList<qint64>{409'375});
+        QCOMPARE(h.dialogs.texts(),
+                 QStringList{kSuccess + QStringLiteral("\r\n\r\nThe master clock's date 2024-03-06 is 1 day ahead of "
+                                                       "the computer's: the computer's date was left as it is; set "
+                                                       "the master clock's date from the computer (set-time)")});
     }
 
     void setterFailureIsReported() {

@@ -18,6 +18,7 @@ struct SimOptions {
     bool silent = false;
     int cut = 0; // 0: whole answers
     bool foreign = false;
+    bool ignoreSetTime = false; // log set-time frames but keep the clock's own time
     int split = 0; // 0: one piece
     int splitDelayMs = 50;
     int stray = 0;
