@@ -815,7 +815,7 @@ private slots:
             const qint64 frames = get(*services[i], QStringLiteral("/status")).json()["masterClock"][QLatin1String("frames")].toInteger();
             QVERIFY(QTest::qWaitFor([&] {
                 return get(*services[i], QStringLiteral("/status")).json()["masterClock"][QLatin1String("frames")].toInteger() >=
-                       frames + 2;
+                       frames + 1;
             }));
             QCOMPARE(services[i]->err().count(said), 1);
             const QByteArray metrics = get(*services[i], QStringLiteral("/metrics")).body;
@@ -898,7 +898,7 @@ private slots:
 
     // The master clock as chronyd's reference, its samples read from the
     // socket in chronyd's place: a typed time is refused unless forced, and
-    // the frames read after the service was held up 3.6 s give no sample.
+    // the frames read after the service was held up 2.3 s give no sample.
     void chronyTypedTimesAndLateFrames() {
         QTemporaryDir dir;
         const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("varo.sock")));
@@ -936,15 +936,20 @@ private slots:
             return offsets.size();
         };
         QVERIFY(QTest::qWaitFor([&] { return readSamples() >= 2; }, 5000));
-        // Held up while the clock sends three frames, to 300 ms after the last.
+        // Held up while the clock sends two frames, to 300 ms after the last.
         ::kill(pid_t(m_service->pid()), SIGSTOP);
         const int stopped = int(m_sim->lines().size());
         const QRegularExpression sent(QStringLiteral(" TX AA00[0-9A-F]{14} clock time "));
-        QVERIFY(QTest::qWaitFor([&] { return m_sim->linesMatching(sent, stopped).size() >= 3; }, 5000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                m_sim->lines();
+                return m_sim->linesMatching(sent, stopped).size() >= 2;
+            },
+            5000));
         QTest::qWait(300);
         ::kill(pid_t(m_service->pid()), SIGCONT);
         const qsizetype before = offsets.size();
-        QVERIFY(QTest::qWaitFor([&] { return readSamples() >= before + 2; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return readSamples() > before; }, 5000));
         for (const double offset : offsets)
             QVERIFY2(qAbs(offset - offsets.first()) < 10, qPrintable(QString::number(offset)));
         QVERIFY2(waitForSaid(*m_service,

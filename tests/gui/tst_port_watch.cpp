@@ -238,6 +238,18 @@ private slots:
         h.dialogs.takeTexts(); // how a lost device is reported is not this test's concern
     }
 
+    void typedNetworkPortWithoutItsPortIsRefused() {
+        Form1Harness h;
+        h.serial.setPort(1, Port::Usable);
+        Form1& w = h.start();
+        w.show();
+        typePort(h, QStringLiteral("rfc2217://clock"));
+        QCOMPARE(h.dialogs.takeTexts(),
+                 QStringList{"8002: rfc2217://clock names no port: a network port is rfc2217://HOST:PORT or "
+                             "socket://HOST:PORT, PORT from 1 to 65535"});
+        QCOMPARE(h.serial.openPort(), 1);
+    }
+
     void typedPortStaysOpenWhenTheListChanges() {
         Form1Harness h;
         h.serial.setPort(1, Port::Usable);
