@@ -71,8 +71,8 @@ void Form1::OpenTypedPort() {
     const QString text = ui->Combo1->currentText().trimmed();
     // A network port that names no port, or one out of range, is told why.
     if (NetworkPortAddress::isNetworkForm(text) && !NetworkPortAddress::parse(text))
-        return ShowPortError(
-            RuntimeError(ErrorNumber::InvalidPortNumber, text + QLatin1Char(' ') + PortChoice::refusal(text)));
+        return ShowPortError(RuntimeError(ErrorNumber::InvalidPortNumber,
+                                          text + QLatin1Char(' ') + PortChoice::refusal(text)));
     // A port entry is chosen by its own click; anything else but a device
     // name does nothing, and so does Enter while a command holds the line.
     if (ui->Combo1->findText(text) >= 0 || !PortNames::isDeviceName(text))
@@ -139,8 +139,7 @@ void Form1::ShowPortIdentities() {
 void Form1::ShowPortStatus() {
     m_portStatus->setStyleSheet(m_portLoss.isEmpty() ? QString() : StatusLineStyle::kAlert);
     if (!MSComm1.PortOpen()) {
-        const QString lost =
-            QStringLiteral("Port lost: %1; it opens again when it is back").arg(m_portLoss);
+        const QString lost = QStringLiteral("Port lost: %1; it opens again when it is back").arg(m_portLoss);
         m_portStatus->setText(m_portLoss.isEmpty() ? QStringLiteral("No port open") : lost);
         m_portStatus->setToolTip(m_portLoss.isEmpty() ? QString() : lost);
         return;

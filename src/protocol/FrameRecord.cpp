@@ -41,7 +41,8 @@ QString bytesText(const QByteArray& bytes) {
 const QString kFilePattern = QStringLiteral("frames-%1.txt");
 
 // "2024-03-05 09:07:45.002 sent     Com16 9600 <text>".
-QString lineOf(const QDateTime& at, const QString& kind, const QString& port, int baudRate, const QString& text) {
+QString lineOf(const QDateTime& at, const QString& kind, const QString& port, int baudRate,
+               const QString& text) {
     return QStringLiteral("%1 %2 %3 %4 %5")
         .arg(at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")), kind.leftJustified(8), port,
              QString::number(baudRate), text);

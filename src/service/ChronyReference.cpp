@@ -29,9 +29,9 @@ qint64 steadyNowUs() {
 ChronyReference::ChronyReference(ClockSession& session, ClockService& service, const QString& socketPath,
                                  QObject* parent)
     : QObject(parent), m_session(session), m_path(socketPath) {
-    service.refuseUnforcedTypedTimes(
-        QStringLiteral("The master clock is chronyd's reference: a typed time would move this computer's clock "
-                       "with it. Send \"force\":true to set it all the same"));
+    service.refuseUnforcedTypedTimes(QStringLiteral(
+        "The master clock is chronyd's reference: a typed time would move this computer's clock "
+        "with it. Send \"force\":true to set it all the same"));
     // Not connected: a chronyd that restarts makes its socket anew, and the
     // next sample finds it by its name.
     m_socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -51,9 +51,10 @@ void ChronyReference::timeFrameSeen(const TimeFrameMonitor::Sighting& sighting) 
     const qint64 lateUs = m_lateness.feed(sighting, steadyNowUs());
     if (lateUs > kMostLateUs) {
         if (!std::exchange(m_saidLate, true))
-            serviceLog(QStringLiteral("No samples for chronyd from time frames read late: this one %1 ms after "
-                                      "where the line time puts it (the service held up, a loaded computer)")
-                           .arg(lateUs / 1000));
+            serviceLog(
+                QStringLiteral("No samples for chronyd from time frames read late: this one %1 ms after "
+                               "where the line time puts it (the service held up, a loaded computer)")
+                    .arg(lateUs / 1000));
         return;
     }
     m_saidLate = false;

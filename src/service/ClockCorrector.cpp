@@ -47,8 +47,9 @@ QString likelyCause(qint64 offsetUs) {
                       .arg(qAbs(days) == 1 ? QStringLiteral("day") : QStringLiteral("days"))
                       .arg(days > 0 ? QStringLiteral("ahead of") : QStringLiteral("behind"));
     if (const std::optional<int> quarters = CorrectionPolicy::quarterHoursOf(timeOfDayUs))
-        causes << QStringLiteral("its time of day is within a minute of %1 off: likely a time zone other than "
-                                 "this computer's")
+        causes << QStringLiteral(
+                      "its time of day is within a minute of %1 off: likely a time zone other than "
+                      "this computer's")
                       .arg(quarterHoursText(*quarters));
     return causes.isEmpty() ? QString() : QStringLiteral("; ") + causes.join(QStringLiteral("; "));
 }
@@ -60,17 +61,19 @@ ClockCorrector::ClockCorrector(ClockSession& session, ClockService& service,
     : QObject(parent), m_session(session), m_service(service), m_computerClock(computerClock), m_clock(clock),
       m_policy(rule, clock) {
     connect(&session, &ClockSession::timeFrameSeen, this, &ClockCorrector::timeFrameSeen);
-    serviceLog(QStringLiteral("The master clock is set from the computer's clock when it is beyond %1 s in %2 "
-                              "time frames in a row, in the hours %3, by a step of at most %4 s, at most once in %5, "
-                              "%6")
+    serviceLog(QStringLiteral(
+                   "The master clock is set from the computer's clock when it is beyond %1 s in %2 "
+                   "time frames in a row, in the hours %3, by a step of at most %4 s, at most once in %5, "
+                   "%6")
                    .arg(double(rule.aboveUs) / 1e6)
                    .arg(CorrectionPolicy::kFramesBeyond)
                    .arg(rule.window.text())
                    .arg(double(rule.mostStepUs) / 1e6)
                    .arg(minutes(CorrectionPolicy::kLeastIntervalMs),
-                        rule.unsynchronizedToo ? QStringLiteral("whether or not the computer's clock is "
-                                                                "synchronized")
-                                               : QStringLiteral("while the computer's clock is synchronized")));
+                        rule.unsynchronizedToo
+                            ? QStringLiteral("whether or not the computer's clock is "
+                                             "synchronized")
+                            : QStringLiteral("while the computer's clock is synchronized")));
 }
 
 void ClockCorrector::timeFrameSeen(const TimeFrameMonitor::Sighting& sighting) {
@@ -108,8 +111,8 @@ void ClockCorrector::finished(qint64 offsetBeforeUs, const ServedCommand& served
                                         ? served.why
                                         : CommandReport::messageOf(served.request, served.outcome))
                          : after ? QStringLiteral("offset %1%2 after, still beyond %3 s")
-                                     .arg(before, seconds(double(after->offsetUs)))
-                                     .arg(double(m_policy.rule().aboveUs) / 1e6)
+                                       .arg(before, seconds(double(after->offsetUs)))
+                                       .arg(double(m_policy.rule().aboveUs) / 1e6)
                                  : QStringLiteral("offset %1no time frame after it").arg(before);
     serviceLog(QStringLiteral("Master clock correction not taken: %1; the next try in %2 at the earliest")
                    .arg(what, minutes(m_policy.intervalMs())));
@@ -136,7 +139,8 @@ QString ClockCorrector::whyNot(Verdict verdict, qint64 offsetUs, ComputerClockSt
             .arg(m_policy.lastCorrection()->time().toString(QStringLiteral("HH:mm:ss")),
                  minutes(m_policy.intervalMs()),
                  m_policy.intervalMs() > CorrectionPolicy::kLeastIntervalMs
-                     ? QStringLiteral(" (the wait doubles after each correction the master clock did not take)")
+                     ? QStringLiteral(
+                           " (the wait doubles after each correction the master clock did not take)")
                      : QString());
     case Verdict::Wait:
     case Verdict::Correct:

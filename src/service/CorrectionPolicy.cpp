@@ -64,7 +64,8 @@ QString CorrectionPolicy::reasonName(Verdict verdict) {
 }
 
 std::optional<int> CorrectionPolicy::quarterHoursOf(qint64 offsetUs) {
-    const qint64 quarters = (offsetUs + (offsetUs < 0 ? -kQuarterHourUs : kQuarterHourUs) / 2) / kQuarterHourUs;
+    const qint64 quarters =
+        (offsetUs + (offsetUs < 0 ? -kQuarterHourUs : kQuarterHourUs) / 2) / kQuarterHourUs;
     if (quarters == 0 || qAbs(offsetUs - quarters * kQuarterHourUs) > kNearUs)
         return std::nullopt;
     return int(quarters);

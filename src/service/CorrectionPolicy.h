@@ -25,7 +25,7 @@ public:
     struct Rule {
         qint64 aboveUs = 0; // an offset beyond this, either way, is wrong
         TimeWindow window;
-        bool unsynchronizedToo = false; // the computer's clock is the reference itself
+        bool unsynchronizedToo = false;         // the computer's clock is the reference itself
         qint64 mostStepUs = kDefaultMostStepUs; // an offset beyond this is never corrected
     };
     enum class Verdict {
@@ -38,8 +38,9 @@ public:
         TooSoon,         // ... but the last correction is too recent
     };
     // The verdicts that hold a due correction back, each counted by its name.
-    static constexpr Verdict kRefusals[] = {Verdict::StepTooLarge, Verdict::LineHeld, Verdict::NotSynchronized,
-                                            Verdict::OutsideWindow, Verdict::TooSoon};
+    static constexpr Verdict kRefusals[] = {Verdict::StepTooLarge, Verdict::LineHeld,
+                                            Verdict::NotSynchronized, Verdict::OutsideWindow,
+                                            Verdict::TooSoon};
 
     static constexpr int kFramesBeyond = 3;
     static constexpr qint64 kMostFrameGapMs = 10'000;

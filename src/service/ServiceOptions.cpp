@@ -20,7 +20,8 @@ const QCommandLineOption kCorrectAbove(QStringLiteral("correct-above"), QString(
 const QCommandLineOption kCorrectBetween(QStringLiteral("correct-between"), QString(),
                                          QStringLiteral("HH:MM-HH:MM"));
 const QCommandLineOption kCorrectUnsynchronized(QStringLiteral("correct-unsynchronized"));
-const QCommandLineOption kCorrectMaxStep(QStringLiteral("correct-max-step"), QString(), QStringLiteral("SECONDS"));
+const QCommandLineOption kCorrectMaxStep(QStringLiteral("correct-max-step"), QString(),
+                                         QStringLiteral("SECONDS"));
 const QCommandLineOption kChronySocket(QStringLiteral("chrony-socket"), QString(), QStringLiteral("PATH"));
 const QCommandLineOption kHelp(QStringLiteral("help"));
 const QCommandLineOption kVersion(QStringLiteral("version"));
@@ -96,8 +97,9 @@ bool parseCorrection(const QCommandLineParser& parser, std::optional<CorrectionP
                                 "time at all), for example 03:00-04:30 or 23:00-01:00");
         return false;
     }
-    *rule = CorrectionPolicy::Rule{qint64(std::llround(*seconds * 1e6)), *window,
-                                   parser.isSet(kCorrectUnsynchronized), qint64(std::llround(*mostStep * 1e6))};
+    *rule =
+        CorrectionPolicy::Rule{qint64(std::llround(*seconds * 1e6)), *window,
+                               parser.isSet(kCorrectUnsynchronized), qint64(std::llround(*mostStep * 1e6))};
     return true;
 }
 
@@ -244,7 +246,8 @@ QString ServiceOptions::helpText() {
     return QStringLiteral(
                "Usage: varo-clock-service --port DEVICE [--baud N] [--listen ADDRESS:PORT] [--token-file "
                "FILE]\n"
-               "         [--correct-above SECONDS --correct-between HH:MM-HH:MM [--correct-max-step SECONDS]\n"
+               "         [--correct-above SECONDS --correct-between HH:MM-HH:MM [--correct-max-step "
+               "SECONDS]\n"
                "          [--correct-unsynchronized] | --chrony-socket PATH]\n"
                "\n"
                "Holds the master clock's serial port and serves it on HTTP and a WebSocket:\n"

@@ -94,8 +94,9 @@ QByteArray ServiceStatus::toMetrics() const {
                "Corrections due but held back, once for each run of time frames beyond --correct-above, by "
                "reason.");
     for (auto count = correctionRefusals.begin(); count != correctionRefusals.end(); ++count)
-        out.sample(QStringLiteral("varo_clock_correction_refusals_total{reason=\"%1\"}").arg(count.key()).toLatin1(),
-                   double(count.value()));
+        out.sample(
+            QStringLiteral("varo_clock_correction_refusals_total{reason=\"%1\"}").arg(count.key()).toLatin1(),
+            double(count.value()));
     out.metric("varo_clock_build_info", "gauge", "The service's version, as a label; always 1.");
     out.sample("varo_clock_build_info{version=\"" VARO_VERSION "\"}", 1.0);
     return out.text();

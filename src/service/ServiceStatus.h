@@ -29,8 +29,8 @@ struct ServiceStatus {
     std::optional<TimeFrame> lastTimeFrame; // none before the first
     quint64 timeFrames = 0;
     CommandCounts commands;
-    quint64 corrections = 0;        // the master clock set by the service itself
-    quint64 correctionFailures = 0; // ... and not taken by it
+    quint64 corrections = 0;                   // the master clock set by the service itself
+    quint64 correctionFailures = 0;            // ... and not taken by it
     QMap<QString, quint64> correctionRefusals; // corrections held back, by reason
     ComputerClockState computerClock;
 

@@ -26,8 +26,9 @@ const CommandArgument kClock =
     CommandArgument::number(QStringLiteral("clock"), QStringLiteral("the countdown clock"), 1, 2);
 // A service whose master clock is chronyd's reference refuses a typed time without it.
 const CommandArgument kForce = [] {
-    CommandArgument force = CommandArgument::flag(
-        QStringLiteral("force"), QStringLiteral("set the typed time even where the service refuses it"), {}, {});
+    CommandArgument force =
+        CommandArgument::flag(QStringLiteral("force"),
+                              QStringLiteral("set the typed time even where the service refuses it"), {}, {});
     force.serviceOnly = true;
     return force;
 }();
@@ -547,7 +548,8 @@ const ClockCommand* chosen(const QList<const ClockCommand*>& sharing, const QStr
         bool needsMore = false;
         for (const CommandArgument& argument : command->arguments) {
             takes << argument.name;
-            needsMore = needsMore || (!argument.pathOnly && !argument.serviceOnly && !given.contains(argument.name));
+            needsMore =
+                needsMore || (!argument.pathOnly && !argument.serviceOnly && !given.contains(argument.name));
         }
         const bool takesAll = std::all_of(given.cbegin(), given.cend(),
                                           [&takes](const QString& name) { return takes.contains(name); });

@@ -56,7 +56,7 @@ struct CommandArgument {
 struct CommandArguments {
     QHash<QString, QTime> times;
     QHash<QString, int> numbers;
-    QHash<QString, bool> flags; // a service-only flag left out is not here
+    QHash<QString, bool> flags;                        // a service-only flag left out is not here
     std::optional<SettingsFileText::Decoded> settings; // without a refusal
     // What the front-end brings for a command that sets the computer's clock.
     SystemClockSetter* clockSetter = nullptr;

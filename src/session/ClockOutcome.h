@@ -32,7 +32,7 @@ public:
     // Why: for Failed, ShortAnswer, InvalidAnswer and ClockNotSet.
     std::optional<RuntimeError> error;
 
-    QByteArray sent;   // the frame written; after a failed write, the one that was not
+    QByteArray sent;           // the frame written; after a failed write, the one that was not
     bool frameWentOut = false; // the frame was written whole: the master clock may have taken it
     QString frameText; // set time: "yyyy-mm-dd,w,hh:nn:ss"; countdown: the remaining time; RMC: the sentence
                        // with "??"

@@ -259,8 +259,9 @@ void ClockSession::finish(ClockOutcome::Status status) {
 
 void ClockSession::awaitConfirmation(const ClockOutcome& outcome, Done done) {
     const quint64 id = ++m_lastConfirmation;
-    const qint64 takenUs = m_clock.now().toMSecsSinceEpoch() * 1000 +
-                           OffsetModel::lineTimeUs(int(outcome.sent.size()), *LineSettings::parse(m_port.Settings()));
+    const qint64 takenUs =
+        m_clock.now().toMSecsSinceEpoch() * 1000 +
+        OffsetModel::lineTimeUs(int(outcome.sent.size()), *LineSettings::parse(m_port.Settings()));
     m_confirmations.push_back({id, outcome, std::move(done), takenUs});
     QTimer::singleShot(kConfirmationMs, this, [this, id] {
         for (auto waiting = m_confirmations.begin(); waiting != m_confirmations.end(); ++waiting)
@@ -275,7 +276,8 @@ void ClockSession::awaitConfirmation(const ClockOutcome& outcome, Done done) {
 void ClockSession::confirm(const std::optional<TimeFrameMonitor::Sighting>& sighting) {
     // A time frame on its way when the set time went out tells nothing of it.
     const qint64 leftUs =
-        sighting ? OffsetModel::firstByteLeftUs(sighting->arrival, *LineSettings::parse(m_port.Settings())) : 0;
+        sighting ? OffsetModel::firstByteLeftUs(sighting->arrival, *LineSettings::parse(m_port.Settings()))
+                 : 0;
     for (Confirmation& confirmation : std::exchange(m_confirmations, {})) {
         if (sighting && leftUs < confirmation.takenUs) {
             m_confirmations.push_back(std::move(confirmation));

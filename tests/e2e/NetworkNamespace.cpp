@@ -14,8 +14,8 @@ QString ip(const QStringList& arguments) {
         return QStringLiteral("ip %1: %2").arg(arguments.join(QLatin1Char(' ')), process.errorString());
     if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
         return QString();
-    return QStringLiteral("ip %1: %2").arg(arguments.join(QLatin1Char(' ')),
-                                            QString::fromLocal8Bit(process.readAll()).trimmed());
+    return QStringLiteral("ip %1: %2")
+        .arg(arguments.join(QLatin1Char(' ')), QString::fromLocal8Bit(process.readAll()).trimmed());
 }
 } // namespace
 
@@ -51,7 +51,7 @@ QString NetworkNamespace::create() {
 
 bool NetworkNamespace::setFarAddressPresent(bool present) {
     return ip({QStringLiteral("-n"), m_name, QStringLiteral("address"),
-               present ? QStringLiteral("add") : QStringLiteral("delete"), farAddress() + QStringLiteral("/30"),
-               QStringLiteral("dev"), m_far})
+               present ? QStringLiteral("add") : QStringLiteral("delete"),
+               farAddress() + QStringLiteral("/30"), QStringLiteral("dev"), m_far})
         .isEmpty();
 }

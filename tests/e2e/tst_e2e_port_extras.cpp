@@ -7,9 +7,9 @@
 #include "protocol/FrameRecord.h"
 
 #include <QComboBox>
-#include <QLineEdit>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QScopeGuard>
 #include <QTest>
 
@@ -114,16 +114,20 @@ private slots:
         edit->selectAll();
         QTest::keyClicks(edit, url);
         QTest::keyClick(edit, Qt::Key_Return);
-        QTRY_COMPARE(w.ui.text(QStringLiteral("PortStatus")), url + QStringLiteral(", RFC 2217 network port"));
+        QTRY_COMPARE(w.ui.text(QStringLiteral("PortStatus")),
+                     url + QStringLiteral(", RFC 2217 network port"));
 
         server.stop();
-        const QString lost = QStringLiteral("Port lost: 8022: %1: the connection to the server was lost (The remote "
-                                            "host closed the connection); it opens again when it is back")
-                                 .arg(url);
+        const QString lost =
+            QStringLiteral("Port lost: 8022: %1: the connection to the server was lost (The remote "
+                           "host closed the connection); it opens again when it is back")
+                .arg(url);
         QTRY_COMPARE(w.ui.text(QStringLiteral("PortStatus")), lost);
-        QTRY_VERIFY(recordLines(w).filter(QRegularExpression(QStringLiteral(" lost     ") +
-                                                             QRegularExpression::escape(url) +
-                                                             QStringLiteral(" 9600 8022: .* was lost "))).size() == 1);
+        QTRY_VERIFY(
+            recordLines(w)
+                .filter(QRegularExpression(QStringLiteral(" lost     ") + QRegularExpression::escape(url) +
+                                           QStringLiteral(" 9600 8022: .* was lost ")))
+                .size() == 1);
         QCOMPARE(server.restart(), QString());
         QTRY_COMPARE_WITH_TIMEOUT(w.ui.text(QStringLiteral("PortStatus")),
                                   url + QStringLiteral(", RFC 2217 network port"), kPlugUpdateMs);

@@ -485,7 +485,7 @@ private slots:
             << port + QStringList{"--correct-above", "0.5", "--correct-between", "03:00-03:00"} << kToken
             << 0600 << 2 << "--correct-between takes HH:MM-HH:MM, two different times";
         QTest::newRow("a largest step below the threshold")
-            << port + QStringList{"--correct-above", "2", "--correct-between", "02:00-04:00",
+            << port + QStringList{"--correct-above",    "2", "--correct-between", "02:00-04:00",
                                   "--correct-max-step", "1"}
             << kToken << 0600 << 2 << "--correct-max-step takes seconds from 2 to 43200";
         QTest::newRow("no chrony socket") << port + QStringList{"--chrony-socket", ""} << kToken << 0600 << 2
@@ -640,7 +640,8 @@ private slots:
         m_service.reset();
         m_simOptions = {QStringLiteral("none")};
         m_sim = std::make_unique<SimProcess>();
-        QVERIFY(m_sim->start({QStringLiteral("--time-frames"), QStringLiteral("1"), QStringLiteral("--persist")}));
+        QVERIFY(m_sim->start(
+            {QStringLiteral("--time-frames"), QStringLiteral("1"), QStringLiteral("--persist")}));
         Ser2net server({network.name(), network.farAddress(), true});
         QCOMPARE(server.start({m_sim->device()}), QString());
         const QString url = server.url(0, true);
@@ -657,17 +658,21 @@ private slots:
         QVERIFY2(QTest::qWaitFor([&] { return !portOpen(); }, 30000), qPrintable(m_service->err()));
         QVERIFY2(silent.elapsed() < 30000, qPrintable(QString::number(silent.elapsed())));
         QVERIFY(http("GET", QStringLiteral("/metrics")).body.contains("\nvaro_clock_port_open 0\n"));
-        QVERIFY2(m_service->err().contains(
-                     QStringLiteral("Lost the port: 8022: %1: the connection to the server was lost (").arg(url)),
-                 qPrintable(m_service->err()));
-        QCOMPARE(http("POST", QStringLiteral("/countdown"), "{\"clock\":1,\"time\":\"10:00:00\"}").status, 503);
+        QVERIFY2(
+            m_service->err().contains(
+                QStringLiteral("Lost the port: 8022: %1: the connection to the server was lost (").arg(url)),
+            qPrintable(m_service->err()));
+        QCOMPARE(http("POST", QStringLiteral("/countdown"), "{\"clock\":1,\"time\":\"10:00:00\"}").status,
+                 503);
 
         QVERIFY(network.setFarAddressPresent(true));
         QVERIFY2(QTest::qWaitFor(portOpen, 15000), qPrintable(m_service->err()));
         const int mark = int(m_sim->lines().size());
-        QCOMPARE(http("POST", QStringLiteral("/countdown"), "{\"clock\":1,\"time\":\"10:00:00\"}").status, 200);
-        QVERIFY(m_sim->waitForLine(QRegularExpression(QStringLiteral(" RX DDD1[0-9]{6} countdown clock 1 ")), 3000,
-                                   mark)
+        QCOMPARE(http("POST", QStringLiteral("/countdown"), "{\"clock\":1,\"time\":\"10:00:00\"}").status,
+                 200);
+        QVERIFY(m_sim
+                    ->waitForLine(QRegularExpression(QStringLiteral(" RX DDD1[0-9]{6} countdown clock 1 ")),
+                                  3000, mark)
                     .hasMatch());
         QCOMPARE(m_service->err().count(QStringLiteral("Opened ") + url), 2);
     }
@@ -741,9 +746,10 @@ private slots:
         QVERIFY(qAbs(correction[QLatin1String("offsetAfterMs")].toDouble()) < 50);
         QVERIFY(http("GET", QStringLiteral("/metrics")).body.contains("\nvaro_clock_corrections_total 1\n"));
         QVERIFY(m_service->err().contains(
-            QStringLiteral("The master clock is set from the computer's clock when it is beyond 0.5 s in 3 time "
-                           "frames in a row, in the hours %1, by a step of at most 60 s, at most once in 10 "
-                           "minutes, whether or not the computer's clock is synchronized\n")
+            QStringLiteral(
+                "The master clock is set from the computer's clock when it is beyond 0.5 s in 3 time "
+                "frames in a row, in the hours %1, by a step of at most 60 s, at most once in 10 "
+                "minutes, whether or not the computer's clock is synchronized\n")
                 .arg(window)));
 
         const QByteArray ahead =
@@ -768,10 +774,10 @@ private slots:
     // far off. /status and /metrics show the day ahead.
     void correctionGuards() {
         const QTime now = QTime::currentTime();
-        const QStringList correction{
-            "--correct-above", "0.5", "--correct-between",
-            now.addSecs(-3600).toString(QStringLiteral("HH:mm-")) + now.addSecs(3600).toString(QStringLiteral("HH:mm")),
-            "--correct-unsynchronized"};
+        const QStringList correction{"--correct-above", "0.5", "--correct-between",
+                                     now.addSecs(-3600).toString(QStringLiteral("HH:mm-")) +
+                                         now.addSecs(3600).toString(QStringLiteral("HH:mm")),
+                                     "--correct-unsynchronized"};
         struct Clock {
             QStringList simOptions;
             QString said;    // once, in the service's log
@@ -781,7 +787,8 @@ private slots:
         const QList<Clock> clocks{
             {{"--offset-ms", "28800000"},
              "Master clock \\+28800\\.\\d{3} s off, beyond 0.5 s in 3 time frames in a row, not corrected: a "
-             "step of \\+8 h 0 min 0 s is beyond --correct-max-step 60 s; its time of day is within a minute of "
+             "step of \\+8 h 0 min 0 s is beyond --correct-max-step 60 s; its time of day is within a minute "
+             "of "
              "\\+8 h off: likely a time zone other than this computer's\n",
              "\nvaro_clock_correction_refusals_total\\{reason=\"step\"\\} 1\n",
              0},
@@ -792,7 +799,8 @@ private slots:
              "\"step\"\\} 1\n",
              0},
             {{"--offset-ms", "1500", "--ignore-set-time"},
-             "Master clock correction not taken: offset \\+1\\.5\\d\\d s before, \\+1\\.5\\d\\d s after, still "
+             "Master clock correction not taken: offset \\+1\\.5\\d\\d s before, \\+1\\.5\\d\\d s after, "
+             "still "
              "beyond 0.5 s; the next try in 20 minutes at the earliest\n",
              "\nvaro_clock_corrections_total 0\n.*\nvaro_clock_correction_failures_total 1\n",
              1},
@@ -812,22 +820,29 @@ private slots:
             const QRegularExpression said(clocks[int(i)].said);
             QVERIFY2(waitForSaid(*services[i], said, 15000).hasMatch(), qPrintable(services[i]->err()));
             // Said once, though the clock stays as far off.
-            const qint64 frames = get(*services[i], QStringLiteral("/status")).json()["masterClock"][QLatin1String("frames")].toInteger();
+            const qint64 frames = get(*services[i], QStringLiteral("/status"))
+                                      .json()["masterClock"][QLatin1String("frames")]
+                                      .toInteger();
             QVERIFY(QTest::qWaitFor([&] {
-                return get(*services[i], QStringLiteral("/status")).json()["masterClock"][QLatin1String("frames")].toInteger() >=
-                       frames + 1;
+                return get(*services[i], QStringLiteral("/status"))
+                           .json()["masterClock"][QLatin1String("frames")]
+                           .toInteger() >= frames + 1;
             }));
             QCOMPARE(services[i]->err().count(said), 1);
             const QByteArray metrics = get(*services[i], QStringLiteral("/metrics")).body;
-            QVERIFY2(QRegularExpression(clocks[int(i)].metrics, QRegularExpression::DotMatchesEverythingOption)
-                         .match(metrics)
-                         .hasMatch(),
-                     metrics.constData());
+            QVERIFY2(
+                QRegularExpression(clocks[int(i)].metrics, QRegularExpression::DotMatchesEverythingOption)
+                    .match(metrics)
+                    .hasMatch(),
+                metrics.constData());
             sims[i]->lines();
-            QCOMPARE(sims[i]->linesMatching(QRegularExpression(QStringLiteral(" RX AA00[0-9]{14} set time "))).size(),
+            QCOMPARE(sims[i]
+                         ->linesMatching(QRegularExpression(QStringLiteral(" RX AA00[0-9]{14} set time ")))
+                         .size(),
                      clocks[int(i)].setTimes);
         }
-        const QJsonObject dayAhead = get(*services[1], QStringLiteral("/status")).json()["masterClock"].toObject();
+        const QJsonObject dayAhead =
+            get(*services[1], QStringLiteral("/status")).json()["masterClock"].toObject();
         QCOMPARE(dayAhead["date"].toString(), QDate::currentDate().addDays(1).toString(Qt::ISODate));
         QVERIFY(qAbs(dayAhead["offsetMs"].toDouble() - 86'400'000) < 50);
     }
@@ -908,8 +923,8 @@ private slots:
         std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
         QVERIFY(::bind(samples, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0);
         const auto closeSamples = qScopeGuard([samples] { ::close(samples); });
-        QVERIFY(startBoth({QStringLiteral("--time-frames"), QStringLiteral("1"), QStringLiteral("--offset-ms"),
-                           QStringLiteral("1500")},
+        QVERIFY(startBoth({QStringLiteral("--time-frames"), QStringLiteral("1"),
+                           QStringLiteral("--offset-ms"), QStringLiteral("1500")},
                           {QStringLiteral("--chrony-socket"), QString::fromLocal8Bit(path)}));
 
         const int mark = int(m_sim->lines().size());
@@ -919,8 +934,11 @@ private slots:
                  QStringLiteral("The master clock is chronyd's reference: a typed time would move this "
                                 "computer's clock with it. Send \"force\":true to set it all the same"));
         QVERIFY(nothingReachedClockSince(mark));
-        QCOMPARE(http("POST", QStringLiteral("/set-time"), "{\"time\":\"09:07:05\",\"force\":true}").status, 200);
-        QVERIFY(m_sim->waitForLine(QRegularExpression(QStringLiteral(" RX AA00[0-9]{8}090705 set time ")), 3000, mark)
+        QCOMPARE(http("POST", QStringLiteral("/set-time"), "{\"time\":\"09:07:05\",\"force\":true}").status,
+                 200);
+        QVERIFY(m_sim
+                    ->waitForLine(QRegularExpression(QStringLiteral(" RX AA00[0-9]{8}090705 set time ")),
+                                  3000, mark)
                     .hasMatch());
         QCOMPARE(http("POST", QStringLiteral("/set-time")).status, 200); // the computer's time again
 
@@ -952,11 +970,12 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return readSamples() > before; }, 5000));
         for (const double offset : offsets)
             QVERIFY2(qAbs(offset - offsets.first()) < 10, qPrintable(QString::number(offset)));
-        QVERIFY2(waitForSaid(*m_service,
-                             QRegularExpression(QStringLiteral(
-                                 "No samples for chronyd from time frames read late: this one (\\d+) ms after where "
-                                 "the line time puts it")),
-                             1000)
+        QVERIFY2(waitForSaid(
+                     *m_service,
+                     QRegularExpression(QStringLiteral(
+                         "No samples for chronyd from time frames read late: this one (\\d+) ms after where "
+                         "the line time puts it")),
+                     1000)
                      .hasMatch(),
                  qPrintable(m_service->err()));
     }

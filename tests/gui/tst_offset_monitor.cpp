@@ -41,8 +41,8 @@ private slots:
         QTest::newRow("a day ahead") << "B9600" << QTime(9, 7, 44, 600)
                                      << QList<QByteArray>{timeFrame(0x09, 0x07, 0x46, 0x06)}
                                      << "Master clock 09:07:46, offset +86401.4 s";
-        QTest::newRow("a date that is none") << "B9600" << QTime(9, 7, 44, 600)
-                                             << QList<QByteArray>{timeFrame(0x09, 0x07, 0x46, 0x32)} << "";
+        QTest::newRow("a date that is none")
+            << "B9600" << QTime(9, 7, 44, 600) << QList<QByteArray>{timeFrame(0x09, 0x07, 0x46, 0x32)} << "";
         QTest::newRow("in two pieces")
             << "B9600" << QTime(9, 7, 44, 600) << QList<QByteArray>{frame.left(5), frame.mid(5)}
             << "Master clock 09:07:46, offset +1.4 s";

@@ -229,12 +229,14 @@ private slots:
         typePort(h, QStringLiteral("/dev/pts/7"));
         h.serial.setDevice(QStringLiteral("/dev/pts/7"), Port::Missing);
         h.serial.loseDevice(QStringLiteral("/dev/pts/7 stopped working"));
-        QTRY_COMPARE(h.text(QStringLiteral("PortStatus")),
-                     QStringLiteral("Port lost: 8022: /dev/pts/7 stopped working; it opens again when it is back"));
+        QTRY_COMPARE(
+            h.text(QStringLiteral("PortStatus")),
+            QStringLiteral("Port lost: 8022: /dev/pts/7 stopped working; it opens again when it is back"));
         h.serial.setDevice(QStringLiteral("/dev/pts/7"), Port::Usable);
         QTRY_COMPARE_WITH_TIMEOUT(h.serial.openLocation(), QStringLiteral("/dev/pts/7"), kPlugUpdateMs);
         QTRY_VERIFY(!h.text(QStringLiteral("PortStatus")).startsWith(QLatin1String("Port lost")));
-        QTRY_COMPARE(h.find<QComboBox>(QStringLiteral("Combo1"))->currentText(), QStringLiteral("/dev/pts/7"));
+        QTRY_COMPARE(h.find<QComboBox>(QStringLiteral("Combo1"))->currentText(),
+                     QStringLiteral("/dev/pts/7"));
         h.dialogs.takeTexts(); // how a lost device is reported is not this test's concern
     }
 

@@ -197,9 +197,10 @@ private slots:
         syncWhileClockSends(h, {bytesOf({0xAA, 0x00, 0x24, 0x03, 0x06, 0x03, 0x09, 0x07, 0x45})});
         QCOMPARE(h.clockSetter.offsetsUs, QList<qint64>{409'375});
         QCOMPARE(h.dialogs.texts(),
-                 QStringList{kSuccess + QStringLiteral("\r\n\r\nThe master clock's date 2024-03-06 is 1 day ahead of "
-                                                       "the computer's: the computer's date was left as it is; set "
-                                                       "the master clock's date from the computer (set-time)")});
+                 QStringList{kSuccess +
+                             QStringLiteral("\r\n\r\nThe master clock's date 2024-03-06 is 1 day ahead of "
+                                            "the computer's: the computer's date was left as it is; set "
+                                            "the master clock's date from the computer (set-time)")});
     }
 
     void setterFailureIsReported() {

@@ -30,12 +30,12 @@ bool Ser2net::listens(quint16 port) {
     // Its own network's table: the namespace's, where it runs in one.
     QFile table(QStringLiteral("/proc/%1/net/tcp").arg(m_process.processId()));
     // Local address HOST:PORT, the address's bytes in reverse, in state 0A, LISTEN.
-    const QByteArray entry = QStringLiteral("%1:%2 00000000:0000 0A")
-                                 .arg(qFromBigEndian(QHostAddress(m_place.host).toIPv4Address()), 8, 16,
-                                      QLatin1Char('0'))
-                                 .arg(port, 4, 16, QLatin1Char('0'))
-                                 .toUpper()
-                                 .toLatin1();
+    const QByteArray entry =
+        QStringLiteral("%1:%2 00000000:0000 0A")
+            .arg(qFromBigEndian(QHostAddress(m_place.host).toIPv4Address()), 8, 16, QLatin1Char('0'))
+            .arg(port, 4, 16, QLatin1Char('0'))
+            .toUpper()
+            .toLatin1();
     return table.open(QIODevice::ReadOnly) && table.readAll().contains(entry);
 }
 
@@ -48,17 +48,19 @@ QString Ser2net::start(const QStringList& devices) {
     QByteArray config;
     for (int device = 0; device < devices.size(); ++device)
         for (bool rfc2217 : {true, false})
-            config += QStringLiteral("connection: &%1\n"
-                                     "  accepter: %2tcp,%3,%4\n"
-                                     "  connector: serialdev,%5,9600n81,local\n"
-                                     "  options:\n"
-                                     "    chardelay: false\n"
-                                     "    kickolduser: %6\n")
-                          .arg(connectionName(device, rfc2217), rfc2217 ? "telnet(rfc2217)," : "", m_place.host)
-                          .arg(url(device, rfc2217).section(QLatin1Char(':'), -1), devices[device],
-                               m_place.kickOldUser ? "true" : "false")
-                          .toUtf8();
-    config += QStringLiteral("admin:\n  accepter: tcp,%1,%2\n").arg(m_place.host).arg(m_ports.last()).toUtf8();
+            config +=
+                QStringLiteral("connection: &%1\n"
+                               "  accepter: %2tcp,%3,%4\n"
+                               "  connector: serialdev,%5,9600n81,local\n"
+                               "  options:\n"
+                               "    chardelay: false\n"
+                               "    kickolduser: %6\n")
+                    .arg(connectionName(device, rfc2217), rfc2217 ? "telnet(rfc2217)," : "", m_place.host)
+                    .arg(url(device, rfc2217).section(QLatin1Char(':'), -1), devices[device],
+                         m_place.kickOldUser ? "true" : "false")
+                    .toUtf8();
+    config +=
+        QStringLiteral("admin:\n  accepter: tcp,%1,%2\n").arg(m_place.host).arg(m_ports.last()).toUtf8();
     QFile file(m_folder.filePath(QStringLiteral("ser2net.yaml")));
     if (!file.open(QIODevice::WriteOnly) || file.write(config) != config.size())
         return QStringLiteral("cannot write ") + file.fileName();
@@ -72,7 +74,8 @@ void Ser2net::stop() {
 }
 
 QString Ser2net::restart() {
-    const QStringList command{"ser2net", "-n", "-d", "-u", "-c", m_folder.filePath(QStringLiteral("ser2net.yaml"))};
+    const QStringList command{"ser2net", "-n", "-d",
+                              "-u",      "-c", m_folder.filePath(QStringLiteral("ser2net.yaml"))};
     if (m_place.netns.isEmpty())
         m_process.start(command.first(), command.mid(1));
     else

@@ -28,7 +28,8 @@ private slots:
             const QTime first = QTime::fromString(QLatin1String(start), QStringLiteral("hh:mm:ss"));
             QStringList frames;
             for (int i = 0; i < 3; ++i)
-                frames << first.addSecs(i).toString(QStringLiteral("hh:mm:ss.zzz")) + QStringLiteral(" 600 s");
+                frames << first.addSecs(i).toString(QStringLiteral("hh:mm:ss.zzz")) +
+                              QStringLiteral(" 600 s");
             return frames.join(QStringLiteral(", "));
         };
         const QString threeBeyond = beyond("03:00:00");
@@ -87,8 +88,8 @@ private slots:
             << "WWS" << QString();
         QTest::newRow("a correction not taken doubles the wait, one taken ends it")
             << "00:00-23:00" << false
-            << QStringList{beyond("03:00:00"), beyond("03:15:00"), beyond("03:20:00"), beyond("03:50:00"),
-                           beyond("04:00:00"), beyond("04:10:00")}
+            << QStringList{beyond("03:00:00"), beyond("03:15:00"), beyond("03:20:00"),
+                           beyond("03:50:00"), beyond("04:00:00"), beyond("04:10:00")}
                    .join(QStringLiteral(", "))
             << "WWCWWTWWCWWTWWCWWC"
             << "nnyy";
@@ -115,7 +116,8 @@ private slots:
                                                            : ComputerClockState::Sync::Unknown;
             given += letters[int(policy.frameSeen(fields[1].toLongLong() * 1000, state == 'h', sync))];
             if (given.endsWith(QLatin1Char('C')))
-                policy.correctionTaken(taken.mid(int(given.count(QLatin1Char('C'))) - 1, 1) != QLatin1String("n"));
+                policy.correctionTaken(taken.mid(int(given.count(QLatin1Char('C'))) - 1, 1) !=
+                                       QLatin1String("n"));
         }
         QCOMPARE(given, verdicts);
     }

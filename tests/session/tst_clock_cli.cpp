@@ -66,7 +66,7 @@ private slots:
         QTest::addColumn<QStringList>("arguments"); // %DIR%: a folder holding settings.txt
         QTest::addColumn<QString>("ports");         // usable port numbers; "16*" is held by another program
         QTest::addColumn<QByteArray>("file");       // settings.txt
-        QTest::addColumn<QByteArray>("answer"); // "lost": the device fails instead
+        QTest::addColumn<QByteArray>("answer");     // "lost": the device fails instead
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
@@ -229,7 +229,8 @@ private slots:
                                                                              : FakeSerialBank::Port::Usable);
         bank.responder = [&bank, answer](const QByteArray&) {
             if (answer == "lost")
-                QTimer::singleShot(0, [&bank] { bank.loseDevice(QStringLiteral("the adapter was unplugged")); });
+                QTimer::singleShot(0,
+                                   [&bank] { bank.loseDevice(QStringLiteral("the adapter was unplugged")); });
             else if (!answer.isEmpty())
                 QTimer::singleShot(0, [&bank, answer] { bank.receive(answer); });
         };

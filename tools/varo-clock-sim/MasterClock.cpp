@@ -23,8 +23,8 @@ QString ignored(const QString& what, const QByteArray& frame) {
 } // namespace
 
 MasterClock::MasterClock(const DeviceClock& clock, bool foreignAnswers, bool ignoresSetTime)
-    : m_clock(clock), m_foreignAnswers(foreignAnswers), m_ignoresSetTime(ignoresSetTime),
-      m_records{kDefaultRecords, kDefaultRecords} {}
+    : m_clock(clock), m_foreignAnswers(foreignAnswers),
+      m_ignoresSetTime(ignoresSetTime), m_records{kDefaultRecords, kDefaultRecords} {}
 
 MasterClock::Reaction MasterClock::receive(const QByteArray& frame, qint64 atUs) {
     switch (quint8(frame.at(0))) {
