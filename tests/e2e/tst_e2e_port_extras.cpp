@@ -1,15 +1,13 @@
 // What the window shows beyond the classic form, end to end against the
 // master clock simulator: the master clock's offset from its own time frames,
-// the frame record's daily file, the port list following a device that
-// comes and goes, and a network port whose server goes away and comes back.
-#include "Ser2net.h"
+// the frame record's daily file and the port list following a device that
+// comes and goes.
 #include "SimWindow.h"
 #include "protocol/FrameRecord.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QScopeGuard>
 #include <QTest>
 
@@ -50,7 +48,6 @@ private slots:
         QTest::addColumn<int>("offsetMs");
         QTest::newRow("1.5 s ahead") << 1500;
         QTest::newRow("2.5 s behind") << -2500;
-        QTest::newRow("a day ahead") << 86'400'000;
     }
     void offsetOfTheSimulatedClock() {
         QFETCH(int, offsetMs);
@@ -97,42 +94,6 @@ private slots:
         QVERIFY2(lines[0].endsWith(QStringLiteral(" sent     Com16 9600 BB A1")), qPrintable(lines[0]));
         QVERIFY2(lines[1].contains(QStringLiteral(" received Com16 9600 ")), qPrintable(lines[1]));
         QCOMPARE(recordBytes(lines[1]), reply.captured(2));
-    }
-
-    // The operator types a network port; ser2net is switched off: the status
-    // line and the frame record say why the port closed, and it opens again
-    // by itself when ser2net is back.
-    void networkPortLostAndBack() {
-        SimWindow w;
-        QVERIFY(w.start());
-        SimProcess clock;
-        QVERIFY(clock.start({QStringLiteral("--persist")}));
-        Ser2net server;
-        QCOMPARE(server.start({clock.device()}), QString());
-        const QString url = server.url(0, true);
-        QLineEdit* edit = w.combo(QStringLiteral("Combo1"))->lineEdit();
-        edit->selectAll();
-        QTest::keyClicks(edit, url);
-        QTest::keyClick(edit, Qt::Key_Return);
-        QTRY_COMPARE(w.ui.text(QStringLiteral("PortStatus")),
-                     url + QStringLiteral(", RFC 2217 network port"));
-
-        server.stop();
-        const QString lost =
-            QStringLiteral("Port lost: 8022: %1: the connection to the server was lost (The remote "
-                           "host closed the connection); it opens again when it is back")
-                .arg(url);
-        QTRY_COMPARE(w.ui.text(QStringLiteral("PortStatus")), lost);
-        QTRY_VERIFY(
-            recordLines(w)
-                .filter(QRegularExpression(QStringLiteral(" lost     ") + QRegularExpression::escape(url) +
-                                           QStringLiteral(" 9600 8022: .* was lost ")))
-                .size() == 1);
-        QCOMPARE(server.restart(), QString());
-        QTRY_COMPARE_WITH_TIMEOUT(w.ui.text(QStringLiteral("PortStatus")),
-                                  url + QStringLiteral(", RFC 2217 network port"), kPlugUpdateMs);
-        QVERIFY(recordLines(w).last().contains(QStringLiteral(" opened   %1 9600 %1").arg(url)));
-        QCOMPARE(w.messages(), QStringList());
     }
 
     void deviceComesAndGoes() {

@@ -235,21 +235,15 @@ private slots:
         h.serial.setDevice(QStringLiteral("/dev/pts/7"), Port::Usable);
         QTRY_COMPARE_WITH_TIMEOUT(h.serial.openLocation(), QStringLiteral("/dev/pts/7"), kPlugUpdateMs);
         QTRY_VERIFY(!h.text(QStringLiteral("PortStatus")).startsWith(QLatin1String("Port lost")));
+        // The frame record says why it closed, and that it opened again.
+        h.trigger(QStringLiteral("ShowFrameRecord"));
+        QVERIFY(QRegularExpression(" lost     /dev/pts/7 9600 8022: /dev/pts/7 stopped working\n.* opened   "
+                                   "/dev/pts/7 9600 /dev/pts/7$")
+                    .match(h.find<QPlainTextEdit>(QStringLiteral("RecordText"))->toPlainText())
+                    .hasMatch());
         QTRY_COMPARE(h.find<QComboBox>(QStringLiteral("Combo1"))->currentText(),
                      QStringLiteral("/dev/pts/7"));
         h.dialogs.takeTexts(); // how a lost device is reported is not this test's concern
-    }
-
-    void typedNetworkPortWithoutItsPortIsRefused() {
-        Form1Harness h;
-        h.serial.setPort(1, Port::Usable);
-        Form1& w = h.start();
-        w.show();
-        typePort(h, QStringLiteral("rfc2217://clock"));
-        QCOMPARE(h.dialogs.takeTexts(),
-                 QStringList{"8002: rfc2217://clock names no port: a network port is rfc2217://HOST:PORT or "
-                             "socket://HOST:PORT, PORT from 1 to 65535"});
-        QCOMPARE(h.serial.openPort(), 1);
     }
 
     void typedPortStaysOpenWhenTheListChanges() {

@@ -23,7 +23,8 @@ QList<quint16> freePorts(int count) {
 } // namespace
 
 Ser2net::~Ser2net() {
-    stop();
+    m_process.terminate();
+    m_process.waitForFinished();
 }
 
 bool Ser2net::listens(quint16 port) {
@@ -32,7 +33,7 @@ bool Ser2net::listens(quint16 port) {
     // Local address HOST:PORT, the address's bytes in reverse, in state 0A, LISTEN.
     const QByteArray entry =
         QStringLiteral("%1:%2 00000000:0000 0A")
-            .arg(qFromBigEndian(QHostAddress(m_place.host).toIPv4Address()), 8, 16, QLatin1Char('0'))
+            .arg(qFromBigEndian(QHostAddress(m_host).toIPv4Address()), 8, 16, QLatin1Char('0'))
             .arg(port, 4, 16, QLatin1Char('0'))
             .toUpper()
             .toLatin1();
@@ -48,38 +49,26 @@ QString Ser2net::start(const QStringList& devices) {
     QByteArray config;
     for (int device = 0; device < devices.size(); ++device)
         for (bool rfc2217 : {true, false})
-            config +=
-                QStringLiteral("connection: &%1\n"
-                               "  accepter: %2tcp,%3,%4\n"
-                               "  connector: serialdev,%5,9600n81,local\n"
-                               "  options:\n"
-                               "    chardelay: false\n"
-                               "    kickolduser: %6\n")
-                    .arg(connectionName(device, rfc2217), rfc2217 ? "telnet(rfc2217)," : "", m_place.host)
-                    .arg(url(device, rfc2217).section(QLatin1Char(':'), -1), devices[device],
-                         m_place.kickOldUser ? "true" : "false")
-                    .toUtf8();
-    config +=
-        QStringLiteral("admin:\n  accepter: tcp,%1,%2\n").arg(m_place.host).arg(m_ports.last()).toUtf8();
+            config += QStringLiteral("connection: &%1\n"
+                                     "  accepter: %2tcp,%3,%4\n"
+                                     "  connector: serialdev,%5,9600n81,local\n"
+                                     "  options:\n"
+                                     "    chardelay: false\n"
+                                     "    kickolduser: %6\n")
+                          .arg(connectionName(device, rfc2217), rfc2217 ? "telnet(rfc2217)," : "", m_host)
+                          .arg(url(device, rfc2217).section(QLatin1Char(':'), -1), devices[device],
+                               !m_netns.isEmpty() ? "true" : "false")
+                          .toUtf8();
+    config += QStringLiteral("admin:\n  accepter: tcp,%1,%2\n").arg(m_host).arg(m_ports.last()).toUtf8();
     QFile file(m_folder.filePath(QStringLiteral("ser2net.yaml")));
     if (!file.open(QIODevice::WriteOnly) || file.write(config) != config.size())
         return QStringLiteral("cannot write ") + file.fileName();
     file.close();
-    return restart();
-}
-
-void Ser2net::stop() {
-    m_process.terminate();
-    m_process.waitForFinished();
-}
-
-QString Ser2net::restart() {
-    const QStringList command{"ser2net", "-n", "-d",
-                              "-u",      "-c", m_folder.filePath(QStringLiteral("ser2net.yaml"))};
-    if (m_place.netns.isEmpty())
+    const QStringList command{"ser2net", "-n", "-d", "-u", "-c", file.fileName()};
+    if (m_netns.isEmpty())
         m_process.start(command.first(), command.mid(1));
     else
-        m_process.start(QStringLiteral("ip"), QStringList{"netns", "exec", m_place.netns} + command);
+        m_process.start(QStringLiteral("ip"), QStringList{"netns", "exec", m_netns} + command);
     const bool listening = QTest::qWaitFor([this] {
         return std::all_of(m_ports.begin(), m_ports.end(), [this](quint16 port) { return listens(port); }) ||
                m_process.state() == QProcess::NotRunning;
@@ -92,13 +81,13 @@ QString Ser2net::restart() {
 
 QString Ser2net::url(int device, bool rfc2217) const {
     return QStringLiteral("%1://%2:%3")
-        .arg(rfc2217 ? "rfc2217" : "socket", m_place.host)
+        .arg(rfc2217 ? "rfc2217" : "socket", m_host)
         .arg(m_ports[device * 2 + (rfc2217 ? 0 : 1)]);
 }
 
 bool Ser2net::hangUp(int device, bool rfc2217) {
     QTcpSocket admin;
-    admin.connectToHost(QHostAddress(m_place.host), m_ports.last());
+    admin.connectToHost(QHostAddress(m_host), m_ports.last());
     if (!admin.waitForConnected())
         return false;
     admin.write(QStringLiteral("disconnect %1\r\n").arg(connectionName(device, rfc2217)).toLatin1());
