@@ -102,15 +102,13 @@ std::optional<Status> timeFrame(const ClockRequest& request, const LineSettings&
         outcome.error = error;
         return Status::InvalidAnswer;
     }
+    // Bytes that are no date never cost the time of day its use: the offset
+    // is then the time of day's alone.
     const std::optional<QDate> date = Frames::clockDate(outcome.received);
-    if (!date) {
-        outcome.error = RuntimeError(ErrorNumber::TypeMismatch,
-                                     QStringLiteral("Type mismatch: the time frame's date %1 is no date")
-                                         .arg(Frames::hexText(outcome.received.mid(2, 3))));
-        return Status::InvalidAnswer;
-    }
-    outcome.clockDate = *date;
-    outcome.offsetUs = OffsetModel::offsetUs(outcome.clockDate, outcome.clockTime, outcome.arrival, line);
+    outcome.clockDate = date.value_or(QDate());
+    outcome.offsetUs = date ? OffsetModel::offsetUs(*date, outcome.clockTime, outcome.arrival, line)
+                            : OffsetModel::timeOfDayPart(OffsetModel::offsetUs(
+                                  outcome.arrival.date(), outcome.clockTime, outcome.arrival, line));
     if (request.serves && !request.serves(outcome.offsetUs))
         return std::nullopt;
     return Status::Done;
