@@ -114,11 +114,13 @@ CliOption optionOf(const CommandArgument& argument, bool required) {
                      argument.description,
                      required,
                      {}};
-    option.take = [argument, needed = option.neededForm()](const QString& value, CliArguments& arguments) {
+    option.take = [argument, listed, needed = option.neededForm()](const QString& value,
+                                                                   CliArguments& arguments) {
         bool ok = false;
         const int number = value.toInt(&ok);
         if (!ok || number < argument.least || number > argument.most || value != QString::number(number))
-            return QStringLiteral("%1 needs %2").arg(arguments.commandName, needed);
+            return listed ? QStringLiteral("%1 needs %2").arg(arguments.commandName, needed)
+                          : QStringLiteral("--%1 takes %2").arg(argument.name, argument.range());
         arguments.given.numbers.insert(argument.name, number);
         return QString();
     };
@@ -136,7 +138,7 @@ CliCommand clockCommandOf(const QString& word) {
     for (const ClockCommand* command : sharing) {
         summaries << command->summary;
         for (const CommandArgument& argument : command->arguments)
-            if (!argument.pathOnly && !names.contains(argument.name)) {
+            if (!argument.pathOnly && !argument.serviceOnly && !names.contains(argument.name)) {
                 names << argument.name;
                 arguments << argument;
             }

@@ -19,7 +19,8 @@ struct ServiceOptions {
     quint16 listenPort = 8642;
     QString tokenFile;        // --token-file; empty: no token
     QStringList allowedHosts; // --allow-host, each in lower case
-    // --correct-above SECONDS --correct-between HH:MM-HH:MM [--correct-unsynchronized]
+    // --correct-above SECONDS --correct-between HH:MM-HH:MM [--correct-max-step SECONDS]
+    // [--correct-unsynchronized]
     std::optional<CorrectionPolicy::Rule> correction;
     QString chronySocket; // --chrony-socket; empty: none
 
