@@ -98,7 +98,7 @@ def start(sim_options, port_path=None):
 
 
 async def request(reader, writer, method, path, body=b""):
-    writer.write(f"{method} {path} HTTP/1.1\r\nHost: bench\r\nContent-Length: {len(body)}\r\n\r\n".encode() + body)
+    writer.write(f"{method} {path} HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: {len(body)}\r\n\r\n".encode() + body)
     head = await reader.readuntil(b"\r\n\r\n")
     status = int(head.split(b" ", 2)[1])
     length = int(re.search(rb"Content-Length: (\d+)", head).group(1))
@@ -196,7 +196,7 @@ async def live_client(port, seconds):
     """A /live web socket that reads the pushes for `seconds`; their count."""
     reader, writer = await asyncio.open_connection("127.0.0.1", port)
     key = base64.b64encode(os.urandom(16)).decode()
-    writer.write(f"GET /live HTTP/1.1\r\nHost: bench\r\nConnection: Upgrade\r\nUpgrade: websocket\r\n"
+    writer.write(f"GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: Upgrade\r\nUpgrade: websocket\r\n"
                  f"Sec-WebSocket-Version: 13\r\nSec-WebSocket-Key: {key}\r\n\r\n".encode())
     await reader.readuntil(b"\r\n\r\n")
     pushes, ends = 0, time.time() + seconds

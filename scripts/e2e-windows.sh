@@ -95,11 +95,13 @@ pids+=($service)
 for _ in $(seq 300); do grep -q ' listening on ' "$out/service.err" && break; sleep 0.1; done
 service_url=$(grep -o 'http://127.0.0.1:[0-9]*' "$out/service.err") ||
     { cat "$out/service.err" >&2; echo "e2e-windows: varo-clock-service.exe does not listen" >&2; exit 1; }
-# ask METHOD PATH STATUS PATTERN [BODY]: the answer's status and a pattern of its body.
+# ask METHOD PATH STATUS PATTERN [BODY [HEADER]]: the answer's status and a pattern of its body; a body
+# goes as JSON, or as a settings file to PUT.
 ask() {
-    local answer
-    answer=$(curl -s -w '\n%{http_code}' -X "$1" -H "Authorization: Bearer wine-e2e-token" ${5:+--data-binary "$5"} \
-        "$service_url$2")
+    local answer type=application/json
+    [[ $1 == PUT ]] && type=text/plain
+    answer=$(curl -s -w '\n%{http_code}' -X "$1" -H "Authorization: Bearer wine-e2e-token" \
+        ${5:+-H "Content-Type: $type" --data-binary "$5"} ${6:+-H "$6"} "$service_url$2")
     echo "$1 $2: $answer" >>"$out/service-answers.txt"
     [[ ${answer##*$'\n'} == "$3" ]] && grep -qE "$4" <<<"${answer%$'\n'*}" ||
         { echo "e2e-windows: $1 $2 answered \"$answer\", not $3 matching $4" >&2; exit 1; }
@@ -120,6 +122,11 @@ ask PUT /settings/2 200 '"message":"Write success!"' "$clock2"
 ask POST /set-time 200 '"masterClock":\{"offsetMs":-?[0-4]?[0-9]\.[0-9]+,'
 ask PUT /settings/1 400 'header names clock 2, not clock 1' "$clock2"
 ask DELETE /status 405 '"error":"/status takes GET"'
+# The door: another site's page, a rebound name, a length that is none; none of them reaches the clock.
+ask POST /set-time 403 "another site's page" '{"time":"19:00:07"}' 'Origin: http://evil.example'
+ask GET /status 421 'does not answer to the host' '' 'Host: evil.example'
+ask POST /set-time 400 'Content-Length is not one number of bytes' '{"time":"19:00:07"}' 'Content-Length: -1'
+! grep -qE ' RX AA00[0-9]{8}190007 ' "$sim_log" || { echo "e2e-windows: a refused set-time reached the clock" >&2; exit 1; }
 answer=$(curl -s -w '%{http_code}' "$service_url/status")
 [[ $answer == *401 ]] || { echo "e2e-windows: /status without the token answered $answer" >&2; exit 1; }
 # The web socket's first push, read raw after the upgrade.
@@ -135,7 +142,10 @@ done
 echo "--- varo-clock-service.exe's answers (build-win/e2e/service-answers.txt) and frames (build-win/e2e/service.log):"
 grep -E '^(GET|POST|PUT|DELETE) ' "$out/service-answers.txt" | cut -c1-150
 grep -E ' RX ' "$sim_log" | cut -c1-150
-kill "$service" && wait "$service" || true
+# A clean stop on Ctrl+C, which Wine hands on as SIGINT: the log says so and the status is 0.
+kill -INT "$service"
+wait "$service" && grep -q '^stopping: Ctrl+C' "$out/service.err" ||
+    { cat "$out/service.err" >&2; echo "e2e-windows: varo-clock-service.exe did not stop cleanly on Ctrl+C" >&2; exit 1; }
 stop_sim
 
 # The window from the zip on the Windows platform plugin, on an X display.

@@ -2,6 +2,16 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 // A token file holds one line; a longer one is no token file.
@@ -10,24 +20,78 @@ constexpr qint64 kMostTokenBytes = 4096;
 QByteArray digestOf(const QByteArray& token) {
     return QCryptographicHash::hash(token, QCryptographicHash::Sha256);
 }
-} // namespace
 
-std::optional<AccessToken> AccessToken::load(const QString& path, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read the token file %1: %2").arg(path, file.errorString());
+// The file's bytes, when it is a token file by its kind, size and (POSIX)
+// mode; why not in `error`. Never waits on a FIFO or a device.
+std::optional<QByteArray> tokenFileBytes(const QString& path, QString* error) {
+    QFile file;
+#ifdef Q_OS_WIN
+    // Windows keeps access in ACLs, which the service does not read.
+    const QFileInfo info(path);
+    const QString kind = info.isFile()  ? QString()
+                         : info.isDir() ? QStringLiteral("a folder")
+                                        : QStringLiteral("a device");
+    const qint64 size = info.size();
+    file.setFileName(path);
+    const bool opened = kind.isEmpty() && file.open(QIODevice::ReadOnly);
+#else
+    const int descriptor =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat status = {};
+    if (descriptor < 0 || ::fstat(descriptor, &status) != 0) {
+        *error = QStringLiteral("cannot read the token file %1: %2")
+                     .arg(path, QString::fromLocal8Bit(strerror(errno)));
+        if (descriptor >= 0)
+            ::close(descriptor);
         return std::nullopt;
     }
-#ifndef Q_OS_WIN
-    // Windows keeps access in ACLs, which Qt's permissions do not show.
-    if (file.permissions() & QFileDevice::ReadOther) {
-        *error = QStringLiteral("the token file %1 may be read by others: chmod o-r %1").arg(path);
+    const QString kind = S_ISREG(status.st_mode)    ? QString()
+                         : S_ISDIR(status.st_mode)  ? QStringLiteral("a folder")
+                         : S_ISFIFO(status.st_mode) ? QStringLiteral("a FIFO")
+                         : S_ISSOCK(status.st_mode) ? QStringLiteral("a socket")
+                                                    : QStringLiteral("a device");
+    const qint64 size = status.st_size;
+    const bool opened = file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    if (kind.isEmpty() && (status.st_mode & 077) != 0) {
+        *error =
+            QStringLiteral("the token file %1 may be read or written by others than its owner (mode %2): "
+                           "chmod 600 %1")
+                .arg(path)
+                .arg(status.st_mode & 0777, 4, 8, QLatin1Char('0'));
         return std::nullopt;
     }
 #endif
-    const QByteArray token = file.read(kMostTokenBytes).split('\n').first().trimmed();
+    if (!kind.isEmpty()) {
+        *error = QStringLiteral("the token file %1 is %2, not a regular file").arg(path, kind);
+        return std::nullopt;
+    }
+    if (size > kMostTokenBytes) {
+        *error = QStringLiteral("the token file %1 is larger than %2 bytes").arg(path).arg(kMostTokenBytes);
+        return std::nullopt;
+    }
+    if (!opened) {
+        *error = QStringLiteral("cannot read the token file %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    return file.read(kMostTokenBytes);
+}
+} // namespace
+
+std::optional<AccessToken> AccessToken::load(const QString& path, QString* error) {
+    const std::optional<QByteArray> bytes = tokenFileBytes(path, error);
+    if (!bytes)
+        return std::nullopt;
+    const QByteArray token = bytes->split('\n').first().trimmed();
     if (token.isEmpty()) {
         *error = QStringLiteral("the token file %1 holds no token").arg(path);
+        return std::nullopt;
+    }
+    const auto unprintable =
+        std::find_if(token.cbegin(), token.cend(), [](char c) { return c < '!' || c > '~'; });
+    if (unprintable != token.cend()) {
+        *error = QStringLiteral("the token file %1 holds a byte that is no printable ASCII character (0x%2)")
+                     .arg(path)
+                     .arg(uchar(*unprintable), 2, 16, QLatin1Char('0'));
         return std::nullopt;
     }
     return AccessToken(digestOf(token));

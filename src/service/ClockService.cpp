@@ -67,6 +67,7 @@ void ClockService::run(ClockRequest request, Answer answer) {
     }
     // The exchange begins from the event loop: its first frame comes after this.
     m_traffic = traffic;
+    ++m_underWay;
 }
 
 ServiceStatus ClockService::status() const {
@@ -119,6 +120,7 @@ void ClockService::finished(ServedCommand served, const Answer& answer) {
     for (const QString& frame : served.traffic.lines)
         lines << QStringLiteral("  ") + frame;
     serviceLog(lines.join(QLatin1Char('\n')));
+    --m_underWay;
     emit commandFinished(served);
     answer(served);
 }

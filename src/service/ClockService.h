@@ -53,6 +53,9 @@ public:
 
     // Everything but the computer's clock, as of now.
     ServiceStatus status() const;
+    // Commands started whose answer has not gone yet (a set time waiting for
+    // its time frame among them).
+    int commandsUnderWay() const { return m_underWay; }
 
     // The master clock was set by the service itself, from `offsetBeforeUs`
     // to `offsetAfterUs` (none: no time frame told), and took it or not:
@@ -81,7 +84,8 @@ private:
     ClockSession& m_session;
     WallClock& m_clock;
     std::shared_ptr<LineTraffic> m_traffic; // of the command that holds the line
-    QString m_typedTimeRefusal;             // empty: typed times are run
+    int m_underWay = 0;
+    QString m_typedTimeRefusal; // empty: typed times are run
 
     mutable QMutex m_mutex; // guards what status() reads
     ServiceStatus m_status;

@@ -13,7 +13,7 @@ namespace {
 using Input = CommandArgument::Input;
 
 Decoded refused(const QString& error) {
-    return {std::nullopt, error, {}};
+    return {std::nullopt, error};
 }
 
 // The body as a JSON object; an empty body is an empty object.
@@ -106,8 +106,9 @@ Decoded decode(const QList<const ClockCommand*>& sharing, const QHash<QString, Q
         SettingsFileText::Decoded file = SettingsFileText::decode(body, QStringLiteral("the body"));
         if (file.refusal)
             return refused(file.refusal->text());
-        for (const SettingsFileCheck::Finding& warning : file.warnings)
-            decoded.warnings << SettingsFileText::lineText(warning);
+        // The command line's warning, as the refusal.
+        if (!file.warnings.isEmpty())
+            return refused(SettingsFileText::lineText(file.warnings.first()));
         given.settings = std::move(file);
         named << QStringLiteral("file");
     } else {

@@ -83,7 +83,7 @@ QString CommandReport::messageOf(const ClockRequest& request, const ClockOutcome
 }
 
 CommandReport CommandReport::of(const ClockRequest& request, const ClockOutcome& outcome,
-                                const LineTraffic& traffic, const QStringList& warnings) {
+                                const LineTraffic& traffic) {
     CommandReport report;
     report.httpStatus = httpStatusOf(outcome.status);
     report.body = {{QStringLiteral("command"), ClockCommands::of(request.kind).name},
@@ -91,8 +91,6 @@ CommandReport CommandReport::of(const ClockRequest& request, const ClockOutcome&
                    {QStringLiteral("sent"), QJsonArray::fromStringList(traffic.sent)},
                    {QStringLiteral("received"), QJsonArray::fromStringList(traffic.received)},
                    {QStringLiteral("frames"), QJsonArray::fromStringList(traffic.lines)}};
-    if (!warnings.isEmpty())
-        report.body.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(warnings));
     const QString message = messageOf(request, outcome);
     if (!message.isEmpty())
         report.body.insert(outcome.done() ? QStringLiteral("message") : QStringLiteral("error"), message);

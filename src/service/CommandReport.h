@@ -22,10 +22,8 @@ struct CommandReport {
     // that was simply written.
     static QString messageOf(const ClockRequest& request, const ClockOutcome& outcome);
 
-    // `warnings`: what the request's decoder found in it (a settings file's
-    // loose lines).
     static CommandReport of(const ClockRequest& request, const ClockOutcome& outcome,
-                            const LineTraffic& traffic, const QStringList& warnings = {});
+                            const LineTraffic& traffic);
     // A request refused before it reached the line: {"error": why}.
     static CommandReport refusal(int httpStatus, const QString& why);
 };

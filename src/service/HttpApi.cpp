@@ -3,8 +3,9 @@
 #include "ClockService.h"
 #include "CommandDecoder.h"
 #include "CommandReport.h"
+#include "HttpConnection.h"
 #include "LivePage.h"
-#include "RequestSizeGuard.h"
+#include "RequestGate.h"
 #include "protocol/ComputerClockReader.h"
 
 #include <QJsonDocument>
@@ -89,6 +90,15 @@ QList<std::pair<QByteArray, QString>> commandRoutes() {
     }
     return routes;
 }
+// The type of the body the commands at a route take: a settings file, or JSON.
+QByteArray bodyType(const QList<const ClockCommand*>& sharing) {
+    for (const ClockCommand* command : sharing)
+        for (const CommandArgument& argument : command->arguments)
+            if (argument.input == CommandArgument::Input::SettingsFile)
+                return "text/plain";
+    return "application/json";
+}
+
 // The status of a command refused before it reached the line.
 int refusalStatus(ServedCommand::Refusal refusal) {
     switch (refusal) {
@@ -111,9 +121,9 @@ const HttpApi::ViewRoute HttpApi::kViews[] = {
 };
 
 HttpApi::HttpApi(ClockService& service, const ComputerClockReader& computerClock,
-                 std::optional<AccessToken> token, QObject* parent)
+                 std::optional<AccessToken> token, const QStringList& allowedHosts, QObject* parent)
     : QAbstractHttpServer(parent), m_service(service), m_computerClock(computerClock),
-      m_token(std::move(token)) {
+      m_token(std::move(token)), m_crossSite(allowedHosts) {
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &HttpApi::takeWebSockets);
     // From the clock service's thread, queued into this one.
     connect(&service, &ClockService::commandFinished, this, [this](const ServedCommand& served) {
@@ -139,40 +149,73 @@ HttpApi::HttpApi(ClockService& service, const ComputerClockReader& computerClock
 }
 
 bool HttpApi::serve(const QHostAddress& address, quint16 port, QString* error) {
-    m_guard = new RequestSizeGuard(kMostBodyBytes, this);
+    m_gate = new RequestGate(kMostBodyBytes, this);
     // Room for many clients connecting at once, Prometheus and a control
     // room's buttons alike; the system's default queue holds 50.
-    m_guard->setListenBacklogSize(kListenBacklog);
-    if (!m_guard->listen(address, port)) {
-        *error = m_guard->errorString();
+    m_gate->setListenBacklogSize(kListenBacklog);
+    if (!m_gate->listen(address, port)) {
+        *error = m_gate->errorString();
         return false;
     }
-    bind(m_guard);
+    bind(m_gate);
     return true;
 }
 
 quint16 HttpApi::port() const {
-    return m_guard->serverPort();
+    return m_gate->serverPort();
+}
+
+void HttpApi::stopTaking() {
+    m_stopping = true;
+    for (QWebSocket* socket : QList<QWebSocket*>(m_live))
+        socket->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("the service is stopping"));
+    m_gate->stop();
 }
 
 bool HttpApi::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
-    RequestSizeGuard::requestTaken(socket);
-    // Qt's server upgrades whatever a handler takes; the token is checked on
-    // the web socket, which cannot be refused here.
-    if (isWebSocketUpgrade(request))
-        return request.url().path() == QLatin1String("/live") && request.method() == Method::Get;
-    route(request, {socket, request.value("connection").toLower().contains("close"), {}});
+    HttpConnection* connection = HttpConnection::of(socket);
+    const std::optional<RequestFraming::Verdict> framed = connection->takeFramed();
+    // Qt's server upgrades whatever a handler takes; declined, it closes
+    // after missingHandler().
+    const bool upgrade = isWebSocketUpgrade(request);
+    // What Qt's server read must be the request the gate framed: a request
+    // read two ways runs neither way.
+    if (!framed || framed->bodyBytes != request.body().size() ||
+        framed->headerLines != request.headers().size()) {
+        connection->refuse(400, QStringLiteral("The request is framed unclearly"));
+        return !upgrade;
+    }
+    if (m_stopping) {
+        connection->refuse(503, QStringLiteral("The service is stopping"));
+        return !upgrade;
+    }
+    const std::optional<CrossSiteGuard::Refusal> refusal =
+        m_crossSite.refusal(request, socket->localAddress());
+    if (upgrade) {
+        // The token is checked on the web socket, which a browser cannot give headers.
+        if (!refusal && request.url().path() == QLatin1String("/live") && request.method() == Method::Get) {
+            connection->upgraded();
+            return true;
+        }
+        m_upgradeRefusal = refusal.value_or(
+            CrossSiteGuard::Refusal{404, QStringLiteral("No such path: ") + request.url().path()});
+        return false;
+    }
+    const Client client{socket, framed->closes};
+    if (refusal)
+        refuse(client, refusal->status, refusal->why);
+    else
+        route(request, client);
     return true;
 }
 
-void HttpApi::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
-    refuse({socket, true, {}}, 404, QStringLiteral("No such path: ") + request.url().path());
+void HttpApi::missingHandler(const QHttpServerRequest&, QTcpSocket* socket) {
+    // Nothing when the connection has its answer already.
+    if (const std::optional<CrossSiteGuard::Refusal> refusal = std::exchange(m_upgradeRefusal, std::nullopt))
+        refuse({socket, true}, refusal->status, refusal->why);
 }
 
 void HttpApi::route(const QHttpServerRequest& request, const Client& client) {
-    // A chunked body the guard let through within its room for the head.
-    if (request.body().size() > kMostBodyBytes)
-        return refuse(client, 413, m_guard->refusal());
     const QString path = request.url().path();
     // Before the token: the page asks for it.
     if (LivePage::serves(path))
@@ -199,13 +242,15 @@ void HttpApi::route(const QHttpServerRequest& request, const Client& client) {
             allowed << method;
             continue;
         }
-        const CommandDecoder::Decoded decoded = CommandDecoder::decode(
-            ClockCommands::byRoute(QString::fromLatin1(method), pattern), *values, request.body());
+        const QList<const ClockCommand*> sharing =
+            ClockCommands::byRoute(QString::fromLatin1(method), pattern);
+        if (method != "GET")
+            if (const auto wrongType = CrossSiteGuard::bodyTypeRefusal(request, bodyType(sharing)))
+                return refuse(client, wrongType->status, wrongType->why);
+        const CommandDecoder::Decoded decoded = CommandDecoder::decode(sharing, *values, request.body());
         if (!decoded.request)
             return refuse(client, 400, decoded.error);
-        Client asking = client;
-        asking.warnings = decoded.warnings;
-        return runCommand(*decoded.request, asking);
+        return runCommand(*decoded.request, client);
     }
     if (!allowed.isEmpty())
         return refuse(client, 405,
@@ -215,6 +260,8 @@ void HttpApi::route(const QHttpServerRequest& request, const Client& client) {
 }
 
 void HttpApi::runCommand(const ClockRequest& request, const Client& client) {
+    // Answers in the order asked: the connection's next request waits for this one's answer.
+    HttpConnection::of(client.socket)->hold();
     const quint64 ticket = ++m_lastTicket;
     m_waiting.insert(ticket, client);
     QMetaObject::invokeMethod(&m_service, [this, request, ticket] {
@@ -225,15 +272,18 @@ void HttpApi::runCommand(const ClockRequest& request, const Client& client) {
 }
 
 void HttpApi::answer(quint64 ticket, const ServedCommand& served) {
-    // A client that went away meanwhile gets nothing; the command ran all the same.
+    // A client that went away meanwhile gets nothing; the command ran all the
+    // same, and the journal has it.
     const Client client = m_waiting.take(ticket);
-    if (!client.socket || client.socket->state() != QAbstractSocket::ConnectedState)
+    if (!client.socket)
         return;
-    const CommandReport report =
-        served.refusal == ServedCommand::Refusal::None
-            ? CommandReport::of(served.request, served.outcome, served.traffic, client.warnings)
-            : CommandReport::refusal(refusalStatus(served.refusal), served.why);
-    HttpReply::sendJson(client.socket, report.httpStatus, report.body, {}, client.close);
+    if (client.socket->state() == QAbstractSocket::ConnectedState) {
+        const CommandReport report = served.refusal == ServedCommand::Refusal::None
+                                         ? CommandReport::of(served.request, served.outcome, served.traffic)
+                                         : CommandReport::refusal(refusalStatus(served.refusal), served.why);
+        HttpReply::sendJson(client.socket, report.httpStatus, report.body, {}, client.close);
+    }
+    HttpConnection::of(client.socket)->release();
 }
 
 void HttpApi::sendStatus(const Client& client) {

@@ -2,6 +2,7 @@
 
 #include "AccessToken.h"
 #include "ClockService.h"
+#include "CrossSiteGuard.h"
 #include "HttpReply.h"
 #include "ServiceStatus.h"
 
@@ -16,24 +17,31 @@
 
 class ComputerClockReader;
 class QWebSocket;
-class RequestSizeGuard;
+class RequestGate;
 
 // The service's HTTP and WebSocket API on Qt's HTTP server: its routes, the
 // token, the errors as JSON and the web socket /live. Each command goes to the
 // clock service, in its own thread, and its answer is written when it comes;
-// meanwhile every other request is answered. Lives in a thread of its own.
+// meanwhile every other connection is answered. The requests come through the
+// gate (RequestGate), and pass the guard against other sites (CrossSiteGuard)
+// before their routes. Lives in a thread of its own.
 class HttpApi : public QAbstractHttpServer {
     Q_OBJECT
 public:
     static constexpr qint64 kMostBodyBytes = 64 * 1024;
 
+    // `allowedHosts`: the names --allow-host adds.
     HttpApi(ClockService& service, const ComputerClockReader& computerClock, std::optional<AccessToken> token,
-            QObject* parent = nullptr);
+            const QStringList& allowedHosts = {}, QObject* parent = nullptr);
 
     // Listens on `address`:`port` (port 0: any free one); false, with
     // `error`, when it cannot.
     bool serve(const QHostAddress& address, quint16 port, QString* error);
     quint16 port() const;
+    // Takes no more requests: stops listening, answers a request under way
+    // 503, closes idle connections and web sockets; a command's client is
+    // answered when its command ends.
+    void stopTaking();
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
@@ -43,8 +51,7 @@ private:
     // How an answer goes back on the connection a request came on.
     struct Client {
         QPointer<QTcpSocket> socket;
-        bool close = false;   // the client asked to close after the answer
-        QStringList warnings; // what the decoder found in the request
+        bool close = false; // the client asked to close after the answer
     };
     using View = void (HttpApi::*)(const Client& client);
     // The service's own paths; the commands' come from their commands.
@@ -73,7 +80,11 @@ private:
     ClockService& m_service;
     const ComputerClockReader& m_computerClock;
     std::optional<AccessToken> m_token;
-    RequestSizeGuard* m_guard = nullptr;
+    CrossSiteGuard m_crossSite;
+    RequestGate* m_gate = nullptr;
+    bool m_stopping = false;
+    // Why the web socket upgrade handleRequest() declined is refused, for missingHandler().
+    std::optional<CrossSiteGuard::Refusal> m_upgradeRefusal;
     QHash<quint64, Client> m_waiting; // by ticket, the commands under way
     quint64 m_lastTicket = 0;
     QList<QWebSocket*> m_live;

@@ -16,16 +16,26 @@ QByteArray reasonOf(int status) {
         return "Bad Request";
     case 401:
         return "Unauthorized";
+    case 403:
+        return "Forbidden";
     case 404:
         return "Not Found";
     case 405:
         return "Method Not Allowed";
+    case 408:
+        return "Request Timeout";
     case 409:
         return "Conflict";
     case 413:
         return "Payload Too Large";
+    case 415:
+        return "Unsupported Media Type";
+    case 421:
+        return "Misdirected Request";
     case 426:
         return "Upgrade Required";
+    case 431:
+        return "Request Header Fields Too Large";
     case 502:
         return "Bad Gateway";
     case 503:

@@ -53,7 +53,7 @@ bool ServiceHost::start(QString* error) {
     QMetaObject::invokeMethod(
         &m_inHttpThread,
         [&] {
-            m_api = new HttpApi(m_service, m_computerClock, m_token);
+            m_api = new HttpApi(m_service, m_computerClock, m_token, m_options.allowedHosts);
             listening = m_api->serve(m_options.address, m_options.listenPort, error);
         },
         Qt::BlockingQueuedConnection);
@@ -72,6 +72,31 @@ bool ServiceHost::start(QString* error) {
                    .arg(m_api->port())
                    .arg(m_token ? QStringLiteral(" (token required)") : QString()));
     return true;
+}
+
+void ServiceHost::stop(const QString& why, const std::function<void()>& stopped) {
+    if (std::exchange(m_stopping, true)) {
+        serviceLog(QStringLiteral("stopping at once: %1").arg(why));
+        return stopped();
+    }
+    const bool waiting = m_service.commandsUnderWay() > 0;
+    serviceLog(QStringLiteral("stopping: %1%2")
+                   .arg(why, waiting ? QStringLiteral(", once the command under way has ended") : QString()));
+    // Nothing starts a command by itself any more.
+    m_direction.reset();
+    if (m_httpThread.isRunning())
+        QMetaObject::invokeMethod(
+            &m_inHttpThread, [this] { m_api->stopTaking(); }, Qt::BlockingQueuedConnection);
+    if (!waiting)
+        return stopped();
+    // Queued: after the command's answer is on its way to the HTTP thread.
+    QObject::connect(
+        &m_service, &ClockService::commandFinished, &m_service,
+        [this, stopped] {
+            if (m_service.commandsUnderWay() == 0)
+                stopped();
+        },
+        Qt::QueuedConnection);
 }
 
 void ServiceHost::shutdown() {

@@ -11,6 +11,7 @@
 #include "session/PortKeeper.h"
 
 #include <QThread>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -30,6 +31,11 @@ public:
     // Opens the port (or keeps trying) and listens; false, with `error`, when
     // it cannot listen.
     bool start(QString* error);
+    // A clean stop, for `why` ("SIGTERM"): takes no more requests (those
+    // under way are answered 503), lets the command on the line end by its
+    // own limits and its client be answered, then calls `stopped`. Asked
+    // again meanwhile, it calls `stopped` at once.
+    void stop(const QString& why, const std::function<void()>& stopped);
     // Ends what runs, the first thing to go first: the command on the line
     // (its client is answered), then the HTTP server. Safe to call twice.
     void shutdown();
@@ -48,4 +54,5 @@ private:
     QThread m_httpThread;
     QObject m_inHttpThread;
     HttpApi* m_api = nullptr; // made and deleted in the HTTP thread
+    bool m_stopping = false;
 };

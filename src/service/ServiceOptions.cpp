@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QUrl>
 #include <cmath>
 
 #ifndef Q_OS_WIN
@@ -16,6 +17,7 @@ const QCommandLineOption kPort(QStringLiteral("port"), QString(), QStringLiteral
 const QCommandLineOption kBaud(QStringLiteral("baud"), QString(), QStringLiteral("N"));
 const QCommandLineOption kListen(QStringLiteral("listen"), QString(), QStringLiteral("ADDRESS:PORT"));
 const QCommandLineOption kTokenFile(QStringLiteral("token-file"), QString(), QStringLiteral("FILE"));
+const QCommandLineOption kAllowHost(QStringLiteral("allow-host"), QString(), QStringLiteral("NAME"));
 const QCommandLineOption kCorrectAbove(QStringLiteral("correct-above"), QString(), QStringLiteral("SECONDS"));
 const QCommandLineOption kCorrectBetween(QStringLiteral("correct-between"), QString(),
                                          QStringLiteral("HH:MM-HH:MM"));
@@ -50,6 +52,14 @@ bool parseListen(const QString& text, QHostAddress* address, quint16* port) {
         return true;
     }
     return address->setAddress(host);
+}
+
+// A name --allow-host takes, in lower case: a host as a URL names it, without a port.
+std::optional<QString> hostName(const QString& text) {
+    const QUrl url(QStringLiteral("http://") + text, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty() || url.port() != -1 || url.authority() != text.toLower())
+        return std::nullopt;
+    return url.host();
 }
 
 // The seconds of `option`, from `least` to the offset model's reach; nothing,
@@ -123,7 +133,7 @@ bool isChronySocketPath(const QString& path, QString* error) {
 
 std::optional<ServiceOptions> ServiceOptions::parse(const QStringList& arguments, QString* error) {
     QCommandLineParser parser;
-    parser.addOptions({kPort, kBaud, kListen, kTokenFile, kCorrectAbove, kCorrectBetween,
+    parser.addOptions({kPort, kBaud, kListen, kTokenFile, kAllowHost, kCorrectAbove, kCorrectBetween,
                        kCorrectUnsynchronized, kCorrectMaxStep, kChronySocket, kHelp, kVersion});
     if (!parser.parse(QStringList{QStringLiteral("varo-clock-service")} + arguments)) {
         *error = parser.errorText();
@@ -171,6 +181,16 @@ std::optional<ServiceOptions> ServiceOptions::parse(const QStringList& arguments
         *error = QStringLiteral("--listen %1 is reachable from other computers: give --token-file too")
                      .arg(parser.value(kListen));
         return std::nullopt;
+    }
+    for (const QString& name : parser.values(kAllowHost)) {
+        const std::optional<QString> host = hostName(name);
+        if (!host) {
+            *error = QStringLiteral("--allow-host takes a host name without a port, for example "
+                                    "clock.studio.example.org: %1")
+                         .arg(name);
+            return std::nullopt;
+        }
+        options.allowedHosts << *host;
     }
     if (!parseCorrection(parser, &options.correction, error))
         return std::nullopt;
@@ -246,6 +266,7 @@ QString ServiceOptions::helpText() {
     return QStringLiteral(
                "Usage: varo-clock-service --port DEVICE [--baud N] [--listen ADDRESS:PORT] [--token-file "
                "FILE]\n"
+               "         [--allow-host NAME]...\n"
                "         [--correct-above SECONDS --correct-between HH:MM-HH:MM [--correct-max-step "
                "SECONDS]\n"
                "          [--correct-unsynchronized] | --chrony-socket PATH]\n"
@@ -264,7 +285,9 @@ QString ServiceOptions::helpText() {
                "  --listen ADDRESS:PORT  where to listen (default 127.0.0.1:8642); an address other than\n"
                "                         loopback needs --token-file\n"
                "  --token-file FILE      every request needs \"Authorization: Bearer <the file's token>\";\n"
-               "                         a file that others may read is refused\n"
+               "                         the file is regular, at most 4 KiB, its owner's alone (0600)\n"
+               "  --allow-host NAME      answer requests that name this host too (a reverse proxy's);\n"
+               "                         others than localhost and this computer's addresses get 421\n"
                "  --correct-above SECONDS\n"
                "                         set the master clock from the computer's clock when its offset\n"
                "                         is beyond SECONDS in three time frames in a row, at most once\n"

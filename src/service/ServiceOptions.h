@@ -17,7 +17,8 @@ struct ServiceOptions {
     int baudRate = 9600;                            // --baud
     QHostAddress address = QHostAddress::LocalHost; // --listen ADDRESS:PORT
     quint16 listenPort = 8642;
-    QString tokenFile; // --token-file; empty: no token
+    QString tokenFile;        // --token-file; empty: no token
+    QStringList allowedHosts; // --allow-host, each in lower case
     // --correct-above SECONDS --correct-between HH:MM-HH:MM [--correct-max-step SECONDS]
     // [--correct-unsynchronized]
     std::optional<CorrectionPolicy::Rule> correction;

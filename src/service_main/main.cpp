@@ -1,3 +1,4 @@
+#include "StopSignals.h"
 #include "VaroVersion.h"
 #include "service/AccessToken.h"
 #include "service/ServiceHost.h"
@@ -7,11 +8,27 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+#ifndef Q_OS_WIN
+#include <sys/resource.h>
+#endif
+
 namespace {
 enum ExitStatus { Ok = 0, Failure = 1, Usage = 2 };
 
 void say(FILE* stream, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+// Each client is a file: the soft limit, 1024 on Debian, is below what the
+// service takes (RequestGate::kMostConnections, web sockets, the port).
+void raiseOpenFileLimit() {
+#ifndef Q_OS_WIN
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+#endif
 }
 } // namespace
 
@@ -42,10 +59,15 @@ int main(int argc, char* argv[]) {
         return Failure;
     }
 
+    raiseOpenFileLimit();
     ServiceHost host(*options, std::move(token));
+    StopSignals stopSignals;
+    QObject::connect(&stopSignals, &StopSignals::received, &app,
+                     [&host](const QString& name) { host.stop(name, [] { QCoreApplication::quit(); }); });
     if (!host.start(&error))
         return Failure;
     const int status = app.exec();
     host.shutdown();
+    serviceLog(QStringLiteral("varo-clock-service stopped"));
     return status;
 }

@@ -6,6 +6,7 @@
 #include "HeadlessChromium.h"
 #include "KnownBytes.h"
 #include "Ser2net.h"
+#include "ServiceProcess.h"
 #include "SimProcess.h"
 
 #include <QDir>
@@ -37,7 +38,6 @@
 #include <unistd.h>
 
 namespace {
-const QByteArray kToken = "s3cret-token";
 const QByteArray kClock2File = QByteArray(kStartUpSettingsFile).replace("[CLOCK1]", "[CLOCK2]");
 // Any frame the master clock received.
 const QRegularExpression kReceived(QStringLiteral(" RX [0-9A-F]+ "));
@@ -48,70 +48,6 @@ struct Reply {
     QList<QNetworkReply::RawHeaderPair> headers;
     QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
 };
-
-// The service as a child process, listening on a free port of 127.0.0.1.
-class Service {
-public:
-    // A test that dies must not leave a service behind, holding the pseudo-terminal the next one gets.
-    Service() {
-        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    }
-    ~Service() {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-    // On `listenPort`, or any free one.
-    bool start(const QStringList& arguments, quint16 listenPort = 0) {
-        m_process.start(QStringLiteral(VARO_CLOCK_SERVICE_PATH),
-                        arguments + QStringList{QStringLiteral("--listen"),
-                                                QStringLiteral("127.0.0.1:%1").arg(listenPort)});
-        const QRegularExpression listening(QStringLiteral("listening on http://127.0.0.1:(\\d+)/"));
-        QRegularExpressionMatch match;
-        const auto listens = [&] {
-            m_err += m_process.readAllStandardError();
-            match = listening.match(QString::fromLocal8Bit(m_err));
-            return match.hasMatch();
-        };
-        if (!QTest::qWaitFor([&] { return listens() || m_process.state() == QProcess::NotRunning; }))
-            return false;
-        port = quint16(match.captured(1).toUInt());
-        return port != 0;
-    }
-    // The exit status of a run that ends by itself.
-    int exitStatus() {
-        m_process.waitForFinished();
-        m_err += m_process.readAllStandardError();
-        return m_process.exitCode();
-    }
-    // What it said on standard error so far.
-    QString err() {
-        m_err += m_process.readAllStandardError();
-        return QString::fromLocal8Bit(m_err);
-    }
-    QUrl url(const QString& path, const QString& scheme = QStringLiteral("http")) const {
-        return QUrl(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(port).arg(path));
-    }
-    qint64 pid() const { return m_process.processId(); }
-
-    quint16 port = 0;
-
-private:
-    QProcess m_process;
-    QByteArray m_err;
-};
-
-// A file `name` in `dir` that only its owner may read; its path, empty when it could not be written.
-QString fileIn(const QTemporaryDir& dir, const QString& name, const QByteArray& text) {
-    QFile file(dir.filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
-        return {};
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return file.fileName();
-}
-
-QString tokenFileIn(const QTemporaryDir& dir, const QByteArray& text = kToken) {
-    return fileIn(dir, QStringLiteral("token"), text);
-}
 
 int openDescriptors(qint64 pid) {
     return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid))
@@ -205,13 +141,6 @@ struct NetworkNamespace {
     }
 };
 
-// The first match of `pattern` in what `service` said so far, waited for.
-QRegularExpressionMatch waitForSaid(Service& service, const QRegularExpression& pattern, int timeoutMs) {
-    QRegularExpressionMatch match;
-    const bool said =
-        QTest::qWaitFor([&] { return (match = pattern.match(service.err())).hasMatch(); }, timeoutMs);
-    return said ? match : QRegularExpressionMatch();
-}
 } // namespace
 
 class E2eServiceTest : public QObject {
@@ -220,7 +149,7 @@ class E2eServiceTest : public QObject {
 private:
     QNetworkAccessManager m_http;
     std::unique_ptr<SimProcess> m_sim;
-    std::unique_ptr<Service> m_service;
+    std::unique_ptr<ServiceProcess> m_service;
     QStringList m_simOptions{QStringLiteral("none")};
 
     // A simulator with `simOptions` and a service on its device, unless the
@@ -230,7 +159,7 @@ private:
             return true;
         m_service.reset();
         m_sim = std::make_unique<SimProcess>();
-        m_service = std::make_unique<Service>();
+        m_service = std::make_unique<ServiceProcess>();
         m_simOptions = serviceOptions.isEmpty() ? simOptions : QStringList{QStringLiteral("none")};
         return m_sim->start(simOptions + QStringList{QStringLiteral("--persist")}) &&
                m_service->start(QStringList{QStringLiteral("--port"), m_sim->device()} + serviceOptions) &&
@@ -243,6 +172,9 @@ private:
         QNetworkRequest request(m_service->url(path));
         if (!token.isEmpty())
             request.setRawHeader("Authorization", "Bearer " + token);
+        if (!body.isEmpty())
+            request.setHeader(QNetworkRequest::ContentTypeHeader,
+                              method == "PUT" ? "text/plain" : "application/json");
         return m_http.sendCustomRequest(request, method, body);
     }
     static Reply wait(QNetworkReply* reply) {
@@ -267,11 +199,9 @@ private:
     // Nothing reached the master clock since `mark`: a settings read sent
     // now is the first frame it receives.
     bool nothingReachedClockSince(int mark, const QByteArray& token = {}) {
-        if (http("GET", QStringLiteral("/settings/2"), {}, token).status != 200)
-            return false;
-        const int first = m_sim->waitForLineWhere(
-            [](const QString& line) { return kReceived.match(line).hasMatch(); }, 3000, mark);
-        return first >= 0 && m_sim->lines().at(first).contains(QLatin1String(" RX BBA2 "));
+        return ::nothingReachedClockSince(*m_sim, mark, [&] {
+            return http("GET", QStringLiteral("/settings/2"), {}, token).status == 200;
+        });
     }
 
 private slots:
@@ -466,8 +396,8 @@ private slots:
     }
 
     void refusesToStart_data() {
-        QTest::addColumn<QStringList>(
-            "arguments"); // %TOKEN% a file of `tokenText` and `mode`, %BUSY% a port in use
+        // %TOKEN% a file of `tokenText` and `mode`, %FIFO% a FIFO, %DIR% a folder, %BUSY% a port in use
+        QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QByteArray>("tokenText");
         QTest::addColumn<int>("mode");
         QTest::addColumn<int>("status");
@@ -482,7 +412,7 @@ private slots:
         QTest::newRow("unsupported speed") << port + QStringList{"--baud", "1200"} << kToken << 0600 << 2
                                            << "--baud takes 4800, 9600, 19200 or 38400";
         QTest::newRow("token file others may read")
-            << port + token << kToken << 0644 << 1 << "may be read by others";
+            << port + token << kToken << 0644 << 1 << "may be read or written by others than its owner";
         QTest::newRow("token file without a token")
             << port + token << QByteArray(" \n") << 0600 << 1 << "holds no token";
         QTest::newRow("a correction without its hours")
@@ -499,6 +429,19 @@ private slots:
                                   "--correct-between", "02:00-04:00",
                                   "--chrony-socket",   "/run/varo-clock-chrony.sock"}
             << kToken << 0600 << 2 << "--correct-above and --chrony-socket are opposite directions";
+        QTest::newRow("token file a FIFO") << port + QStringList{"--token-file", "%FIFO%"} << kToken << 0600
+                                           << 1 << "is a FIFO, not a regular file";
+        QTest::newRow("token file a device") << port + QStringList{"--token-file", "/dev/zero"} << kToken
+                                             << 0600 << 1 << "is a device, not a regular file";
+        QTest::newRow("token file a folder") << port + QStringList{"--token-file", "%DIR%"} << kToken << 0600
+                                             << 1 << "is a folder, not a regular file";
+        QTest::newRow("token file beyond 4 KiB")
+            << port + token << QByteArray(4097, 'x') << 0600 << 1 << "is larger than 4096 bytes";
+        QTest::newRow("token file its group may read")
+            << port + token << kToken << 0640 << 1 << "(mode 0640)";
+        QTest::newRow("token file others may write") << port + token << kToken << 0602 << 1 << "(mode 0602)";
+        QTest::newRow("a NUL in the token") << port + token << QByteArray("s3cret\0token", 12) << 0600 << 1
+                                            << "holds a byte that is no printable ASCII character (0x00)";
         QTest::newRow("address in use") << port + QStringList{"--listen", "127.0.0.1:%BUSY%"} << kToken
                                         << 0600 << 1 << "cannot listen on 127.0.0.1:";
         QTest::newRow("an empty window")
@@ -518,10 +461,14 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(tokenText) == tokenText.size());
         file.close();
         QCOMPARE(::chmod(QFile::encodeName(file.fileName()).constData(), mode_t(mode)), 0);
+        const QString fifo = dir.filePath(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         QTcpServer busy;
         QVERIFY(busy.listen(QHostAddress::LocalHost));
         for (QString& argument : arguments)
             argument.replace(QLatin1String("%TOKEN%"), file.fileName())
+                .replace(QLatin1String("%FIFO%"), fifo)
+                .replace(QLatin1String("%DIR%"), dir.path())
                 .replace(QLatin1String("%BUSY%"), QString::number(busy.serverPort()));
         QProcess service;
         service.start(QStringLiteral(VARO_CLOCK_SERVICE_PATH), arguments);
@@ -549,7 +496,8 @@ private slots:
         QTcpSocket asking;
         asking.connectToHost(QHostAddress::LocalHost, m_service->port);
         QVERIFY(asking.waitForConnected());
-        asking.write("PUT /settings/2 HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\nContent-Length: " +
+        asking.write("PUT /settings/2 HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: text/plain\r\n"
+                     "Expect: 100-continue\r\nContent-Length: " +
                      QByteArray::number(kClock2File.size()) + "\r\n\r\n");
         QVERIFY(QTest::qWaitFor([&] { return asking.bytesAvailable() > 0; }));
         QCOMPARE(asking.readAll(), QByteArray("HTTP/1.1 100 Continue\r\n\r\n"));
@@ -588,8 +536,9 @@ private slots:
         leaving.connectToHost(QHostAddress::LocalHost, m_service->port);
         QVERIFY(leaving.waitForConnected());
         const QByteArray body = "{\"clock\":1,\"time\":\"10:00:00\"}";
-        leaving.write("POST /countdown HTTP/1.1\r\nContent-Length: " + QByteArray::number(body.size()) +
-                      "\r\n\r\n" + body);
+        leaving.write("POST /countdown HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
+                      "Content-Length: " +
+                      QByteArray::number(body.size()) + "\r\n\r\n" + body);
         QVERIFY(leaving.waitForBytesWritten());
         leaving.abort();
         QVERIFY(m_sim
@@ -610,7 +559,7 @@ private slots:
         m_sim = std::make_unique<SimProcess>();
         QVERIFY(m_sim->start({QStringLiteral("--persist")}));
         QVERIFY(QFile::link(m_sim->device(), link));
-        m_service = std::make_unique<Service>();
+        m_service = std::make_unique<ServiceProcess>();
         QVERIFY(m_service->start({QStringLiteral("--port"), link}));
         const auto portOpen = [this] {
             return http("GET", QStringLiteral("/status")).json()["port"].toObject()["open"].toBool();
@@ -653,7 +602,7 @@ private slots:
         QVERIFY(m_sim->start({"--time-frames", "1", "--persist"}));
         Ser2net server(network.name, network.prefix + ".2");
         QCOMPARE(server.start({m_sim->device()}), QString());
-        m_service = std::make_unique<Service>();
+        m_service = std::make_unique<ServiceProcess>();
         QVERIFY(m_service->start({QStringLiteral("--port"), server.url(0, true)}));
         const auto portOpen = [this](bool open) {
             return QTest::qWaitFor(
@@ -785,7 +734,7 @@ private slots:
              "try in 20 minutes at the earliest\n",
              "corrections_total 0\n.*failures_total 1\n"}};
         SimProcess sims[3];
-        Service services[3];
+        ServiceProcess services[3];
         for (int i = 0; i < 3; ++i)
             QVERIFY(sims[i].start(QStringList{"--time-frames", "1", "--persist", "--offset-ms"} +
                                   clocks[i].offset) &&
@@ -980,7 +929,7 @@ private slots:
         QTemporaryDir dir;
         const QString token = tokenFileIn(dir);
         SimProcess clockA, clockB;
-        Service serviceA, serviceB;
+        ServiceProcess serviceA, serviceB;
         QVERIFY(clockA.start({"--time-frames", "1", "--offset-ms", "1500", "--persist"}));
         QVERIFY(clockB.start({"--time-frames", "1", "--persist"}));
         QVERIFY(serviceA.start(
@@ -1079,7 +1028,7 @@ private slots:
         m_sim = std::make_unique<SimProcess>();
         QVERIFY(m_sim->start({"--time-frames", "1", "--offset-ms", "1500", "--persist"}));
         QVERIFY(QFile::link(m_sim->device(), port));
-        m_service = std::make_unique<Service>();
+        m_service = std::make_unique<ServiceProcess>();
         QVERIFY(m_service->start(options));
         for (const char* path : {"/", "/live.css", "/live.js", "/varo-clock.svg"})
             QVERIFY(http("GET", QString::fromLatin1(path))
@@ -1127,7 +1076,7 @@ private slots:
             "shows \\d\\d:\\d\\d:\\d\\d, offset \\+0\\.0 s$/.test(element('set-time-result')."
             "textContent) && element('master-clock').className === 'green'"));
         const quint16 listening = m_service->port;
-        m_service = std::make_unique<Service>();
+        m_service = std::make_unique<ServiceProcess>();
         QVERIFY(page.waitUntil("element('connection').textContent.startsWith('Disconnected') && "
                                "element('master-clock').className === 'grey'"));
         QVERIFY(m_service->start(options, listening));

@@ -86,7 +86,7 @@ private slots:
     }
 
     // What the service says of a settings file, line by line; the command line
-    // says the same after "line N of FILE".
+    // says the same after "line N of FILE", and warns where the service refuses.
     void settingsFiles_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("error");
@@ -121,8 +121,7 @@ private slots:
         const CommandDecoder::Decoded decoded = CommandDecoder::decode(
             ClockCommands::byRoute(QStringLiteral("PUT"), QStringLiteral("/settings/{clock}")),
             {{QStringLiteral("clock"), QStringLiteral("1")}}, file);
-        QCOMPARE(decoded.error, error);
-        QCOMPARE(decoded.warnings, warnings);
+        QCOMPARE(decoded.error, error.isEmpty() ? warnings.value(0) : error);
         // The command line's words for the same file.
         const SettingsFileText::Decoded cli = SettingsFileText::decode(file, QStringLiteral("clock1.txt"));
         QStringList cliWarnings;

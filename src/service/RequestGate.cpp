@@ -1,0 +1,67 @@
+#include "RequestGate.h"
+
+#include "HttpConnection.h"
+
+#include <QTcpSocket>
+
+namespace {
+// The bytes from the start of the request Qt's server is reading: it may
+// have read part of it already, in a transaction, which is looked behind.
+QByteArray fromRequestStart(QTcpSocket* socket) {
+    if (!socket->isTransactionStarted())
+        return socket->peek(socket->bytesAvailable());
+    const qint64 unread = socket->bytesAvailable();
+    socket->rollbackTransaction();
+    const QByteArray bytes = socket->peek(socket->bytesAvailable());
+    socket->startTransaction();
+    socket->skip(bytes.size() - unread);
+    return bytes;
+}
+} // namespace
+
+RequestGate::RequestGate(qint64 mostBodyBytes, QObject* parent)
+    : QTcpServer(parent), m_mostBodyBytes(mostBodyBytes) {}
+
+RequestGate::~RequestGate() {
+    for (QTcpSocket* socket : findChildren<QTcpSocket*>(QString(), Qt::FindDirectChildrenOnly)) {
+        socket->flush();
+        socket->disconnectFromHost();
+    }
+}
+
+void RequestGate::stop() {
+    close();
+    for (HttpConnection* connection : findChildren<HttpConnection*>())
+        connection->stop();
+}
+
+void RequestGate::incomingConnection(qintptr descriptor) {
+    auto* socket = new QTcpSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        delete socket;
+        return;
+    }
+    auto* connection = new HttpConnection(socket);
+    connect(connection, &QObject::destroyed, this, [this] { --m_open; });
+    if (++m_open > kMostConnections)
+        return connection->refuse(
+            503,
+            QStringLiteral("The service has %1 connections open; try again later").arg(kMostConnections));
+    // Connected before the HTTP server's own slot, so it sees the bytes first.
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { arrived(socket); });
+    addPendingConnection(socket);
+}
+
+void RequestGate::arrived(QTcpSocket* socket) {
+    // A client that sends requests and reads no answers would have them pile up here.
+    if (socket->bytesToWrite() > kMostUnreadAnswerBytes) {
+        disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
+        return socket->abort();
+    }
+    HttpConnection* connection = HttpConnection::of(socket);
+    const RequestFraming::Verdict verdict =
+        RequestFraming::check(fromRequestStart(socket), {m_mostBodyBytes, kMostHeadBytes, kMostHeaderLines});
+    if (verdict.kind == RequestFraming::Verdict::Kind::Refused)
+        return connection->refuse(verdict.status, verdict.why);
+    connection->arrived(verdict);
+}
