@@ -2,19 +2,33 @@
 
 #include "WallClock.h"
 
+#include <algorithm>
+
 namespace {
-// Sleeping ends up to a scheduler tick late; watch the clock from this far
-// before the boundary.
-constexpr std::chrono::microseconds kWatchWindow{2000};
+using std::chrono::microseconds;
+// The sleep before the watch is cut into naps no longer than this, and each
+// one's lateness is measured: even a program's first wait learns how late
+// this machine wakes now, before its last nap.
+constexpr microseconds kLongestNap{20000};
+constexpr qint64 kUsPerSecond = 1'000'000;
 } // namespace
 
-QDateTime waitForNextSecond(WallClock& clock, int& secondMarker) {
-    using namespace std::chrono;
+QDateTime waitForNextSecond(WallClock& clock, int& secondMarker, WakeLateness& lateness) {
     QDateTime reading = clock.now();
     secondMarker = reading.time().second();
+    const qint64 boundaryUs = (reading.toSecsSinceEpoch() + 1) * kUsPerSecond;
+    for (;;) {
+        const qint64 napStartUs = clock.epochMicroseconds();
+        const microseconds nap =
+            std::min(kLongestNap, microseconds(boundaryUs - napStartUs) - lateness.watchWindow());
+        if (nap <= microseconds(0))
+            break;
+        clock.sleepFor(nap);
+        lateness.record(microseconds(clock.epochMicroseconds() - napStartUs) - nap);
+    }
+    reading = clock.now();
     while (reading.time().second() == secondMarker) {
-        const microseconds untilBoundary = milliseconds(1000 - reading.time().msec());
-        clock.sleepFor(untilBoundary > kWatchWindow ? untilBoundary - kWatchWindow : microseconds(0));
+        clock.sleepFor(microseconds(0));
         reading = clock.now();
     }
     return reading;

@@ -58,15 +58,31 @@ QString Ser2net::start(const QStringList& devices) {
     if (!file.open(QIODevice::WriteOnly) || file.write(config) != config.size())
         return QStringLiteral("cannot write ") + file.fileName();
     file.close();
-    m_process.start(QStringLiteral("ser2net"), {"-n", "-d", "-u", "-c", file.fileName()});
-    const bool listening = QTest::qWaitFor([this] {
-        return std::all_of(m_ports.begin(), m_ports.end(), listens) ||
-               m_process.state() == QProcess::NotRunning;
-    });
-    if (listening && m_process.state() == QProcess::Running)
+    // -r: ser2net prints "Ready" once it has set up every accepter. The
+    // process counts as started only once the event loop has heard of its
+    // start: until then QProcess calls it Starting, whatever it does.
+    m_process.start(QStringLiteral("ser2net"), {"-n", "-d", "-u", "-r", "-c", file.fileName()});
+    const bool started = m_process.waitForStarted();
+    QByteArray said;
+    const bool settled = started && QTest::qWaitFor([&] {
+                             said += m_process.readAllStandardOutput();
+                             return said.contains("Ready\n") || m_process.state() == QProcess::NotRunning;
+                         });
+    // A port another program took meanwhile is named in what ser2net said.
+    const bool listening = std::all_of(m_ports.begin(), m_ports.end(), listens);
+    if (settled && m_process.state() == QProcess::Running && listening)
         return QString();
-    return QStringLiteral("ser2net does not listen (scripts/setup.sh installs it): %1 %2")
-        .arg(m_process.errorString(), QString::fromLocal8Bit(m_process.readAllStandardError()));
+    QString why;
+    if (!started)
+        why = QStringLiteral("it did not start (%1)").arg(m_process.errorString());
+    else if (m_process.state() == QProcess::NotRunning)
+        why = QStringLiteral("it ended with exit code %1").arg(m_process.exitCode());
+    else if (settled)
+        why = QStringLiteral("not every port listens");
+    else
+        why = QStringLiteral("it did not say Ready in time");
+    return QStringLiteral("ser2net is not ready (scripts/setup.sh installs it): %1: %2")
+        .arg(why, QString::fromLocal8Bit(said + m_process.readAllStandardError()).trimmed());
 }
 
 QString Ser2net::url(int device, bool rfc2217) const {
