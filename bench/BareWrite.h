@@ -6,10 +6,11 @@
 
 // The floor of a door: the set-time frame for the next second, made before
 // it, written at its boundary by one system call on a descriptor opened long
-// before, after a wait that watches the clock from far ahead, so that no wake
-// comes late. What is left is the way from the write to the simulator, which
-// no program can shorten: the pseudo-terminal, or ser2net and the
-// pseudo-terminal behind it.
+// before, after a wait of the bench's own that watches the clock for the last
+// few milliseconds. What is left is the way from the write to the simulator,
+// which no program can shorten (the pseudo-terminal, or ser2net and the
+// pseudo-terminal behind it), and how this machine lets a thread run at the
+// boundary.
 class BareWrite {
 public:
     ~BareWrite();

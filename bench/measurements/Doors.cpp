@@ -12,14 +12,9 @@
 #include "ProgramDoors.h"
 #include "Report.h"
 #include "Ser2net.h"
+#include "SessionOnPort.h"
 #include "Stats.h"
 #include "TimedCommands.h"
-#include "common/RuntimeError.h"
-#include "protocol/WallClock.h"
-#include "serial/QtSerialDevice.h"
-#include "serial/SerialPortComponent.h"
-#include "serial/SystemPortCatalog.h"
-#include "session/ClockSession.h"
 
 #include <QUrl>
 
@@ -96,33 +91,6 @@ QJsonObject report(Bench& bench, const Door& door, const Latencies& latencies) {
             {QStringLiteral("floor_samples_us"), Figures::rounded(latencies.floor, 0)}};
 }
 
-// The clock session on a network port, as the command line and the service
-// hold it: open throughout, one set-time at a time.
-class SessionDoor {
-public:
-    explicit SessionDoor(const QString& location) : m_location(location) {}
-
-    QString open() {
-        try {
-            m_session.openPort(PortChoice::named(m_location));
-        } catch (const RuntimeError& error) {
-            return QStringLiteral("cannot open %1: %2").arg(m_location, error.description());
-        }
-        return {};
-    }
-    QString press() {
-        const ClockOutcome outcome = m_session.run(ClockRequest::setTime(), *m_session.holdLine());
-        return outcome.done() ? QString() : QStringLiteral("set time through %1 failed").arg(m_location);
-    }
-
-private:
-    QString m_location;
-    SystemWallClock m_clock;
-    SystemPortCatalog m_ports;
-    SerialPortComponent m_port{QtSerialDevice::factory()};
-    ClockSession m_session{m_port, m_clock, &m_ports};
-};
-
 QJsonObject measureDoors(Bench& bench) {
     // A simulator for the doors on a pseudo-terminal, one for their floor,
     // and three behind ser2net: the RFC 2217 door, the raw door, their floor.
@@ -190,15 +158,22 @@ QJsonObject measureDoors(Bench& bench) {
     }
 
     for (const bool rfc2217 : {true, false}) {
-        SessionDoor session(server.url(rfc2217 ? 0 : 1, rfc2217));
-        if (const QString failure = session.open(); !failure.isEmpty()) {
+        SessionOnPort onPort;
+        if (const QString failure = onPort.open(server.url(rfc2217 ? 0 : 1, rfc2217)); !failure.isEmpty()) {
             bench.fail(failure);
             return {};
         }
+        ClockSession& session = onPort.session();
         const QString name = rfc2217 ? QStringLiteral("Clock session through ser2net, RFC 2217")
                                      : QStringLiteral("Clock session through ser2net, raw socket://");
         if (!run({name, rfc2217 ? QStringLiteral("session_rfc2217") : QStringLiteral("session_raw"),
-                  tcpFloorName, pressBy(bench, *sims[rfc2217 ? 2 : 3], name, [&] { return session.press(); }),
+                  tcpFloorName,
+                  pressBy(bench, *sims[rfc2217 ? 2 : 3], name,
+                          [&] {
+                              return session.run(ClockRequest::setTime(), *session.holdLine()).done()
+                                         ? QString()
+                                         : QStringLiteral("the set-time did not end done");
+                          }),
                   tcpFloorPress}))
             return {};
     }

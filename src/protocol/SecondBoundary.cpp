@@ -6,10 +6,6 @@
 
 namespace {
 using std::chrono::microseconds;
-// The sleep before the watch is cut into naps no longer than this, and each
-// one's lateness is measured: even a program's first wait learns how late
-// this machine wakes now, before its last nap.
-constexpr microseconds kLongestNap{20000};
 constexpr qint64 kUsPerSecond = 1'000'000;
 } // namespace
 
@@ -17,10 +13,14 @@ QDateTime waitForNextSecond(WallClock& clock, int& secondMarker, WakeLateness& l
     QDateTime reading = clock.now();
     secondMarker = reading.time().second();
     const qint64 boundaryUs = (reading.toSecsSinceEpoch() + 1) * kUsPerSecond;
+    // Each nap halves the way to the boundary, down to the watch window: the
+    // last ones are short, which a busy machine wakes on time more often, and
+    // every one is measured, so even a program's first wait learns how late
+    // this machine wakes now before its last nap.
     for (;;) {
         const qint64 napStartUs = clock.epochMicroseconds();
-        const microseconds nap =
-            std::min(kLongestNap, microseconds(boundaryUs - napStartUs) - lateness.watchWindow());
+        const microseconds untilBoundary(boundaryUs - napStartUs);
+        const microseconds nap = std::min(untilBoundary / 2, untilBoundary - lateness.watchWindow());
         if (nap <= microseconds(0))
             break;
         clock.sleepFor(nap);

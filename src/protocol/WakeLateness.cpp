@@ -1,6 +1,7 @@
 #include "WakeLateness.h"
 
 #include <algorithm>
+#include <functional>
 
 WakeLateness& WakeLateness::ofProgram() {
     static WakeLateness lateness;
@@ -15,7 +16,11 @@ void WakeLateness::record(std::chrono::microseconds lateness) {
 }
 
 std::chrono::microseconds WakeLateness::watchWindow() const {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    const std::chrono::microseconds latest = *std::max_element(m_recent.begin(), m_recent.end());
-    return std::clamp(latest + kMargin, kSmallestWindow, kLargestWindow);
+    std::array<std::chrono::microseconds, kKept> latest;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        latest = m_recent;
+    }
+    std::nth_element(latest.begin(), latest.begin() + 1, latest.end(), std::greater<>());
+    return std::clamp(latest[1] + kMargin, kSmallestWindow, kLargestWindow);
 }
