@@ -38,8 +38,10 @@ ServiceChild::ServiceChild() {
 
 ServiceChild::~ServiceChild() {
     m_process.terminate();
-    if (!m_process.waitForFinished())
+    if (!m_process.waitForFinished(kLimitMs)) {
         m_process.kill();
+        m_process.waitForFinished();
+    }
 }
 
 QString ServiceChild::start(const QString& device) {

@@ -10,7 +10,7 @@ WakeLateness& WakeLateness::ofProgram() {
 
 void WakeLateness::record(std::chrono::microseconds lateness) {
     // A clock set back during the nap makes it look early.
-    const std::lock_guard<std::mutex> lock(m_mutex);
+    const QMutexLocker locker(&m_mutex);
     m_recent[m_next] = std::max(lateness, std::chrono::microseconds(0));
     m_next = (m_next + 1) % kKept;
 }
@@ -18,7 +18,7 @@ void WakeLateness::record(std::chrono::microseconds lateness) {
 std::chrono::microseconds WakeLateness::watchWindow() const {
     std::array<std::chrono::microseconds, kKept> latest;
     {
-        const std::lock_guard<std::mutex> lock(m_mutex);
+        const QMutexLocker locker(&m_mutex);
         latest = m_recent;
     }
     std::nth_element(latest.begin(), latest.begin() + 1, latest.end(), std::greater<>());

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QMutex>
 #include <array>
 #include <chrono>
-#include <mutex>
 
 // How late the naps before second boundaries ended lately. An idle virtual
 // CPU wakes a millisecond or two late, every time: the clock is watched from
@@ -31,7 +31,7 @@ private:
     // The naps of the last two or three waits.
     static constexpr std::size_t kKept = 16;
 
-    mutable std::mutex m_mutex;
+    mutable QMutex m_mutex;
     std::array<std::chrono::microseconds, kKept> m_recent{};
     std::size_t m_next = 0;
 };
