@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -23,6 +24,8 @@ constexpr qint64 kUsPerSecond = 1'000'000;
 // thread that watches the clock for longer than the scheduler lets it run is
 // put aside on a busy machine, often right at the boundary.
 constexpr qint64 kWatchUs = 5'000;
+// How long a new connection to ser2net is watched for a hang-up.
+constexpr int kServedAfterMs = 300;
 
 QString systemError(const QString& what) {
     return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
@@ -65,6 +68,17 @@ std::unique_ptr<BareWrite> BareWrite::toTcpPort(quint16 port, QString* error) {
     if (::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) {
         *error = systemError(QStringLiteral("cannot connect to 127.0.0.1:%1").arg(port));
+        return nullptr;
+    }
+    // ser2net takes a connection whose device it cannot open, then says so
+    // and hangs up: a write would go nowhere.
+    pollfd said{descriptor, POLLIN, 0};
+    if (::poll(&said, 1, kServedAfterMs) != 0) {
+        char words[200] = {};
+        const ssize_t count = ::recv(descriptor, words, sizeof words - 1, 0);
+        *error = QStringLiteral("ser2net hung up on 127.0.0.1:%1: %2")
+                     .arg(port)
+                     .arg(QString::fromLatin1(words, int(qMax<ssize_t>(count, 0))).trimmed());
         return nullptr;
     }
     return writer;

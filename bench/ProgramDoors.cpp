@@ -1,7 +1,5 @@
 #include "ProgramDoors.h"
 
-#include <QEventLoop>
-#include <QNetworkReply>
 #include <QRegularExpression>
 #include <QTest>
 #include <csignal>
@@ -16,21 +14,25 @@ void endWithParent(QProcess& process) {
 }
 } // namespace
 
-namespace ProgramDoors {
-
-QString runCliSetTime(const QString& device) {
-    QProcess cli;
-    endWithParent(cli);
-    cli.start(QStringLiteral(VARO_CLOCK_CLI_PATH),
-              {QStringLiteral("--port"), device, QStringLiteral("set-time")});
-    if (!cli.waitForFinished(kLimitMs) || cli.exitStatus() != QProcess::NormalExit || cli.exitCode() != 0)
-        return QStringLiteral("varo-clock-cli set-time failed (exit %1): %2")
-            .arg(cli.exitCode())
-            .arg(QString::fromLocal8Bit(cli.readAllStandardError()).trimmed());
-    return {};
+CliChild::CliChild() {
+    endWithParent(m_process);
 }
 
-} // namespace ProgramDoors
+void CliChild::startSetTime(const QString& device) {
+    m_process.start(QStringLiteral(VARO_CLOCK_CLI_PATH),
+                    {QStringLiteral("--port"), device, QStringLiteral("set-time")});
+}
+
+QString CliChild::finish() {
+    if (m_process.waitForFinished(kLimitMs) && m_process.exitStatus() == QProcess::NormalExit &&
+        m_process.exitCode() == 0)
+        return {};
+    m_process.kill();
+    m_process.waitForFinished();
+    return QStringLiteral("varo-clock-cli set-time failed (exit %1): %2")
+        .arg(m_process.exitCode())
+        .arg(QString::fromLocal8Bit(m_process.readAllStandardError()).trimmed());
+}
 
 ServiceChild::ServiceChild() {
     endWithParent(m_process);
@@ -64,17 +66,24 @@ QString ServiceChild::start(const QString& device) {
 }
 
 QString ServiceChild::postSetTime() {
-    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1/set-time").arg(m_port)));
-    request.setTransferTimeout(kLimitMs);
-    QNetworkReply* reply = m_network.post(request, QByteArray());
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    loop.exec();
-    reply->deleteLater();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status == 200)
+    m_request.connectToHost(QHostAddress::LocalHost, m_port);
+    const QByteArray request = QStringLiteral("POST /set-time HTTP/1.1\r\nHost: 127.0.0.1:%1\r\n"
+                                              "Content-Length: 0\r\nConnection: close\r\n\r\n")
+                                   .arg(m_port)
+                                   .toLatin1();
+    if (m_request.waitForConnected(kLimitMs) && m_request.write(request) == request.size() &&
+        m_request.waitForBytesWritten(kLimitMs))
         return {};
-    return QStringLiteral("POST /set-time answered %1: %2")
-        .arg(status)
-        .arg(QString::fromUtf8(reply->readAll()));
+    return QStringLiteral("cannot send POST /set-time: ") + m_request.errorString();
+}
+
+QString ServiceChild::answer() {
+    QByteArray said;
+    while (m_request.state() == QAbstractSocket::ConnectedState && m_request.waitForReadyRead(kLimitMs))
+        said += m_request.readAll();
+    said += m_request.readAll();
+    m_request.close();
+    if (said.startsWith("HTTP/1.1 200"))
+        return {};
+    return QStringLiteral("POST /set-time answered: ") + QString::fromUtf8(said.left(300));
 }

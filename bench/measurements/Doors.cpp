@@ -40,20 +40,30 @@ struct Latencies {
     QList<double> door, floor;
 };
 
-// A press that runs `action` (why it failed, or nothing) at a random moment
-// of the second and finds its frame at `sim`.
-Press pressBy(Bench& bench, SimChild& sim, const QString& what, std::function<QString()> action) {
-    return [&bench, &sim, what, action = std::move(action)]() -> std::optional<TimedFrame> {
+// Why a step failed, or nothing.
+using Step = std::function<QString()>;
+
+// A press that runs `action` at a random moment of the second and finds its
+// frame at `sim`; then `settle`, if any, takes what the door answers.
+Press pressBy(Bench& bench, SimChild& sim, const QString& what, Step action, Step settle = {}) {
+    return [&bench, &sim, what, action = std::move(action),
+            settle = std::move(settle)]() -> std::optional<TimedFrame> {
         bench.pump(bench.randomMs(0, 999));
-        if (const QString failure = action(); !failure.isEmpty()) {
+        QString failure = action();
+        const std::optional<TimedFrame> frame =
+            failure.isEmpty() ? TimedCommands::nextFrame(sim, TimedCommands::setTime(), kFrameWaitMs)
+                              : std::nullopt;
+        if (failure.isEmpty() && !frame)
+            failure = QStringLiteral("the simulator logged no set-time frame for the second before it");
+        if (settle) {
+            const QString settled = settle();
+            if (failure.isEmpty())
+                failure = settled;
+        }
+        if (!failure.isEmpty()) {
             bench.fail(what + QStringLiteral(": ") + failure);
             return std::nullopt;
         }
-        const std::optional<TimedFrame> frame =
-            TimedCommands::nextFrame(sim, TimedCommands::setTime(), kFrameWaitMs);
-        if (!frame)
-            bench.fail(QStringLiteral("the simulator logged no set-time frame of %1 for the second before it")
-                           .arg(what));
         return frame;
     };
 }
@@ -140,8 +150,15 @@ QJsonObject measureDoors(Bench& bench) {
         return {};
 
     const QString cliName = QStringLiteral("Command line, a fresh varo-clock-cli set-time");
+    CliChild cli;
     if (!run({cliName, QStringLiteral("command_line"), ptyFloorName,
-              pressBy(bench, ptySim, cliName, [&] { return ProgramDoors::runCliSetTime(ptySim.device()); }),
+              pressBy(
+                  bench, ptySim, cliName,
+                  [&] {
+                      cli.startSetTime(ptySim.device());
+                      return QString();
+                  },
+                  [&] { return cli.finish(); }),
               ptyFloorPress}))
         return {};
 
@@ -153,7 +170,10 @@ QJsonObject measureDoors(Bench& bench) {
         }
         const QString serviceName = QStringLiteral("Service, POST /set-time");
         if (!run({serviceName, QStringLiteral("service"), ptyFloorName,
-                  pressBy(bench, ptySim, serviceName, [&] { return service.postSetTime(); }), ptyFloorPress}))
+                  pressBy(
+                      bench, ptySim, serviceName, [&] { return service.postSetTime(); },
+                      [&] { return service.answer(); }),
+                  ptyFloorPress}))
             return {};
     }
 
