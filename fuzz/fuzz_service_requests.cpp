@@ -1,9 +1,9 @@
-// The clock service's request decoders as a client's request reaches them:
-// the first byte picks the command (set time, countdown, GPS, settings read,
-// settings write), the rest is its body; for the settings commands the next
+// The clock service's request decoder as a client's request reaches it: the
+// first byte picks the route (set time, countdown, GPS, settings read,
+// settings write), the rest is its body; for the settings routes the next
 // byte is the clock in the path. Exactly one of a request and a reason comes
-// out; an accepted request is whole, in range, and its values written back as
-// a body decode to the same request.
+// out; an accepted request is one of the route's commands, whole and in
+// range, and its values sent again decode to the same request.
 #include "FuzzCheck.h"
 #include "schedule/GroupRecord.h"
 #include "schedule/TimeText.h"
@@ -16,103 +16,89 @@
 #include <cstdint>
 
 namespace {
-QByteArray json(const QJsonObject& object) {
+
+struct Route {
+    const char* method;
+    const char* path;
+};
+constexpr Route kRoutes[] = {{"POST", "/set-time"},
+                             {"POST", "/countdown"},
+                             {"POST", "/gps"},
+                             {"GET", "/settings/{clock}"},
+                             {"PUT", "/settings/{clock}"}};
+
+CommandDecoder::Decoded decode(const Route& route, const QHash<QString, QString>& path,
+                               const QByteArray& body) {
+    const CommandDecoder::Decoded decoded = CommandDecoder::decode(
+        ClockCommands::byRoute(QString::fromLatin1(route.method), QString::fromLatin1(route.path)), path,
+        body);
+    FUZZ_CHECK(decoded.request.has_value() == decoded.error.isEmpty());
+    return decoded;
+}
+
+// The body and path that ask for `request` again, by its command's arguments.
+QByteArray bodyOf(const ClockRequest& request, QHash<QString, QString>& path) {
+    QJsonObject object;
+    for (const CommandArgument& argument : ClockCommands::of(request.kind).arguments) {
+        switch (argument.input) {
+        case CommandArgument::Input::TimeOfDay:
+            object.insert(argument.name, TimeText::format(*request.time));
+            break;
+        case CommandArgument::Input::Number:
+            if (!path.contains(argument.name))
+                object.insert(argument.name, request.clockIndex + 1);
+            break;
+        case CommandArgument::Input::Flag:
+            object.insert(argument.name, request.rmcStatus == 'A');
+            break;
+        case CommandArgument::Input::SettingsFile: {
+            const QByteArray records = request.records();
+            GroupRows rows;
+            for (int row = 0; row < kGroupCount; ++row)
+                rows[row] = GroupRecord::decode(records.mid(row * GroupRecord::kSize, GroupRecord::kSize));
+            return SettingsFile::write(request.clockIndex + 1, rows);
+        }
+        }
+    }
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-// A request or a reason, never both or neither.
-const std::optional<ClockRequest>& whole(const CommandDecoder::Decoded& decoded) {
-    FUZZ_CHECK(decoded.request.has_value() == decoded.error.isEmpty());
-    return decoded.request;
-}
-
-void checkTime(const QTime& time) {
-    FUZZ_CHECK(time.isValid() && time.msec() == 0);
-}
-
-void setTime(const QByteArray& body) {
-    const std::optional<ClockRequest> request = whole(CommandDecoder::setTime(body));
+void check(const Route& route, const QHash<QString, QString>& path, const QByteArray& body) {
+    const std::optional<ClockRequest> request = decode(route, path, body).request;
     if (!request)
         return;
-    FUZZ_CHECK(request->kind == ClockRequest::Kind::SetTime);
-    QJsonObject again;
-    if (request->time) {
-        checkTime(*request->time);
-        again.insert(QStringLiteral("time"), TimeText::format(*request->time));
-    }
-    FUZZ_CHECK(whole(CommandDecoder::setTime(json(again)))->time == request->time);
-}
-
-void countdown(const QByteArray& body) {
-    const std::optional<ClockRequest> request = whole(CommandDecoder::countdown(body));
-    if (!request)
-        return;
-    FUZZ_CHECK(request->kind == ClockRequest::Kind::Countdown);
+    const ClockCommand& command = ClockCommands::of(request->kind);
+    FUZZ_CHECK(command.httpMethod == QLatin1String(route.method) &&
+               command.httpPath == QLatin1String(route.path));
+    if (request->time)
+        FUZZ_CHECK(request->time->isValid() && request->time->msec() == 0);
     FUZZ_CHECK(request->clockIndex == 0 || request->clockIndex == 1);
-    checkTime(*request->time);
-    const std::optional<ClockRequest> again =
-        whole(CommandDecoder::countdown(json({{QStringLiteral("clock"), request->clockIndex + 1},
-                                              {QStringLiteral("time"), TimeText::format(*request->time)}})));
-    FUZZ_CHECK(again->clockIndex == request->clockIndex && again->time == request->time);
-}
-
-void gps(const QByteArray& body) {
-    const std::optional<ClockRequest> request = whole(CommandDecoder::gps(body));
-    if (!request)
-        return;
-    FUZZ_CHECK(request->kind == ClockRequest::Kind::Rmc);
     FUZZ_CHECK(request->rmcStatus == 'A' || request->rmcStatus == 'V');
-    const std::optional<ClockRequest> again =
-        whole(CommandDecoder::gps(json({{QStringLiteral("valid"), request->rmcStatus == 'A'}})));
-    FUZZ_CHECK(again->rmcStatus == request->rmcStatus);
+    if (path.contains(QStringLiteral("clock")))
+        FUZZ_CHECK(path.value(QStringLiteral("clock")) == QString::number(request->clockIndex + 1));
+    if (request->records)
+        FUZZ_CHECK(request->records().size() == kGroupCount * GroupRecord::kSize);
+
+    QHash<QString, QString> pathAgain = path;
+    const std::optional<ClockRequest> again = decode(route, pathAgain, bodyOf(*request, pathAgain)).request;
+    FUZZ_CHECK(again && again->kind == request->kind && again->time == request->time &&
+               again->clockIndex == request->clockIndex && again->rmcStatus == request->rmcStatus);
+    if (request->records)
+        FUZZ_CHECK(again->records() == request->records());
 }
 
-void readSettings(const QString& clock) {
-    const std::optional<ClockRequest> request = whole(CommandDecoder::readSettings(clock));
-    if (!request)
-        return;
-    FUZZ_CHECK(request->kind == ClockRequest::Kind::ReadSettings);
-    FUZZ_CHECK(clock == QString::number(request->clockIndex + 1));
-}
-
-// The records written are those of the rows they decode to, saved as a file.
-void writeSettings(const QString& clock, const QByteArray& file) {
-    const std::optional<ClockRequest> request = whole(CommandDecoder::writeSettings(clock, file));
-    if (!request)
-        return;
-    FUZZ_CHECK(request->kind == ClockRequest::Kind::WriteSettings);
-    FUZZ_CHECK(clock == QString::number(request->clockIndex + 1));
-    const QByteArray records = request->records();
-    FUZZ_CHECK(records.size() == kGroupCount * GroupRecord::kSize);
-    GroupRows rows;
-    for (int row = 0; row < kGroupCount; ++row)
-        rows[row] = GroupRecord::decode(records.mid(row * GroupRecord::kSize, GroupRecord::kSize));
-    const std::optional<ClockRequest> again =
-        whole(CommandDecoder::writeSettings(clock, SettingsFile::write(request->clockIndex + 1, rows)));
-    FUZZ_CHECK(again->records() == records);
-}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0)
         return 0;
-    const QByteArray body(reinterpret_cast<const char*>(data) + 1, qsizetype(size) - 1);
-    switch (data[0] % 5) {
-    case 0:
-        setTime(body);
-        break;
-    case 1:
-        countdown(body);
-        break;
-    case 2:
-        gps(body);
-        break;
-    case 3:
-        readSettings(QString::fromLatin1(body));
-        break;
-    default:
-        writeSettings(QString::fromLatin1(body.left(1)), body.mid(1));
-        break;
+    const Route& route = kRoutes[data[0] % 5];
+    QByteArray body(reinterpret_cast<const char*>(data) + 1, qsizetype(size) - 1);
+    QHash<QString, QString> path;
+    if (QByteArray(route.path).contains("{clock}")) {
+        path.insert(QStringLiteral("clock"), QString::fromLatin1(body.left(1)));
+        body = body.mid(1);
     }
+    check(route, path, body);
     return 0;
 }

@@ -140,12 +140,13 @@ def telnet_decoder():
 
 
 def service_requests():
-    """The first byte picks the decoder: 0 set time, 1 countdown, 2 GPS, 3
+    """The first byte picks the route: 0 set time, 1 countdown, 2 GPS, 3
     settings read (the clock), 4 settings write (the clock, then the file)."""
     return {
         "set-time-now": b"\x00",
         "set-time-empty-object": b"\x00{}",
-        "set-time-typed": b'\x00{"time":"9:7:5"}',
+        "set-time-typed": b'\x00{"time":"09:07:05"}',
+        "set-time-short-form": b'\x00{"time":"9:7:5"}',
         "set-time-no-time": b'\x00{"time":"25:00:00"}',
         "set-time-unknown-member": b'\x00{"tme":"10:00"}',
         "countdown": b'\x01{"clock":1,"time":"19:00:00"}',

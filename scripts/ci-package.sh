@@ -3,8 +3,9 @@
 # with lintian (any error or warning fails), installs it with apt-get, checks
 # that the installed window comes up under Xvfb, that the installed simulator
 # answers --help, that the installed command line sets the installed
-# simulator's clock and that the installed clock service serves it, then
-# removes the package again.
+# simulator's clock, that systemd takes the service's units and that the
+# installed clock service serves the simulator, then removes the package
+# again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
@@ -13,8 +14,8 @@ source scripts/lib/window.sh
 source scripts/lib/xvfb.sh
 
 # cpack's dependency look-up (dpkg-shlibdeps, file), the package checks and
-# the service's.
-install_missing dpkg-dev file lintian desktop-file-utils curl
+# the service's (systemd-analyze).
+install_missing dpkg-dev file lintian desktop-file-utils curl systemd
 
 build=build-pkg
 sudo=""
@@ -40,7 +41,12 @@ for path in ./usr/bin/varo-clock ./usr/bin/varo-clock-sim ./usr/bin/varo-clock-c
     ./usr/share/doc/varo-clock/examples/varo-clock-set-time.service \
     ./usr/share/doc/varo-clock/examples/varo-clock-set-time.timer \
     ./usr/bin/varo-clock-service ./usr/share/man/man1/varo-clock-service.1.gz \
-    ./usr/lib/systemd/system/varo-clock-service.service ./usr/share/doc/varo-clock/service.md; do
+    ./usr/lib/systemd/system/varo-clock-service.service ./usr/share/doc/varo-clock/service.md \
+    ./usr/lib/systemd/system/varo-clock-service@.service ./usr/share/doc/varo-clock/fleet.md \
+    ./usr/share/doc/varo-clock/examples/prometheus/varo-clock-rules.yml \
+    ./usr/share/doc/varo-clock/examples/prometheus/prometheus.yml \
+    ./usr/share/doc/varo-clock/examples/prometheus/varo-clock-targets.yml \
+    ./usr/share/doc/varo-clock/examples/prometheus/alertmanager.yml; do
     grep -q " $path\$" <<<"$contents" || { echo "ci-package: $path is missing from $deb" >&2; exit 1; }
 done
 desktop-file-validate packaging/varo-clock.desktop
@@ -69,6 +75,12 @@ for _ in $(seq 40); do grep -q ' RX AA00[0-9A-F]* set time ' "$sim_log" && break
 grep ' RX AA00[0-9A-F]* set time ' "$sim_log" ||
     { echo "ci-package: the installed varo-clock-cli set-time did not reach the simulator" >&2; exit 1; }
 man -l /usr/share/man/man1/varo-clock-cli.1.gz >/dev/null 2>&1 || zcat /usr/share/man/man1/varo-clock-cli.1.gz | head -n 1
+
+# The service's units as installed: one clock, and an instance of the
+# template.
+systemd-analyze verify /usr/lib/systemd/system/varo-clock-service.service \
+    /usr/lib/systemd/system/varo-clock-service@studio-a.service ||
+    { echo "ci-package: systemd-analyze verify finds faults in the service's units" >&2; exit 1; }
 
 # The installed clock service on the installed simulator: its status shows
 # the port open.

@@ -15,9 +15,10 @@ install_missing \
     dbus \
     chromium
 # The network ports' tests run ser2net themselves; the clock service's test
-# scrapes it with a real Prometheus and lends the master clock to a chronyd
-# that never sets the computer's clock (-x).
-install_missing_without_starting ser2net prometheus chrony
+# scrapes it with a real Prometheus, sends two clocks' alerts through a real
+# Alertmanager and lends the master clock to a chronyd that never sets the
+# computer's clock (-x).
+install_missing_without_starting ser2net prometheus prometheus-alertmanager chrony
 
 cmake -S . -B build -G Ninja ${VARO_CMAKE_ARGS:-}
 cmake --build build

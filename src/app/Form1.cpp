@@ -4,14 +4,15 @@
 
 #include "Dialogs.h"
 #include "ScheduleCheckBox.h"
+#include "VaroVersion.h"
 #include "WaitCursor.h"
 #include "WheelGuard.h"
 #include "common/RuntimeError.h"
-#include "VaroVersion.h"
 #include "protocol/CommandTexts.h"
 #include "protocol/WallClock.h"
 #include "schedule/FormDefaults.h"
 #include "serial/LineSpeeds.h"
+#include "session/ClockCommand.h"
 #include "ui_Form1.h"
 
 #include <QApplication>
@@ -190,6 +191,21 @@ ClockOutcome Form1::RunExchange(const ClockRequest& request, const Hold& hold,
     if (outcome.status == ClockOutcome::Status::Failed)
         throw *outcome.error;
     return outcome;
+}
+
+void Form1::RunClockCommand(const ClockRequest& request) {
+    RunCommand([this, &request](const Hold& hold) {
+        const ClockCommand& command = ClockCommands::of(request.kind);
+        const ClockOutcome outcome = RunExchange(request, hold, [this, &command](const ClockOutcome& sent) {
+            ui->Label2->setText(command.frameShown(sent.sent));
+            ui->Label3->clear();
+        });
+        // A missing or foreign answer ends the command silently.
+        if (outcome.done() && !command.doneText.isEmpty())
+            ShowMessage(command.doneText);
+        if (outcome.error && outcome.status != ClockOutcome::Status::Failed)
+            throw *outcome.error;
+    });
 }
 
 void Form1::SetCommandsEnabled(bool enabled) {

@@ -4,6 +4,7 @@
 #include "schedule/GroupRow.h"
 #include "serial/SerialPortComponent.h"
 #include "session/ClockSession.h"
+#include "session/PortKeeper.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -98,6 +99,9 @@ private:
     // Runs an exchange with the wait cursor up; a run-time failure raises its error.
     ClockOutcome RunExchange(const ClockRequest& request, const Hold& hold,
                              const ClockSession::Written& written = {});
+    // A command that needs nothing of the window but its frame shown: the
+    // frame in Label2 (Label3 cleared), its success said, a failure reported.
+    void RunClockCommand(const ClockRequest& request);
     void SetCommandsEnabled(bool enabled);
 
     // Port list and line speed.
@@ -162,6 +166,7 @@ private:
     Form1Seams m_seams;
     SerialPortComponent MSComm1;
     ClockSession m_session{MSComm1, *m_seams.clock, m_seams.ports};
+    PortKeeper m_portKeeper{m_session, PortKeeper::Mode::Follow, m_seams.ports};
     QTimer Timer1;
     std::array<RowWidgets, kGroupCount> m_rows{};
     std::vector<LineSpeedItem> m_lineSpeedItems;

@@ -33,7 +33,7 @@ void Form1::OpenChosenPort() {
         bool numeric = false;
         const int portNumber = text.mid(3, 2).trimmed().toInt(&numeric);
         if (numeric)
-            m_session.openPort(PortChoice::listed(portNumber));
+            m_portKeeper.open(PortChoice::listed(portNumber));
         else if (text.left(6) == QLatin1String("Search"))
             ScanPorts();
     } catch (const RuntimeError& error) {

@@ -43,6 +43,8 @@ void Form1::SetUpPortWatch() {
         const bool editing = ui->Combo1->lineEdit()->hasFocus() && ui->Combo1->lineEdit()->isModified();
         return !editing && !ui->Combo1->view()->isVisible();
     });
+    // A lost port is opened again when its device is back.
+    m_portKeeper.setWatch(m_portWatch);
     connect(m_portWatch, &PortWatch::rescanWanted, this, &Form1::ScanPorts);
     connect(m_portWatch, &PortWatch::refreshWanted, this, &Form1::RefreshPortList);
     m_portWatch->start();
@@ -64,7 +66,7 @@ void Form1::OpenTypedPort() {
             return;
         try {
             const WaitCursor waiting;
-            m_session.openPort(PortChoice::named(text));
+            m_portKeeper.open(PortChoice::named(text));
         } catch (const RuntimeError& error) {
             failure = error;
         }

@@ -1,10 +1,10 @@
 // Writing the schedule into the master clock and reading it back.
 #include "Form1.h"
 #include "ScheduleCheckBox.h"
-#include "protocol/CommandTexts.h"
 #include "protocol/Frames.h"
 #include "schedule/GroupRecord.h"
 #include "schedule/TimeText.h"
+#include "session/ClockCommand.h"
 #include "ui_Form1.h"
 
 #include <QLineEdit>
@@ -28,17 +28,17 @@ void Form1::WriteClockSettings() {
             }
             return records;
         };
-        const ClockOutcome outcome = RunExchange(
-            ClockRequest::writeSettings(clockIndex, records), hold, [this](const ClockOutcome& sent) {
-                if (sent.error)
-                    return;
-                const auto [firstLine, secondLine] = Frames::writeFrameLines(sent.sent);
-                ui->Label2->setText(firstLine);
-                ui->Label3->setText(secondLine);
-            });
+        const ClockRequest request = ClockRequest::writeSettings(clockIndex, records);
+        const ClockOutcome outcome = RunExchange(request, hold, [this](const ClockOutcome& sent) {
+            if (sent.error)
+                return;
+            const auto [firstLine, secondLine] = Frames::writeFrameLines(sent.sent);
+            ui->Label2->setText(firstLine);
+            ui->Label3->setText(secondLine);
+        });
         ShowReplyRows(outcome);
         if (outcome.done())
-            ShowMessage(CommandTexts::kWriteSuccess);
+            ShowMessage(ClockCommands::of(request.kind).doneText);
     });
 }
 
@@ -46,13 +46,13 @@ void Form1::ReadClockSettings() {
     RunCommand([this](const Hold& hold) {
         ui->Label2->clear();
         ui->Label3->clear();
-        const ClockOutcome outcome =
-            RunExchange(ClockRequest::readSettings(ClockListIndex()), hold, [this](const ClockOutcome& sent) {
-                ui->Label2->setText(Frames::hexText(sent.sent));
-            });
+        const ClockRequest request = ClockRequest::readSettings(ClockListIndex());
+        const ClockOutcome outcome = RunExchange(request, hold, [this](const ClockOutcome& sent) {
+            ui->Label2->setText(Frames::hexText(sent.sent));
+        });
         ShowReplyRows(outcome);
         if (outcome.done())
-            ShowMessage(CommandTexts::kReadSuccess);
+            ShowMessage(ClockCommands::of(request.kind).doneText);
     });
 }
 

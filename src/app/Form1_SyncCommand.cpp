@@ -3,6 +3,7 @@
 #include "Form1.h"
 #include "WaitCursor.h"
 #include "protocol/CommandTexts.h"
+#include "session/ClockCommand.h"
 #include "ui_Form1.h"
 
 void Form1::SyncComputerClock() {
@@ -15,21 +16,26 @@ void Form1::SyncComputerClock() {
             const OperatorsTurn asking;
             return m_seams.dialogs->askYesNo(this, CommandTexts::stepQuestion(offsetUs), kApplicationTitle);
         };
-        const ClockOutcome outcome = [this, &hold, &rule] {
+        const ClockRequest request = ClockRequest::syncComputer(*m_seams.clockSetter, rule);
+        const ClockOutcome outcome = [this, &hold, &request] {
             const WaitCursor waiting;
-            return m_session.syncComputerClock(*m_seams.clockSetter, hold, rule);
+            return m_session.run(request, hold);
         }();
         // The operator closed the window while the clock was being set.
         if (m_closing)
             return;
         switch (outcome.status) {
         case ClockOutcome::Status::Done:
-            return ShowMessage(CommandTexts::kSynchronizeSuccess);
+            return ShowMessage(ClockCommands::of(request.kind).doneText);
         case ClockOutcome::Status::Failed:
         case ClockOutcome::Status::InvalidAnswer:
         case ClockOutcome::Status::ClockNotSet:
             throw *outcome.error;
-        default:
+        case ClockOutcome::Status::NoAnswer:
+        case ClockOutcome::Status::ForeignAnswer:
+        case ClockOutcome::Status::ShortAnswer:
+        case ClockOutcome::Status::StepRefused:
+        case ClockOutcome::Status::Cancelled:
             // No frame, one that is no time frame, or a step the operator
             // did not allow: the command ends silently.
             return;

@@ -18,7 +18,7 @@ void Form1::SetClockToTypedTime() {
     RunCommand([this](const Hold& hold) {
         const QTime typed = TimeText::toTime(ui->Text1->text());
         ui->Text1->setText(TimeText::format(typed));
-        RunExchange(ClockRequest::setTime(typed), hold,
+        RunExchange(ClockRequest::typedTime(typed), hold,
                     [this](const ClockOutcome& sent) { ShowSetTimeFrame(sent); });
     });
 }
@@ -29,16 +29,11 @@ void Form1::ShowSetTimeFrame(const ClockOutcome& outcome) {
 }
 
 void Form1::StartTemporaryCountdown() {
-    RunCommand([this](const Hold& hold) {
-        // A text that does not convert counts down to midnight; the box shows
-        // "00:00:00" so the operator sees what was sent.
-        const QTime start = TimeText::parse(ui->Text18->text()).value_or(QTime(0, 0));
-        ui->Text18->setText(TimeText::format(start));
-        RunExchange(ClockRequest::countdown(ClockListIndex(), start), hold, [this](const ClockOutcome& sent) {
-            ui->Label2->setText(Frames::hexText(sent.sent));
-            ui->Label3->clear();
-        });
-    });
+    // A text that does not convert counts down to midnight; the box shows
+    // "00:00:00" so the operator sees what was sent.
+    const QTime start = TimeText::parse(ui->Text18->text()).value_or(QTime(0, 0));
+    ui->Text18->setText(TimeText::format(start));
+    RunClockCommand(ClockRequest::countdown(ClockListIndex(), start));
 }
 
 void Form1::SendSimulatedRmc(char status) {

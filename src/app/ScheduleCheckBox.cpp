@@ -13,9 +13,10 @@ CheckState ScheduleCheckBox::state() const {
         return CheckState::Ticked;
     case Qt::PartiallyChecked:
         return CheckState::Grey;
-    default:
-        return CheckState::Clear;
+    case Qt::Unchecked:
+        break;
     }
+    return CheckState::Clear;
 }
 
 void ScheduleCheckBox::setState(CheckState state) {

@@ -76,6 +76,18 @@ QString optionError(const QCommandLineParser& parser, const CliCommand& command)
     return QString();
 }
 
+// The arguments a clock command was given, by name: a flag always is (yes
+// unless its option says no), a settings file when its word is there.
+QStringList givenNames(const CliArguments& parsed) {
+    QStringList names = parsed.given.times.keys() + parsed.given.numbers.keys();
+    for (const ClockCommand* command : ClockCommands::byWord(parsed.commandName))
+        for (const CommandArgument& argument : command->arguments)
+            if (argument.input == CommandArgument::Input::Flag ||
+                (argument.input == CommandArgument::Input::SettingsFile && !parsed.file.isEmpty()))
+                names << argument.name;
+    return names;
+}
+
 } // namespace
 
 CliArguments CliArguments::parse(const QStringList& arguments) {
@@ -126,5 +138,7 @@ CliArguments CliArguments::parse(const QStringList& arguments) {
             parsed.usageError = option->take(parser.value(option->name), parsed);
     if (parsed.usageError.isEmpty() && command->takeWords)
         parsed.usageError = command->takeWords(words, parsed);
+    if (parsed.usageError.isEmpty() && parsed.command == Command::Clock)
+        parsed.clockCommand = ClockCommands::chosen(ClockCommands::byWord(command->name), givenNames(parsed));
     return parsed;
 }

@@ -9,19 +9,12 @@
 namespace {
 
 using Command = CliArguments::Command;
+using Input = CommandArgument::Input;
 constexpr int kMostSeconds = 24 * 3600;
 // A time frame's step is never more than half a day.
 constexpr int kMostStepSeconds = 12 * 3600;
-
-QString takeTime(const QString& text, QTime* time) {
-    const std::optional<QTime> parsed = TimeText::parse(text);
-    if (!parsed)
-        return QStringLiteral("Writing Error %1:Type mismatch: \"%2\" is no time of day (HH:MM:SS)")
-            .arg(int(ErrorNumber::TypeMismatch))
-            .arg(text);
-    *time = *parsed;
-    return QString();
-}
+// A number with at most this many values shows them all: "--clock 1|2".
+constexpr int kMostListedValues = 4;
 
 // --seconds N, 1 to a day, into `seconds`.
 CliOption secondsOption(const QString& help, int CliArguments::*seconds) {
@@ -44,14 +37,146 @@ CliOption requireSyncOption(const QString& help) {
             }};
 }
 
-CliOption clockOption() {
-    return {QStringLiteral("clock"), QStringLiteral("1|2"), QStringLiteral("the countdown clock"), true,
-            [](const QString& value, CliArguments& arguments) {
-                if (value != QLatin1String("1") && value != QLatin1String("2"))
-                    return arguments.commandName + QStringLiteral(" needs --clock 1 or --clock 2");
-                arguments.clockNumber = value.toInt();
-                return QString();
-            }};
+// What the command line adds to a clock command of its word: its own
+// options and the help that goes with them.
+struct Extras {
+    QList<CliOption> options;
+    QString help;
+};
+
+Extras extrasOf(const QString& word) {
+    if (word == QLatin1String("set-time"))
+        return {{requireSyncOption(QStringLiteral("send nothing and exit 8 unless the computer's clock is "
+                                                  "synchronized"))},
+                {}};
+    if (word == QLatin1String("read"))
+        return {
+            {{QStringLiteral("out"), QStringLiteral("FILE"),
+              QStringLiteral("save the groups to FILE instead of printing them; FILE is a regular file or a "
+                             "symbolic link to one, which is written in place"),
+              false,
+              [](const QString& value, CliArguments& arguments) {
+                  arguments.file = value;
+                  return QString();
+              }}},
+            QStringLiteral(" and print them as a settings file")};
+    if (word == QLatin1String("sync-computer"))
+        return {
+            {{QStringLiteral("max-step"), QStringLiteral("SECONDS"),
+              QStringLiteral("allow a step of the computer's clock of up to SECONDS, 0 to %1 (default 60)")
+                  .arg(kMostStepSeconds),
+              false,
+              [](const QString& value, CliArguments& arguments) {
+                  bool ok = false;
+                  const int seconds = value.toInt(&ok);
+                  if (!ok || seconds < 0 || seconds > kMostStepSeconds)
+                      return QStringLiteral("--max-step takes a whole number of seconds from 0 to %1")
+                          .arg(kMostStepSeconds);
+                  arguments.maxStep = seconds;
+                  return QString();
+              }}},
+            QStringLiteral("; a larger step than --max-step allows is refused with exit status 9 and sets "
+                           "nothing")};
+    if (word == QLatin1String("gps"))
+        return {{secondsOption(QStringLiteral("send N sentences, one after each of the next N second "
+                                              "boundaries, 1 to %1 (default 1)")
+                                   .arg(kMostSeconds),
+                               &CliArguments::repeats)},
+                {}};
+    return {};
+}
+
+// How the command line takes a time of day.
+QString takeTime(const CommandArgument& argument, const QString& text, CliArguments& arguments) {
+    const std::optional<QTime> time = TimeText::parseTimeOfDay(text);
+    if (!time)
+        return QStringLiteral("Writing Error %1:Type mismatch: \"%2\" is no time of day (HH:MM:SS)")
+            .arg(int(ErrorNumber::TypeMismatch))
+            .arg(text);
+    arguments.given.times.insert(argument.name, *time);
+    return QString();
+}
+
+// An argument given as an option: a number, or a flag's no.
+CliOption optionOf(const CommandArgument& argument, bool required) {
+    if (argument.input == Input::Flag)
+        return {argument.negation, QString(), argument.negationHelp, false,
+                [name = argument.name](const QString&, CliArguments& arguments) {
+                    arguments.given.flags.insert(name, false);
+                    return QString();
+                }};
+    QStringList values;
+    for (int value = argument.least; value <= argument.most; ++value)
+        values << QString::number(value);
+    const bool listed = values.size() <= kMostListedValues;
+    CliOption option{argument.name,
+                     listed ? values.join(QLatin1Char('|')) : QStringLiteral("N"),
+                     argument.description,
+                     required,
+                     {}};
+    option.take = [argument, listed, needed = option.neededForm()](const QString& value,
+                                                                   CliArguments& arguments) {
+        bool ok = false;
+        const int number = value.toInt(&ok);
+        if (!ok || number < argument.least || number > argument.most || value != QString::number(number))
+            return listed ? QStringLiteral("%1 needs %2").arg(arguments.commandName, needed)
+                          : QStringLiteral("--%1 takes %2").arg(argument.name, argument.range());
+        arguments.given.numbers.insert(argument.name, number);
+        return QString();
+    };
+    return option;
+}
+
+// The command line's form of the clock commands that share `word`: their
+// words and options from their arguments (optional where one of them takes
+// the argument and another does not), then the command line's own.
+CliCommand clockCommandOf(const QString& word) {
+    const QList<const ClockCommand*> sharing = ClockCommands::byWord(word);
+    QList<CommandArgument> arguments;
+    QStringList names;
+    QStringList summaries;
+    for (const ClockCommand* command : sharing) {
+        summaries << command->summary;
+        for (const CommandArgument& argument : command->arguments)
+            if (!argument.pathOnly && !names.contains(argument.name)) {
+                names << argument.name;
+                arguments << argument;
+            }
+    }
+    const auto takenByAll = [&sharing](const QString& name) {
+        return std::all_of(sharing.cbegin(), sharing.cend(), [&name](const ClockCommand* command) {
+            return std::any_of(command->arguments.cbegin(), command->arguments.cend(),
+                               [&name](const CommandArgument& argument) { return argument.name == name; });
+        });
+    };
+    const Extras extras = extrasOf(word);
+    CliCommand cli{Command::Clock, word, {}, {}, summaries.join(QStringLiteral(", ")) + extras.help, {}};
+    QList<CommandArgument> positional;
+    for (const CommandArgument& argument : arguments) {
+        const bool required = takenByAll(argument.name);
+        if (argument.input == Input::TimeOfDay || argument.input == Input::SettingsFile) {
+            const QString form =
+                argument.input == Input::TimeOfDay ? QStringLiteral("HH:MM:SS") : QStringLiteral("FILE");
+            cli.words << (required ? form : QLatin1Char('[') + form + QLatin1Char(']'));
+            positional << argument;
+        } else {
+            cli.options << optionOf(argument, required);
+        }
+    }
+    cli.options << extras.options;
+    cli.takeWords = [positional](const QStringList& words, CliArguments& given) {
+        for (int i = 0; i < words.size(); ++i) {
+            if (positional[i].input == Input::SettingsFile) {
+                given.file = words[i];
+                continue;
+            }
+            const QString error = takeTime(positional[i], words[i], given);
+            if (!error.isEmpty())
+                return error;
+        }
+        return QString();
+    };
+    return cli;
 }
 
 } // namespace
@@ -93,8 +218,7 @@ const QList<CliOption>& globalOptions() {
          false,
          [](const QString& value, CliArguments& arguments) {
              if (!PortChoice::fromText(value))
-                 return QStringLiteral("--port %1 names no port (Com1 to Com16, a number 1-16 or a device)")
-                     .arg(value);
+                 return QStringLiteral("--port %1 %2").arg(value, PortChoice::refusal(value));
              arguments.port = value;
              return QString();
          }},
@@ -104,12 +228,10 @@ const QList<CliOption>& globalOptions() {
              .arg(LineSpeeds::kDefault),
          false,
          [](const QString& value, CliArguments& arguments) {
-             bool ok = false;
-             const int speed = value.toInt(&ok);
-             if (!ok || !LineSpeeds::isOffered(speed))
-                 return QStringLiteral("--baud takes ") +
-                        LineSpeeds::listed(QStringLiteral(", "), QStringLiteral(" or "));
-             arguments.baudRate = speed;
+             const std::optional<int> speed = LineSpeeds::fromText(value);
+             if (!speed)
+                 return LineSpeeds::refusal(QStringLiteral("--baud"));
+             arguments.baudRate = *speed;
              return QString();
          }},
         {QStringLiteral("json"), QString(),
@@ -126,107 +248,35 @@ const QList<CliOption>& globalOptions() {
 }
 
 const QList<CliCommand>& all() {
-    static const QList<CliCommand> commands = {
-        {Command::SetTime,
-         QStringLiteral("set-time"),
-         {QStringLiteral("[HH:MM:SS]")},
-         {requireSyncOption(QStringLiteral("send nothing and exit 8 unless the computer's clock is "
-                                           "synchronized"))},
-         QStringLiteral("set the master clock to the computer's date and time right after a second "
-                        "boundary, or to a typed time of day with the computer's date"),
-         [](const QStringList& words, CliArguments& arguments) {
-             if (words.isEmpty())
-                 return QString();
-             QTime typed;
-             const QString error = takeTime(words.first(), &typed);
-             arguments.typedTime = typed;
-             return error;
-         }},
-        {Command::Countdown,
-         QStringLiteral("countdown"),
-         {QStringLiteral("HH:MM:SS")},
-         {clockOption()},
-         QStringLiteral("start a temporary countdown to that time of day"),
-         [](const QStringList& words, CliArguments& arguments) {
-             return takeTime(words.first(), &arguments.countdownStart);
-         }},
-        {Command::Read,
-         QStringLiteral("read"),
-         {},
-         {clockOption(),
-          {QStringLiteral("out"), QStringLiteral("FILE"),
-           QStringLiteral("save the groups to FILE instead of printing them; FILE is a regular file or "
-                          "a symbolic link to one, which is written in place"),
-           false,
-           [](const QString& value, CliArguments& arguments) {
-               arguments.file = value;
-               return QString();
-           }}},
-         QStringLiteral("read the clock's eight countdown groups and print them as a settings file"),
-         {}},
-        {Command::Write,
-         QStringLiteral("write"),
-         {QStringLiteral("FILE")},
-         {},
-         QStringLiteral("write the groups of a settings file; its header [CLOCK1] or [CLOCK2] names the "
-                        "countdown clock. The file is checked as a whole before anything is sent; a group "
-                        "line whose flag letters are other than A or V, R or S and ,H is named as a warning"),
-         [](const QStringList& words, CliArguments& arguments) {
-             arguments.file = words.first();
-             return QString();
-         }},
-        {Command::SyncComputer,
-         QStringLiteral("sync-computer"),
-         {},
-         {{QStringLiteral("max-step"), QStringLiteral("SECONDS"),
-           QStringLiteral("allow a step of the computer's clock of up to SECONDS, 0 to %1 (default 60)")
-               .arg(kMostStepSeconds),
-           false,
-           [](const QString& value, CliArguments& arguments) {
-               bool ok = false;
-               const int seconds = value.toInt(&ok);
-               if (!ok || seconds < 0 || seconds > kMostStepSeconds)
-                   return QStringLiteral("--max-step takes a whole number of seconds from 0 to %1")
-                       .arg(kMostStepSeconds);
-               arguments.maxStep = seconds;
-               return QString();
-           }}},
-         QStringLiteral("set the computer's clock from the master clock's time frame, which must arrive "
-                        "within 3 to 4 seconds: it moves by the master clock's offset, to the time nearest "
-                        "the computer's own (the date is not taken from the frame); a larger step than "
-                        "--max-step allows is refused with exit status 9 and sets nothing"),
-         {}},
-        {Command::Gps,
-         QStringLiteral("gps"),
-         {},
-         {{QStringLiteral("invalid"), QString(), QStringLiteral("mark the fix not valid"), false,
-           [](const QString&, CliArguments& arguments) {
-               arguments.gpsStatus = 'V';
-               return QString();
-           }},
-          secondsOption(QStringLiteral("send N sentences, 1 to %1 (default 1)").arg(kMostSeconds),
-                        &CliArguments::gpsSeconds)},
-         QStringLiteral("stand in for a GPS receiver: send an RMC sentence of the computer's local time "
-                        "right after each of the next N second boundaries"),
-         {}},
-        {Command::Ports,
-         QStringLiteral("ports"),
-         {},
-         {},
-         QStringLiteral("list the usable ports with their devices and descriptions"),
-         {}},
-        {Command::Status,
-         QStringLiteral("status"),
-         {},
-         {secondsOption(QStringLiteral("listen to the master clock's time frames for N seconds, 1 to %1 "
-                                       "(default 3)")
-                            .arg(kMostSeconds),
-                        &CliArguments::statusSeconds),
-          requireSyncOption(QStringLiteral("exit 8 when the computer's clock is not synchronized"))},
-         QStringLiteral("whether the computer's clock is synchronized and, from its own time frames, the "
-                        "master clock's time and offset"),
-         {}},
-    };
+    static const QList<CliCommand> commands = [] {
+        QList<CliCommand> list;
+        QStringList words;
+        for (const ClockCommand* command : ClockCommands::all())
+            if (!command->word.isEmpty() && !words.contains(command->word)) {
+                words << command->word;
+                list << clockCommandOf(command->word);
+            }
+        list << CliCommand{Command::Ports,
+                           QStringLiteral("ports"),
+                           {},
+                           {},
+                           QStringLiteral("list the usable ports with their devices and descriptions"),
+                           {}};
+        list << CliCommand{
+            Command::Status,
+            QStringLiteral("status"),
+            {},
+            {secondsOption(QStringLiteral("listen to the master clock's time frames for N "
+                                          "seconds, 1 to %1 (default 3)")
+                               .arg(kMostSeconds),
+                           &CliArguments::statusSeconds),
+             requireSyncOption(QStringLiteral("exit 8 when the computer's clock is not "
+                                              "synchronized"))},
+            QStringLiteral("whether the computer's clock is synchronized and, from its own time "
+                           "frames, the master clock's time and offset"),
+            {}};
+        return list;
+    }();
     return commands;
 }
 

@@ -1,26 +1,24 @@
 #include "ClockCli.h"
 
 #include "CliHelp.h"
-#include "common/RuntimeError.h"
 #include "VaroVersion.h"
+#include "common/RuntimeError.h"
 #include "protocol/CommandTexts.h"
 #include "protocol/ComputerClockReader.h"
 #include "protocol/Frames.h"
-#include "schedule/GroupRecord.h"
-#include "schedule/TimeText.h"
 #include "serial/LineSpeeds.h"
 #include "serial/PortCatalog.h"
 #include "serial/PortProbe.h"
 #include "serial/SerialPortComponent.h"
 #include "session/ClockSession.h"
-#include "session/MissingAnswerText.h"
+#include "session/PortKeeper.h"
 #include "settings_file/SettingsFile.h"
-#include "settings_file/SettingsFileCheck.h"
 #include "settings_file/SettingsFileStore.h"
 
-#include <QEventLoop>
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QTextStream>
+#include <algorithm>
 
 namespace {
 
@@ -33,25 +31,6 @@ QString fileMessage(const RuntimeError& error, const QString& noFileText) {
     return error.number() == ErrorNumber::PathFileAccessError
                ? noFileText + QStringLiteral(": ") + error.description()
                : CommandTexts::errorReport(error);
-}
-
-// ": line 3 of clock.txt: ..." for a settings file at fault; empty when the
-// check finds nothing.
-QString faultOf(const QByteArray& bytes, const QString& path) {
-    const std::optional<SettingsFileCheck::Finding> fault = SettingsFileCheck::fault(bytes);
-    return fault ? QStringLiteral(": line %1 of %2: %3").arg(fault->line).arg(path, fault->what) : QString();
-}
-
-// The exchange whose answer a command waits for.
-ClockRequest::Kind requestKindOf(Command command) {
-    switch (command) {
-    case Command::Read:
-        return ClockRequest::Kind::ReadSettings;
-    case Command::Write:
-        return ClockRequest::Kind::WriteSettings;
-    default:
-        return ClockRequest::Kind::TimeFrame;
-    }
 }
 
 // The command line asks nobody: a step beyond --max-step is refused.
@@ -120,45 +99,52 @@ void ClockCli::execute(const CliArguments& arguments) {
     if (arguments.requireSync)
         requireSynchronized(reportComputerClock());
     // A settings file is checked before the line is touched.
-    std::optional<SettingsToWrite> settings;
-    if (arguments.command == Command::Write)
-        settings = settingsToWrite(arguments.file);
+    const ClockRequest request = requestOf(arguments);
 
     SerialPortComponent port(m_seams.serialDevices);
     ClockSession session(port, *m_seams.clock, m_seams.ports);
     openPort(session, arguments);
     // No usable port: the window's report for a closed port.
     port.requireOpen();
-    if (arguments.command == Command::Gps)
-        return sendGps(session, arguments);
-    runExchange(session, arguments, settings);
+    runExchange(session, arguments, request);
 }
 
-ClockCli::SettingsToWrite ClockCli::settingsToWrite(const QString& path) {
+ClockRequest ClockCli::requestOf(const CliArguments& arguments) {
+    const ClockCommand& command = *arguments.clockCommand;
+    CommandArguments given = arguments.given;
+    for (const CommandArgument& argument : command.arguments)
+        if (argument.input == CommandArgument::Input::SettingsFile)
+            given.settings = settingsFile(arguments.file);
+    given.clockSetter = m_seams.clockSetter;
+    given.stepRule = stepRule(arguments);
+    QString why;
+    const std::optional<ClockRequest> request = command.request(given, &why);
+    if (!request)
+        throw Failure{CliStatus::Usage, QStringLiteral("varo-clock-cli: ") + why};
+    if (given.settings)
+        m_report.insert(QStringLiteral("clock"), given.settings->clockNumber);
+    return *request;
+}
+
+SettingsFileText::Decoded ClockCli::settingsFile(const QString& path) {
     QByteArray bytes;
-    std::optional<ClockSchedule> schedule;
     try {
         bytes = SettingsFileStore::load(path);
-        schedule = SettingsFileStore::scheduleOf(bytes, path);
     } catch (const RuntimeError& error) {
         throw Failure{exitStatusOf(error), fileMessage(error, SettingsFile::kChooseFile)};
     }
-    if (!schedule)
-        throw Failure{CliStatus::FileNotLoaded, SettingsFile::kCannotLoad + faultOf(bytes, path)};
-    // The file's texts travel as the window sends its boxes: converted, or
-    // the type mismatch of the first that is no time.
-    SettingsToWrite settings{schedule->ClockNumber, {}};
-    try {
-        settings.records = GroupRecord::encodeRows(schedule->rows);
-    } catch (const RuntimeError& error) {
-        throw Failure{exitStatusOf(error), CommandTexts::errorReport(error) + faultOf(bytes, path)};
-    }
-    for (const SettingsFileCheck::Finding& loose : SettingsFileCheck::looseFlags(bytes))
-        warn(QStringLiteral("line %1 of %2: %3").arg(loose.line).arg(path, loose.what));
-    return settings;
+    const SettingsFileText::Decoded decoded = SettingsFileText::decode(bytes, path);
+    if (decoded.refusal)
+        throw Failure{decoded.refusal->error ? exitStatusOf(*decoded.refusal->error)
+                                             : CliStatus::FileNotLoaded,
+                      decoded.refusal->text(path)};
+    for (const SettingsFileCheck::Finding& warning : decoded.warnings)
+        warn(SettingsFileText::lineText(warning, path));
+    return decoded;
 }
 
 void ClockCli::openPort(ClockSession& session, const CliArguments& arguments) {
+    PortKeeper keeper(session, PortKeeper::Mode::Once, m_seams.ports);
     std::optional<PortChoice> choice;
     if (!arguments.port.isEmpty())
         choice = PortChoice::fromText(arguments.port);
@@ -166,22 +152,20 @@ void ClockCli::openPort(ClockSession& session, const CliArguments& arguments) {
         session.port().setSettings(LineSpeeds::settingsText(arguments.baudRate));
         // The one port that is there, never a guess between several.
         if (!choice) {
-            const QList<int> present = PortProbe::presentPorts(session.port());
-            if (present.size() > 1) {
+            const PortKeeper::OnePort found = keeper.onePort();
+            if (!found.several.isEmpty()) {
                 QStringList named;
-                for (const int number : present)
-                    named << QStringLiteral("%1 (%2)").arg(PortChoice::listed(number).name(),
-                                                           m_seams.ports->locationOfPort(number));
+                for (const PortChoice& port : found.several)
+                    named << QStringLiteral("%1 (%2)").arg(port.name(), port.device);
                 throw Failure{CliStatus::Usage,
                               QStringLiteral("varo-clock-cli: %1 ports are there; name one with --port: %2")
-                                  .arg(present.size())
+                                  .arg(found.several.size())
                                   .arg(named.join(QStringLiteral(", ")))};
             }
-            if (!present.isEmpty())
-                choice = PortChoice::listed(present.first());
+            choice = found.port;
         }
         if (choice)
-            session.openPort(*choice);
+            keeper.open(*choice);
     } catch (const RuntimeError& error) {
         throw Failure{exitStatusOf(error), CommandTexts::portError(error)};
     }
@@ -193,76 +177,57 @@ void ClockCli::openPort(ClockSession& session, const CliArguments& arguments) {
 }
 
 void ClockCli::runExchange(ClockSession& session, const CliArguments& arguments,
-                           const std::optional<SettingsToWrite>& settings) {
-    const std::optional<ClockSession::LineHold> hold = session.holdLine();
-    const int clockIndex = arguments.clockNumber - 1;
-    const auto shown = [this](const ClockOutcome& written) {
-        if (!written.error)
-            sent(Frames::hexText(written.sent));
+                           const ClockRequest& request) {
+    const ClockCommand& command = ClockCommands::of(request.kind);
+    const auto written = [this, &command](const ClockOutcome& outcome) {
+        if (outcome.error)
+            return;
+        sayFields(command, outcome);
+        sent(command.frameShown(outcome.sent));
     };
-    ClockOutcome outcome;
-    switch (arguments.command) {
-    case Command::SetTime:
-        outcome = session.run(ClockRequest::setTime(arguments.typedTime), *hold);
-        break;
-    case Command::Countdown:
-        outcome = session.run(ClockRequest::countdown(clockIndex, arguments.countdownStart), *hold);
-        break;
-    case Command::Read:
-        outcome = session.run(ClockRequest::readSettings(clockIndex), *hold, shown);
-        break;
-    case Command::Write:
-        m_report.insert(QStringLiteral("clock"), settings->clockNumber);
-        outcome = session.run(ClockRequest::writeSettings(settings->clockNumber - 1,
-                                                          [records = settings->records] { return records; }),
-                              *hold, [this](const ClockOutcome& written) {
-                                  if (written.error)
-                                      return;
-                                  const auto [first, second] = Frames::writeFrameLines(written.sent);
-                                  sent(first + QLatin1Char(' ') + second);
-                              });
-        break;
-    default:
-        outcome = session.syncComputerClock(*m_seams.clockSetter, *hold, stepRule(arguments));
-        break;
+    // gps --seconds N: one sentence after each of the next N boundaries.
+    for (int run = 0; run < arguments.repeats; ++run) {
+        // What the line said since the last sentence (its device gone) is
+        // heard before the next.
+        if (run > 0)
+            QCoreApplication::processEvents();
+        const std::optional<ClockSession::LineHold> hold = session.holdLine();
+        const ClockOutcome outcome = session.run(request, *hold, written);
+        received(outcome.received);
+        // What the answer brought; what the frame made was said with it.
+        if (command.answer)
+            sayFields(command, outcome);
+        if (!outcome.done())
+            reportFailure(arguments, request, outcome);
+        if (run + 1 == arguments.repeats)
+            reportDone(arguments, outcome);
     }
-    report(arguments, outcome);
 }
 
-void ClockCli::report(const CliArguments& arguments, const ClockOutcome& outcome) {
-    received(outcome.received);
-    const Command command = arguments.command;
-    if (outcome.done() && command == Command::SetTime)
-        say(QStringLiteral("frameText"), outcome.frameText, QStringLiteral("text ") + outcome.frameText);
-    if (outcome.done() && command == Command::Countdown)
-        say(QStringLiteral("remaining"), outcome.frameText, QStringLiteral("remaining ") + outcome.frameText);
-    if ((command == Command::SetTime || command == Command::Countdown) && outcome.done())
-        sent(Frames::hexText(outcome.sent));
-    if (command == Command::SyncComputer &&
-        (outcome.done() || outcome.status == ClockOutcome::Status::ClockNotSet ||
-         outcome.status == ClockOutcome::Status::StepRefused)) {
-        const QString time = TimeText::format(outcome.clockTime);
-        say(QStringLiteral("time"), time, QStringLiteral("time ") + time);
-    }
-
-    // A write whose answer came late or cut short may well have been stored.
+void ClockCli::reportFailure(const CliArguments& arguments, const ClockRequest& request,
+                             const ClockOutcome& outcome) {
+    const ClockCommand& command = ClockCommands::of(request.kind);
+    // A frame whose answer came late or cut short may well have been taken.
     const QString readBack =
-        QStringLiteral("; the master clock may have stored the groups all the same: read them back with "
-                       "varo-clock-cli --port %1 read --clock %2")
-            .arg(m_report
-                     .value(m_report.contains(QStringLiteral("portName")) ? QStringLiteral("portName")
-                                                                          : QStringLiteral("port"))
-                     .toString())
-            .arg(m_report.value(QStringLiteral("clock")).toInt());
+        command.mayTakeUnanswered
+            ? QStringLiteral(
+                  "; the master clock may have stored the groups all the same: read them back with "
+                  "varo-clock-cli --port %1 read --clock %2")
+                  .arg(m_report
+                           .value(m_report.contains(QStringLiteral("portName")) ? QStringLiteral("portName")
+                                                                                : QStringLiteral("port"))
+                           .toString())
+                  .arg(request.clockIndex + 1)
+            : QString();
     switch (outcome.status) {
     case ClockOutcome::Status::Done:
-        break;
+        return;
     case ClockOutcome::Status::NoAnswer:
         throw Failure{exitStatusOf(outcome),
-                      missingAnswerText(requestKindOf(command), outcome) +
-                          (command == Command::Write ? QStringLiteral(" in time") + readBack : QString())};
+                      command.missingAnswerText(outcome) +
+                          (readBack.isEmpty() ? QString() : QStringLiteral(" in time")) + readBack};
     case ClockOutcome::Status::ForeignAnswer:
-        throw Failure{exitStatusOf(outcome), missingAnswerText(requestKindOf(command), outcome)};
+        throw Failure{exitStatusOf(outcome), command.missingAnswerText(outcome)};
     case ClockOutcome::Status::StepRefused:
         throw Failure{exitStatusOf(outcome),
                       QStringLiteral("The computer's clock would move by %1, more than the %2 s allowed: "
@@ -270,62 +235,49 @@ void ClockCli::report(const CliArguments& arguments, const ClockOutcome& outcome
                           .arg(CommandTexts::clockStep(outcome.offsetUs))
                           .arg(stepRule(arguments).largestUnaskedUs / 1'000'000)};
     case ClockOutcome::Status::ShortAnswer:
-        if (command == Command::Write)
+        if (!readBack.isEmpty())
             throw Failure{exitStatusOf(outcome),
                           CommandTexts::errorReport(
                               RuntimeError(ErrorNumber::SubscriptOutOfRange,
                                            Frames::shortAnswerText(outcome.received.size()) + readBack))};
-        [[fallthrough]];
-    default:
-        throw Failure{exitStatusOf(outcome), CommandTexts::errorReport(*outcome.error)};
+        break;
+    case ClockOutcome::Status::InvalidAnswer:
+    case ClockOutcome::Status::Failed:
+    case ClockOutcome::Status::ClockNotSet:
+    case ClockOutcome::Status::Cancelled:
+        break;
     }
-
-    switch (command) {
-    case Command::Read:
-        return reportSettings(arguments, outcome);
-    case Command::Write:
-        return say(QStringLiteral("message"), CommandTexts::kWriteSuccess, CommandTexts::kWriteSuccess);
-    case Command::SyncComputer:
-        return say(QStringLiteral("message"), CommandTexts::kSynchronizeSuccess,
-                   CommandTexts::kSynchronizeSuccess);
-    default:
-        return;
-    }
+    throw Failure{exitStatusOf(outcome), outcome.error ? CommandTexts::errorReport(*outcome.error)
+                                                       : ClockOutcome::statusName(outcome.status)};
 }
 
-void ClockCli::reportSettings(const CliArguments& arguments, const ClockOutcome& outcome) {
-    const QByteArray file = SettingsFile::write(outcome.clockIndex + 1, outcome.rows);
-    m_report.insert(QStringLiteral("clock"), outcome.clockIndex + 1);
-    m_report.insert(QStringLiteral("file"), QString::fromLatin1(file));
-    if (!arguments.file.isEmpty()) {
+void ClockCli::reportDone(const CliArguments& arguments, const ClockOutcome& outcome) {
+    const ClockCommand& command = *arguments.clockCommand;
+    QString file;
+    for (const ClockCommand::Field& field : command.fields(outcome))
+        if (field.label.isEmpty()) {
+            m_report.insert(field.name, QJsonValue::fromVariant(field.value));
+            if (field.name == QLatin1String("file"))
+                file = field.value.toString();
+        }
+    // Groups read, not written from a file, are printed or saved with --out.
+    const bool sentFile = std::any_of(command.arguments.cbegin(), command.arguments.cend(),
+                                      [](const CommandArgument& argument) {
+                                          return argument.input == CommandArgument::Input::SettingsFile;
+                                      });
+    const bool readFile = !file.isEmpty() && !sentFile;
+    if (readFile && !arguments.file.isEmpty()) {
         try {
-            SettingsFileStore::save(arguments.file, file);
+            SettingsFileStore::save(arguments.file, file.toLatin1());
         } catch (const RuntimeError& error) {
             throw Failure{exitStatusOf(error), fileMessage(error, SettingsFile::kNoFileName)};
         }
         m_report.insert(QStringLiteral("savedTo"), arguments.file);
     }
-    say(QStringLiteral("message"), CommandTexts::kReadSuccess, CommandTexts::kReadSuccess);
-    if (!m_json && arguments.file.isEmpty())
-        *m_seams.out << QString::fromLatin1(file);
-}
-
-void ClockCli::sendGps(ClockSession& session, const CliArguments& arguments) {
-    RmcStream& stream = session.gpsStream();
-    std::optional<RuntimeError> failure;
-    QEventLoop loop;
-    QObject::connect(&stream, &RmcStream::sent, &loop, [this](const RmcSentence& sentence) {
-        sent(QString::fromLatin1(sentence.bytes).trimmed());
-    });
-    QObject::connect(&stream, &RmcStream::failed, &loop, [&](const RuntimeError& error) { failure = error; });
-    // The device went away between two sentences: the stream ends with the port.
-    QObject::connect(&session.port(), &SerialPortComponent::lineLost, &loop,
-                     [&](const RuntimeError& error) { failure = error; });
-    QObject::connect(&stream, &RmcStream::stopped, &loop, &QEventLoop::quit);
-    stream.start(arguments.gpsStatus, arguments.gpsSeconds);
-    loop.exec();
-    if (failure)
-        throw *failure;
+    if (!command.doneText.isEmpty())
+        say(QStringLiteral("message"), command.doneText, command.doneText);
+    if (readFile && arguments.file.isEmpty() && !m_json)
+        *m_seams.out << file;
 }
 
 void ClockCli::listPorts() {
@@ -366,6 +318,14 @@ void ClockCli::received(const QByteArray& bytes) {
 void ClockCli::warn(const QString& text) {
     m_warnings.append(text);
     *m_seams.err << "varo-clock-cli: warning: " << text << '\n';
+}
+
+void ClockCli::sayFields(const ClockCommand& command, const ClockOutcome& outcome) {
+    for (const ClockCommand::Field& field : command.fields(outcome))
+        if (!field.label.isEmpty() && !m_said.contains(field.name)) {
+            m_said << field.name;
+            say(field.name, field.value.toString(), field.label + QLatin1Char(' ') + field.value.toString());
+        }
 }
 
 void ClockCli::say(const QString& key, const QString& value, const QString& line) {

@@ -3,6 +3,7 @@
 #include "CliArguments.h"
 #include "CliStatus.h"
 #include "serial/SerialDevice.h"
+#include "settings_file/SettingsFileText.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -45,20 +46,15 @@ private:
         QString message;
     };
 
-    // A settings file's groups as the write frame carries them.
-    struct SettingsToWrite {
-        int clockNumber;
-        QByteArray records;
-    };
-
     void execute(const CliArguments& arguments);
-    SettingsToWrite settingsToWrite(const QString& path);
+    // The clock command's request, with a settings file read and checked.
+    ClockRequest requestOf(const CliArguments& arguments);
+    SettingsFileText::Decoded settingsFile(const QString& path);
     void openPort(ClockSession& session, const CliArguments& arguments);
-    void runExchange(ClockSession& session, const CliArguments& arguments,
-                     const std::optional<SettingsToWrite>& settings);
-    void report(const CliArguments& arguments, const ClockOutcome& outcome);
-    void reportSettings(const CliArguments& arguments, const ClockOutcome& outcome);
-    void sendGps(ClockSession& session, const CliArguments& arguments);
+    void runExchange(ClockSession& session, const CliArguments& arguments, const ClockRequest& request);
+    void reportFailure(const CliArguments& arguments, const ClockRequest& request,
+                       const ClockOutcome& outcome);
+    void reportDone(const CliArguments& arguments, const ClockOutcome& outcome);
     void listPorts();
 
     // status and --require-sync (ClockCli_Status.cpp).
@@ -69,6 +65,9 @@ private:
 
     void sent(const QString& text);
     void received(const QByteArray& bytes);
+    // The command's fields that the command line prints as lines of their
+    // own, each once.
+    void sayFields(const ClockCommand& command, const ClockOutcome& outcome);
     void say(const QString& key, const QString& value, const QString& line);
     // On standard error, or in the JSON object's "warnings".
     void warn(const QString& text);
@@ -79,4 +78,5 @@ private:
     QJsonArray m_sent;
     QJsonArray m_received;
     QJsonArray m_warnings;
+    QStringList m_said; // the fields said so far
 };

@@ -54,6 +54,14 @@ QTime toTime(const QString& text) {
     return *time;
 }
 
+std::optional<QTime> parseTimeOfDay(const QString& text) {
+    static const QRegularExpression exact(QStringLiteral(R"(^[0-9]{2}:[0-9]{2}:[0-9]{2}$)"));
+    if (!exact.match(text).hasMatch())
+        return std::nullopt;
+    const QTime time(text.left(2).toInt(), text.mid(3, 2).toInt(), text.mid(6, 2).toInt());
+    return time.isValid() ? std::optional(time) : std::nullopt;
+}
+
 QString format(const QTime& time) {
     return time.toString(QStringLiteral("HH:mm:ss"));
 }

@@ -16,6 +16,11 @@ std::optional<QTime> parse(const QString& text);
 // As parse(), but a text that does not convert raises error 13 "Type mismatch".
 QTime toTime(const QString& text);
 
+// A time of day as a caller outside the window gives it: exactly "HH:MM:SS",
+// two digits each, hours 00-23; no date, no blanks, no shorter form. The
+// command line and the service take times through it alone.
+std::optional<QTime> parseTimeOfDay(const QString& text);
+
 // "hh:nn:ss": two digits each, 24-hour clock.
 QString format(const QTime& time);
 

@@ -15,6 +15,16 @@ bool isOffered(int baudRate) {
     return all().contains(baudRate);
 }
 
+std::optional<int> fromText(const QString& text) {
+    bool ok = false;
+    const int speed = text.toInt(&ok);
+    return ok && isOffered(speed) && text == QString::number(speed) ? std::optional(speed) : std::nullopt;
+}
+
+QString refusal(const QString& option) {
+    return option + QStringLiteral(" takes ") + listed(QStringLiteral(", "), QStringLiteral(" or "));
+}
+
 QString settingsText(int baudRate) {
     return LineSettings{baudRate, 'n', 8, 1}.toString();
 }

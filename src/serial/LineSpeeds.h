@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <optional>
 
 // The line speeds the master clock runs at, for the window's menu and the
 // command line's --baud alike; every other setting of the line is n,8,1.
@@ -13,6 +14,12 @@ constexpr int kDefault = 9600;
 const QList<int>& all();
 
 bool isOffered(int baudRate);
+
+// A speed as a caller names it, "9600"; nothing for a text that is not one
+// of the speeds offered.
+std::optional<int> fromText(const QString& text);
+// Why a text is none: "--baud takes 4800, 9600, 19200 or 38400".
+QString refusal(const QString& option);
 
 // The serial component's settings text of a speed: "9600,n,8,1".
 QString settingsText(int baudRate);

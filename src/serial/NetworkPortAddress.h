@@ -15,4 +15,9 @@ struct NetworkPortAddress {
 
     // Nothing when `text` (blanks around it aside) is not of that form.
     static std::optional<NetworkPortAddress> parse(const QString& text);
+    // Whether `text` starts as a network port does (rfc2217:// or socket://).
+    static bool isNetworkForm(const QString& text);
+    // Why a text in that form names no network port ("names no port: ..."),
+    // empty when it names one or is not in that form.
+    static QString refusal(const QString& text);
 };

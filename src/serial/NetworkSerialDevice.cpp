@@ -123,34 +123,30 @@ void NetworkSerialDevice::onSocketError(QAbstractSocket::SocketError error) {
 
 RuntimeError NetworkSerialDevice::openingFailure(QAbstractSocket::SocketError error) const {
     const QString reason = m_socket.errorString();
-    switch (error) {
-    case QAbstractSocket::HostNotFoundError:
+    // Three of the socket's many errors have words of their own.
+    if (error == QAbstractSocket::HostNotFoundError)
         return RuntimeError(
             ErrorNumber::InvalidPortNumber,
             QStringLiteral("%1: no host is known by the name %2 (%3)").arg(m_name, m_address.host, reason));
-    case QAbstractSocket::ConnectionRefusedError:
+    if (error == QAbstractSocket::ConnectionRefusedError)
         return RuntimeError(ErrorNumber::InvalidPortNumber,
                             QStringLiteral("%1: no server takes connections at port %2 of %3 (%4)")
                                 .arg(m_name)
                                 .arg(m_address.port)
                                 .arg(m_address.host, reason));
-    case QAbstractSocket::RemoteHostClosedError: {
-        const QString words = serverWords();
-        if (words.contains(QLatin1String("in use"), Qt::CaseInsensitive))
-            return RuntimeError(
-                ErrorNumber::HardwareNotAvailable,
-                QStringLiteral("%1 is in use by another program: the server says \"%2\"").arg(m_name, words));
-        if (!words.isEmpty())
-            return RuntimeError(
-                ErrorNumber::HardwareNotAvailable,
-                QStringLiteral("%1 cannot be opened: the server says \"%2\"").arg(m_name, words));
-        return RuntimeError(ErrorNumber::HardwareNotAvailable,
-                            QStringLiteral("%1 cannot be opened: the server hung up").arg(m_name));
-    }
-    default:
+    if (error != QAbstractSocket::RemoteHostClosedError)
         return RuntimeError(ErrorNumber::HardwareNotAvailable,
                             QStringLiteral("%1 cannot be reached (%2)").arg(m_name, reason));
-    }
+    const QString words = serverWords();
+    if (words.contains(QLatin1String("in use"), Qt::CaseInsensitive))
+        return RuntimeError(
+            ErrorNumber::HardwareNotAvailable,
+            QStringLiteral("%1 is in use by another program: the server says \"%2\"").arg(m_name, words));
+    if (!words.isEmpty())
+        return RuntimeError(ErrorNumber::HardwareNotAvailable,
+                            QStringLiteral("%1 cannot be opened: the server says \"%2\"").arg(m_name, words));
+    return RuntimeError(ErrorNumber::HardwareNotAvailable,
+                        QStringLiteral("%1 cannot be opened: the server hung up").arg(m_name));
 }
 
 RuntimeError NetworkSerialDevice::noAnswer() const {

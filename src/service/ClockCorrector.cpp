@@ -38,26 +38,26 @@ void ClockCorrector::timeFrameSeen(const TimeFrameMonitor::Sighting& sighting) {
         serviceLog(offset + QStringLiteral(": setting it from the computer's clock"));
         m_service.run(
             ClockRequest::setTime(),
-            [this, before = sighting.offsetUs](const CommandReport& report) { finished(before, report); });
+            [this, before = sighting.offsetUs](const ServedCommand& served) { finished(before, served); });
     } else if (verdict != lastSaid) {
         serviceLog(offset + QStringLiteral(", not corrected: ") + whyNot(verdict, sync));
     }
 }
 
-void ClockCorrector::finished(qint64 offsetBeforeUs, const CommandReport& report) {
-    if (report.httpStatus != 200) {
+void ClockCorrector::finished(qint64 offsetBeforeUs, const ServedCommand& served) {
+    if (served.refusal != ServedCommand::Refusal::None || !served.outcome.done()) {
         serviceLog(QStringLiteral("Master clock not corrected: ") +
-                   report.body.value(QStringLiteral("error")).toString());
+                   (served.refusal != ServedCommand::Refusal::None
+                        ? served.why
+                        : CommandReport::messageOf(served.request, served.outcome)));
         return;
     }
-    const QJsonValue after = report.body.value(QStringLiteral("masterClock"))[QLatin1String("offsetMs")];
+    const std::optional<TimeFrameMonitor::Sighting>& after = served.outcome.nextTimeFrame;
     serviceLog(QStringLiteral("Master clock corrected: offset %1 before, %2")
                    .arg(seconds(double(offsetBeforeUs)),
-                        after.isDouble() ? seconds(after.toDouble() * 1000) + QStringLiteral(" after")
-                                         : QStringLiteral("no time frame after it within 3 s")));
-    m_service.countCorrection(QJsonObject{
-        {QStringLiteral("offsetBeforeMs"), double(offsetBeforeUs) / 1000},
-        {QStringLiteral("offsetAfterMs"), after.isDouble() ? after : QJsonValue(QJsonValue::Null)}});
+                        after ? seconds(double(after->offsetUs)) + QStringLiteral(" after")
+                              : QStringLiteral("no time frame after it within 3 s")));
+    m_service.countCorrection(offsetBeforeUs, after ? std::optional(after->offsetUs) : std::nullopt);
 }
 
 QString ClockCorrector::whyNot(Verdict verdict, ComputerClockState::Sync sync) const {
@@ -71,8 +71,12 @@ QString ClockCorrector::whyNot(Verdict verdict, ComputerClockState::Sync sync) c
     case Verdict::OutsideWindow:
         return QStringLiteral("%1 is outside the window %2")
             .arg(m_clock.now().time().toString(QStringLiteral("HH:mm:ss")), m_policy.rule().window.text());
-    default:
+    case Verdict::TooSoon:
         return QStringLiteral("the last correction was at %1, less than ten minutes ago")
             .arg(m_policy.lastCorrection()->time().toString(QStringLiteral("HH:mm:ss")));
+    case Verdict::Wait:
+    case Verdict::Correct:
+        break;
     }
+    return QString();
 }

@@ -7,7 +7,7 @@
 
 class ClockService;
 class ClockSession;
-struct CommandReport;
+struct ServedCommand;
 
 // Keeps the master clock right: asks the correction policy at each of the
 // clock's time frames and, when it says so, runs a set-time through the
@@ -22,7 +22,7 @@ public:
 
 private:
     void timeFrameSeen(const TimeFrameMonitor::Sighting& sighting);
-    void finished(qint64 offsetBeforeUs, const CommandReport& report);
+    void finished(qint64 offsetBeforeUs, const ServedCommand& served);
     QString whyNot(CorrectionPolicy::Verdict verdict, ComputerClockState::Sync sync) const;
 
     ClockSession& m_session;

@@ -1,23 +1,13 @@
 #include "ClockService.h"
 
+#include "CommandReport.h"
 #include "ServiceLog.h"
 #include "protocol/CommandTexts.h"
 #include "protocol/Frames.h"
 #include "protocol/WallClock.h"
-#include "schedule/TimeText.h"
 #include "serial/SerialPortComponent.h"
+#include "session/ClockCommand.h"
 #include "session/ClockSession.h"
-
-#include <QJsonArray>
-#include <QTimer>
-
-namespace {
-// How long a set-time waits for the master clock's next time frame: the
-// clock's next second boundary, with room for a slow frame.
-constexpr int kFollowUpMs = 3000;
-// A clock whose last time frame came this recently sends them.
-constexpr qint64 kSendsTimeFramesMs = 5000;
-} // namespace
 
 ClockService::ClockService(ClockSession& session, WallClock& clock, const PortChoice& port, QObject* parent)
     : QObject(parent), m_session(session), m_clock(clock) {
@@ -30,6 +20,7 @@ ClockService::ClockService(ClockSession& session, WallClock& clock, const PortCh
     connect(&session, &ClockSession::frameFlushed, this,
             [this](const QByteArray& bytes) { record(FrameRecord::Direction::Flushed, bytes); });
     connect(&session, &ClockSession::timeFrameSeen, this, &ClockService::timeFrameSeen);
+    connect(&session, &ClockSession::exchangeFinished, this, [this] { m_traffic.reset(); });
     connect(&session, &ClockSession::lineHeldChanged, this, [this](bool held) {
         {
             const QMutexLocker locker(&m_mutex);
@@ -42,21 +33,32 @@ ClockService::ClockService(ClockSession& session, WallClock& clock, const PortCh
     portChanged();
 }
 
-void ClockService::run(const ClockRequest& request, Answer answer) {
+void ClockService::run(ClockRequest request, Answer answer) {
+    request.confirm = ClockCommands::of(request.kind).setsClockTime;
+    ServedCommand served{ServedCommand::Refusal::None, {}, request, {}, {}};
     try {
         m_session.port().requireOpen();
     } catch (const RuntimeError& error) {
-        return answer(CommandReport::refusal(503, CommandTexts::errorReport(error)));
+        served.refusal = ServedCommand::Refusal::PortClosed;
+        served.why = CommandTexts::errorReport(error);
+        return answer(served);
     }
-    const bool started = m_session.start(request, [this, request, answer](const ClockOutcome& outcome) {
-        finished(request, outcome, answer);
-    });
-    if (!started)
-        return answer(
-            CommandReport::refusal(409, QStringLiteral("Another command holds the line; try again when "
-                                                       "it has ended")));
+    // The command's traffic ends with its exchange; a set time's answer may
+    // come later, when another command already holds the line.
+    const auto traffic = std::make_shared<LineTraffic>();
+    const bool started =
+        m_session.start(request, [this, served, traffic, answer](const ClockOutcome& outcome) mutable {
+            served.outcome = outcome;
+            served.traffic = *traffic;
+            finished(std::move(served), answer);
+        });
+    if (!started) {
+        served.refusal = ServedCommand::Refusal::LineHeld;
+        served.why = QStringLiteral("Another command holds the line; try again when it has ended");
+        return answer(served);
+    }
     // The exchange begins from the event loop: its first frame comes after this.
-    m_traffic.emplace();
+    m_traffic = traffic;
 }
 
 ServiceStatus ClockService::status() const {
@@ -67,12 +69,12 @@ ServiceStatus ClockService::status() const {
     return status;
 }
 
-void ClockService::countCorrection(const QJsonObject& correction) {
+void ClockService::countCorrection(qint64 offsetBeforeUs, std::optional<qint64> offsetAfterUs) {
     {
         const QMutexLocker locker(&m_mutex);
         ++m_status.corrections;
     }
-    emit corrected(correction);
+    emit corrected(offsetBeforeUs, offsetAfterUs);
 }
 
 void ClockService::record(FrameRecord::Direction direction, const QByteArray& bytes) {
@@ -87,30 +89,21 @@ void ClockService::record(FrameRecord::Direction direction, const QByteArray& by
         m_traffic->received << Frames::hexText(bytes);
 }
 
-void ClockService::finished(const ClockRequest& request, const ClockOutcome& outcome, const Answer& answer) {
-    CommandReport report = CommandReport::of(request, outcome, *std::exchange(m_traffic, std::nullopt));
+void ClockService::finished(ServedCommand served, const Answer& answer) {
+    const QString name = ClockCommands::of(served.request.kind).name;
+    const QString outcome = ClockOutcome::statusName(served.outcome.status);
     {
         const QMutexLocker locker(&m_mutex);
-        ++m_status.commands[{CommandReport::commandName(request.kind),
-                             CommandReport::outcomeName(outcome.status)}];
+        ++m_status.commands[{name, outcome}];
     }
-    const bool followed = request.kind == ClockRequest::Kind::SetTime && outcome.done();
-    if (followed && sendsTimeFrames()) {
-        const quint64 id = ++m_lastFollowUpId;
-        m_followUps.push_back({id, answer, report});
-        QTimer::singleShot(kFollowUpMs, this, [this, id] {
-            for (auto waiting = m_followUps.begin(); waiting != m_followUps.end(); ++waiting)
-                if (waiting->id == id) {
-                    FollowUp followUp = std::move(*waiting);
-                    m_followUps.erase(waiting);
-                    return endFollowUp(std::move(followUp), std::nullopt);
-                }
-        });
-        return;
-    }
-    if (followed)
-        report.body.insert(QStringLiteral("masterClock"), QJsonValue::Null);
-    deliver(answer, report);
+    const QString said = CommandReport::messageOf(served.request, served.outcome);
+    QStringList lines{QStringLiteral("%1 %2%3").arg(
+        name, outcome, said.isEmpty() ? QString() : QStringLiteral(": ") + said)};
+    for (const QString& frame : served.traffic.lines)
+        lines << QStringLiteral("  ") + frame;
+    serviceLog(lines.join(QLatin1Char('\n')));
+    emit commandFinished(served);
+    answer(served);
 }
 
 void ClockService::timeFrameSeen(const TimeFrameMonitor::Sighting& sighting) {
@@ -120,33 +113,7 @@ void ClockService::timeFrameSeen(const TimeFrameMonitor::Sighting& sighting) {
         ++m_status.timeFrames;
         m_sinceLastFrame.start();
     }
-    for (FollowUp& followUp : std::exchange(m_followUps, {}))
-        endFollowUp(std::move(followUp), sighting);
     emit changed();
-}
-
-void ClockService::endFollowUp(FollowUp followUp, const std::optional<TimeFrameMonitor::Sighting>& sighting) {
-    QJsonValue masterClock(QJsonValue::Null);
-    if (sighting)
-        masterClock = QJsonObject{{QStringLiteral("time"), TimeText::format(sighting->clockTime)},
-                                  {QStringLiteral("offsetMs"), double(sighting->offsetUs) / 1000.0}};
-    followUp.report.body.insert(QStringLiteral("masterClock"), masterClock);
-    deliver(followUp.answer, followUp.report);
-}
-
-void ClockService::deliver(const Answer& answer, const CommandReport& report) {
-    const QJsonObject& body = report.body;
-    const QString said = body.value(body.contains(QStringLiteral("error")) ? QStringLiteral("error")
-                                                                           : QStringLiteral("message"))
-                             .toString();
-    QStringList lines{QStringLiteral("%1 %2%3").arg(
-        body.value(QStringLiteral("command")).toString(), body.value(QStringLiteral("outcome")).toString(),
-        said.isEmpty() ? QString() : QStringLiteral(": ") + said)};
-    for (const QJsonValue& frame : body.value(QStringLiteral("frames")).toArray())
-        lines << QStringLiteral("  ") + frame.toString();
-    serviceLog(lines.join(QLatin1Char('\n')));
-    emit commandFinished(body);
-    answer(report);
 }
 
 void ClockService::portChanged() {
@@ -156,9 +123,4 @@ void ClockService::portChanged() {
         m_status.baudRate = LineSettings::parse(m_session.port().Settings())->baudRate;
     }
     emit changed();
-}
-
-bool ClockService::sendsTimeFrames() const {
-    const QMutexLocker locker(&m_mutex);
-    return m_status.lastTimeFrame && m_sinceLastFrame.elapsed() <= kSendsTimeFramesMs;
 }

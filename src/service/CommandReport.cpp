@@ -1,58 +1,12 @@
 #include "CommandReport.h"
 
 #include "protocol/CommandTexts.h"
-#include "session/MissingAnswerText.h"
-#include "settings_file/SettingsFile.h"
+#include "schedule/TimeText.h"
+#include "session/ClockCommand.h"
 
 #include <QJsonArray>
 
 namespace {
-
-struct OutcomeForm {
-    ClockOutcome::Status status;
-    const char* name;
-    int httpStatus;
-};
-
-// Each way an exchange ends, as /metrics names it and as HTTP answers it: the
-// master clock silent, foreign or cut short, the port gone.
-const OutcomeForm kOutcomes[] = {
-    {ClockOutcome::Status::Done, "done", 200},
-    {ClockOutcome::Status::NoAnswer, "no_answer", 504},
-    {ClockOutcome::Status::ForeignAnswer, "foreign_answer", 502},
-    {ClockOutcome::Status::ShortAnswer, "short_answer", 502},
-    {ClockOutcome::Status::InvalidAnswer, "invalid_answer", 502},
-    {ClockOutcome::Status::Failed, "failed", 503},
-    {ClockOutcome::Status::ClockNotSet, "clock_not_set", 500},
-    {ClockOutcome::Status::Cancelled, "cancelled", 503},
-};
-
-const OutcomeForm& formOf(ClockOutcome::Status status) {
-    for (const OutcomeForm& form : kOutcomes)
-        if (form.status == status)
-            return form;
-    Q_UNREACHABLE();
-}
-
-// What the window shows or says of an outcome, or the command line where the
-// window stays silent; nothing for a frame that was simply written.
-QString messageOf(ClockRequest::Kind kind, const ClockOutcome& outcome) {
-    switch (outcome.status) {
-    case ClockOutcome::Status::Done:
-        if (kind == ClockRequest::Kind::ReadSettings)
-            return CommandTexts::kReadSuccess;
-        if (kind == ClockRequest::Kind::WriteSettings)
-            return CommandTexts::kWriteSuccess;
-        return QString();
-    case ClockOutcome::Status::NoAnswer:
-    case ClockOutcome::Status::ForeignAnswer:
-        return missingAnswerText(kind, outcome);
-    case ClockOutcome::Status::Cancelled:
-        return QStringLiteral("The service stopped before the command ended");
-    default:
-        return CommandTexts::errorReport(*outcome.error);
-    }
-}
 
 QJsonArray rowsOf(const GroupRows& rows) {
     QJsonArray array;
@@ -69,62 +23,77 @@ QJsonArray rowsOf(const GroupRows& rows) {
 void addDecoded(QJsonObject& body, const ClockRequest& request, const ClockOutcome& outcome) {
     if (outcome.second.isValid())
         body.insert(QStringLiteral("second"), outcome.second.toString(Qt::ISODate));
-    switch (request.kind) {
-    case ClockRequest::Kind::SetTime:
-        body.insert(QStringLiteral("frameText"), outcome.frameText);
-        break;
-    case ClockRequest::Kind::Countdown:
-        body.insert(QStringLiteral("remaining"), outcome.frameText);
-        break;
-    case ClockRequest::Kind::Rmc:
-        body.insert(QStringLiteral("sentence"), QString::fromLatin1(outcome.sent).trimmed());
-        break;
-    case ClockRequest::Kind::ReadSettings:
-    case ClockRequest::Kind::WriteSettings:
-        body.insert(QStringLiteral("clock"), outcome.clockIndex + 1);
-        body.insert(QStringLiteral("file"),
-                    QString::fromLatin1(SettingsFile::write(outcome.clockIndex + 1, outcome.rows)));
+    for (const ClockCommand::Field& field : ClockCommands::of(request.kind).fields(outcome))
+        body.insert(field.name, QJsonValue::fromVariant(field.value));
+    if (outcome.clockIndex >= 0)
         body.insert(QStringLiteral("rows"), rowsOf(outcome.rows));
-        break;
-    case ClockRequest::Kind::TimeFrame: // the service never listens for one as a command
-        break;
-    }
+    // A set time asked to be confirmed: the master clock by its next time
+    // frame, or null when none came.
+    if (!request.confirm)
+        return;
+    QJsonValue masterClock(QJsonValue::Null);
+    if (const std::optional<TimeFrameMonitor::Sighting>& next = outcome.nextTimeFrame)
+        masterClock = QJsonObject{{QStringLiteral("time"), TimeText::format(next->clockTime)},
+                                  {QStringLiteral("offsetMs"), double(next->offsetUs) / 1000.0}};
+    body.insert(QStringLiteral("masterClock"), masterClock);
 }
 
 } // namespace
 
-QString CommandReport::commandName(ClockRequest::Kind kind) {
-    switch (kind) {
-    case ClockRequest::Kind::SetTime:
-        return QStringLiteral("set_time");
-    case ClockRequest::Kind::Countdown:
-        return QStringLiteral("countdown");
-    case ClockRequest::Kind::Rmc:
-        return QStringLiteral("gps");
-    case ClockRequest::Kind::ReadSettings:
-        return QStringLiteral("read_settings");
-    case ClockRequest::Kind::WriteSettings:
-        return QStringLiteral("write_settings");
-    case ClockRequest::Kind::TimeFrame:
-        return QStringLiteral("time_frame");
+int CommandReport::httpStatusOf(ClockOutcome::Status status) {
+    switch (status) {
+    case ClockOutcome::Status::Done:
+        return 200;
+    case ClockOutcome::Status::NoAnswer:
+        return 504;
+    case ClockOutcome::Status::ForeignAnswer:
+    case ClockOutcome::Status::ShortAnswer:
+    case ClockOutcome::Status::InvalidAnswer:
+        return 502;
+    case ClockOutcome::Status::Failed:
+    case ClockOutcome::Status::Cancelled:
+        return 503;
+    case ClockOutcome::Status::ClockNotSet:
+        return 500;
+    case ClockOutcome::Status::StepRefused:
+        return 409;
     }
     Q_UNREACHABLE();
 }
 
-QString CommandReport::outcomeName(ClockOutcome::Status status) {
-    return QString::fromLatin1(formOf(status).name);
+QString CommandReport::messageOf(const ClockRequest& request, const ClockOutcome& outcome) {
+    const ClockCommand& command = ClockCommands::of(request.kind);
+    switch (outcome.status) {
+    case ClockOutcome::Status::Done:
+        return command.doneText;
+    case ClockOutcome::Status::NoAnswer:
+    case ClockOutcome::Status::ForeignAnswer:
+        return command.missingAnswerText(outcome);
+    case ClockOutcome::Status::Cancelled:
+        return QStringLiteral("The service stopped before the command ended");
+    case ClockOutcome::Status::ShortAnswer:
+    case ClockOutcome::Status::InvalidAnswer:
+    case ClockOutcome::Status::Failed:
+    case ClockOutcome::Status::ClockNotSet:
+    case ClockOutcome::Status::StepRefused:
+        break;
+    }
+    return outcome.error ? CommandTexts::errorReport(*outcome.error)
+                         : ClockOutcome::statusName(outcome.status);
 }
 
 CommandReport CommandReport::of(const ClockRequest& request, const ClockOutcome& outcome,
-                                const LineTraffic& traffic) {
+                                const LineTraffic& traffic, const QStringList& warnings) {
     CommandReport report;
-    report.httpStatus = formOf(outcome.status).httpStatus;
-    report.body = {{QStringLiteral("command"), commandName(request.kind)},
-                   {QStringLiteral("outcome"), outcomeName(outcome.status)},
+    report.httpStatus = httpStatusOf(outcome.status);
+    report.body = {{QStringLiteral("command"), ClockCommands::of(request.kind).name},
+                   {QStringLiteral("outcome"), ClockOutcome::statusName(outcome.status)},
                    {QStringLiteral("sent"), QJsonArray::fromStringList(traffic.sent)},
                    {QStringLiteral("received"), QJsonArray::fromStringList(traffic.received)},
                    {QStringLiteral("frames"), QJsonArray::fromStringList(traffic.lines)}};
-    const QString message = messageOf(request.kind, outcome);
+    if (!warnings.isEmpty())
+        report.body.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(warnings));
+    const QString message = messageOf(request, outcome);
     if (!message.isEmpty())
         report.body.insert(outcome.done() ? QStringLiteral("message") : QStringLiteral("error"), message);
     if (outcome.done())

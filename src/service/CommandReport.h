@@ -6,6 +6,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 // The answer to one command: its HTTP status and JSON body, with the frames
 // the command sent and received and the outcome in the window's words.
@@ -13,13 +14,18 @@ struct CommandReport {
     int httpStatus = 200;
     QJsonObject body;
 
-    // "set_time", "countdown", "gps", "read_settings", "write_settings".
-    static QString commandName(ClockRequest::Kind kind);
-    // "done", "no_answer", "foreign_answer", ..., as /metrics counts them.
-    static QString outcomeName(ClockOutcome::Status status);
+    // The HTTP status of each way an exchange ends: the master clock silent,
+    // foreign or cut short, the port gone.
+    static int httpStatusOf(ClockOutcome::Status status);
+    // What the service says of an outcome: the window's message, or the
+    // command line's text where the window stays silent; empty for a frame
+    // that was simply written.
+    static QString messageOf(const ClockRequest& request, const ClockOutcome& outcome);
 
+    // `warnings`: what the request's decoder found in it (a settings file's
+    // loose lines).
     static CommandReport of(const ClockRequest& request, const ClockOutcome& outcome,
-                            const LineTraffic& traffic);
+                            const LineTraffic& traffic, const QStringList& warnings = {});
     // A request refused before it reached the line: {"error": why}.
     static CommandReport refusal(int httpStatus, const QString& why);
 };

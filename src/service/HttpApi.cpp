@@ -1,6 +1,7 @@
 #include "HttpApi.h"
 
 #include "ClockService.h"
+#include "CommandDecoder.h"
 #include "CommandReport.h"
 #include "LivePage.h"
 #include "RequestSizeGuard.h"
@@ -35,9 +36,25 @@ QByteArray methodName(Method method) {
         return "GET";
     case Method::Put:
         return "PUT";
-    default:
+    case Method::Post:
         return "POST";
+    case Method::Delete:
+        return "DELETE";
+    case Method::Head:
+        return "HEAD";
+    case Method::Options:
+        return "OPTIONS";
+    case Method::Patch:
+        return "PATCH";
+    case Method::Trace:
+        return "TRACE";
+    case Method::Connect:
+        return "CONNECT";
+    case Method::Unknown:
+    case Method::AnyKnown:
+        break;
     }
+    return QByteArray();
 }
 
 // A web socket message.
@@ -45,42 +62,51 @@ QString textOf(const QJsonObject& message) {
     return QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
 }
 
-// The path's last segment when it is `path` (ending in '/') and one segment more.
-std::optional<QString> matches(const QString& requested, const char* path) {
-    const QString pattern = QString::fromLatin1(path);
-    if (!pattern.endsWith(QLatin1Char('/')))
-        return requested == pattern ? std::optional<QString>(QString()) : std::nullopt;
-    const QString rest = requested.mid(pattern.size());
-    if (!requested.startsWith(pattern) || rest.isEmpty() || rest.contains(QLatin1Char('/')))
+// What the placeholders of `pattern` ("/settings/{clock}") hold in
+// `requested`, one segment each; nothing when the path is another.
+std::optional<QHash<QString, QString>> matches(const QString& requested, const QString& pattern) {
+    const QStringList want = pattern.split(QLatin1Char('/'));
+    const QStringList have = requested.split(QLatin1Char('/'));
+    if (want.size() != have.size())
         return std::nullopt;
-    return rest;
+    QHash<QString, QString> values;
+    for (qsizetype i = 0; i < want.size(); ++i) {
+        if (want[i].startsWith(QLatin1Char('{')) && want[i].endsWith(QLatin1Char('}')) && !have[i].isEmpty())
+            values.insert(want[i].mid(1, want[i].size() - 2), have[i]);
+        else if (want[i] != have[i])
+            return std::nullopt;
+    }
+    return values;
+}
+
+// The commands' routes, each once: method and path.
+QList<std::pair<QByteArray, QString>> commandRoutes() {
+    QList<std::pair<QByteArray, QString>> routes;
+    for (const ClockCommand* command : ClockCommands::all()) {
+        const std::pair<QByteArray, QString> route{command->httpMethod.toLatin1(), command->httpPath};
+        if (!command->httpPath.isEmpty() && !routes.contains(route))
+            routes << route;
+    }
+    return routes;
+}
+// The status of a command refused before it reached the line.
+int refusalStatus(ServedCommand::Refusal refusal) {
+    switch (refusal) {
+    case ServedCommand::Refusal::PortClosed:
+        return 503;
+    case ServedCommand::Refusal::LineHeld:
+        return 409;
+    case ServedCommand::Refusal::None:
+        break;
+    }
+    return 200;
 }
 } // namespace
 
-const HttpApi::Route HttpApi::kRoutes[] = {
-    {Method::Get, "/status", &HttpApi::sendStatus, nullptr},
-    {Method::Get, "/metrics", &HttpApi::sendMetrics, nullptr},
-    {Method::Get, "/live", &HttpApi::refusePlainLive, nullptr},
-    {Method::Post, "/set-time", nullptr,
-     [](const QByteArray& body, const QString&) {
-         return CommandDecoder::setTime(body);
-     }},
-    {Method::Post, "/countdown", nullptr,
-     [](const QByteArray& body, const QString&) {
-         return CommandDecoder::countdown(body);
-     }},
-    {Method::Post, "/gps", nullptr,
-     [](const QByteArray& body, const QString&) {
-         return CommandDecoder::gps(body);
-     }},
-    {Method::Get, "/settings/", nullptr,
-     [](const QByteArray&, const QString& clock) {
-         return CommandDecoder::readSettings(clock);
-     }},
-    {Method::Put, "/settings/", nullptr,
-     [](const QByteArray& body, const QString& clock) {
-         return CommandDecoder::writeSettings(clock, body);
-     }},
+const HttpApi::ViewRoute HttpApi::kViews[] = {
+    {Method::Get, "/status", &HttpApi::sendStatus},
+    {Method::Get, "/metrics", &HttpApi::sendMetrics},
+    {Method::Get, "/live", &HttpApi::refusePlainLive},
 };
 
 HttpApi::HttpApi(ClockService& service, const ComputerClockReader& computerClock,
@@ -89,19 +115,25 @@ HttpApi::HttpApi(ClockService& service, const ComputerClockReader& computerClock
       m_token(std::move(token)) {
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &HttpApi::takeWebSockets);
     // From the clock service's thread, queued into this one.
-    connect(&service, &ClockService::commandFinished, this, [this](const QJsonObject& report) {
+    connect(&service, &ClockService::commandFinished, this, [this](const ServedCommand& served) {
+        const QJsonObject report = CommandReport::of(served.request, served.outcome, served.traffic).body;
         m_recentCommands.append(report);
         if (m_recentCommands.size() > kRecentCommands)
             m_recentCommands.removeFirst();
+        pushWith(QStringLiteral("command"), report);
     });
     connect(&service, &ClockService::changed, this, [this] {
         if (!m_live.isEmpty())
             push(statusJson());
     });
-    connect(&service, &ClockService::commandFinished, this,
-            [this](const QJsonObject& report) { pushWith(QStringLiteral("command"), report); });
     connect(&service, &ClockService::corrected, this,
-            [this](const QJsonObject& correction) { pushWith(QStringLiteral("correction"), correction); });
+            [this](qint64 offsetBeforeUs, std::optional<qint64> offsetAfterUs) {
+                pushWith(QStringLiteral("correction"),
+                         {{QStringLiteral("offsetBeforeMs"), double(offsetBeforeUs) / 1000},
+                          {QStringLiteral("offsetAfterMs"), offsetAfterUs
+                                                                ? QJsonValue(double(*offsetAfterUs) / 1000)
+                                                                : QJsonValue(QJsonValue::Null)}});
+            });
 }
 
 bool HttpApi::serve(const QHostAddress& address, quint16 port, QString* error) {
@@ -127,12 +159,12 @@ bool HttpApi::handleRequest(const QHttpServerRequest& request, QTcpSocket* socke
     // the web socket, which cannot be refused here.
     if (isWebSocketUpgrade(request))
         return request.url().path() == QLatin1String("/live") && request.method() == Method::Get;
-    route(request, {socket, request.value("connection").toLower().contains("close")});
+    route(request, {socket, request.value("connection").toLower().contains("close"), {}});
     return true;
 }
 
 void HttpApi::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
-    refuse({socket, true}, 404, QStringLiteral("No such path: ") + request.url().path());
+    refuse({socket, true, {}}, 404, QStringLiteral("No such path: ") + request.url().path());
 }
 
 void HttpApi::route(const QHttpServerRequest& request, const Client& client) {
@@ -150,20 +182,28 @@ void HttpApi::route(const QHttpServerRequest& request, const Client& client) {
                       QStringLiteral("Missing or wrong token: send \"Authorization: Bearer <token>\""),
                       {{"WWW-Authenticate", "Bearer realm=\"varo-clock-service\""}});
     QByteArrayList allowed;
-    for (const Route& candidate : kRoutes) {
-        const std::optional<QString> clock = matches(path, candidate.path);
-        if (!clock)
+    for (const ViewRoute& view : kViews) {
+        if (path != QLatin1String(view.path))
             continue;
-        if (candidate.method != request.method()) {
-            allowed << methodName(candidate.method);
+        if (view.method == request.method())
+            return (this->*view.view)(client);
+        allowed << methodName(view.method);
+    }
+    for (const auto& [method, pattern] : commandRoutes()) {
+        const std::optional<QHash<QString, QString>> values = matches(path, pattern);
+        if (!values)
+            continue;
+        if (method != methodName(request.method())) {
+            allowed << method;
             continue;
         }
-        if (candidate.view)
-            return (this->*candidate.view)(client);
-        const CommandDecoder::Decoded decoded = candidate.decode(request.body(), *clock);
+        const CommandDecoder::Decoded decoded = CommandDecoder::decode(
+            ClockCommands::byRoute(QString::fromLatin1(method), pattern), *values, request.body());
         if (!decoded.request)
             return refuse(client, 400, decoded.error);
-        return runCommand(*decoded.request, client);
+        Client asking = client;
+        asking.warnings = decoded.warnings;
+        return runCommand(*decoded.request, asking);
     }
     if (!allowed.isEmpty())
         return refuse(client, 405,
@@ -176,17 +216,22 @@ void HttpApi::runCommand(const ClockRequest& request, const Client& client) {
     const quint64 ticket = ++m_lastTicket;
     m_waiting.insert(ticket, client);
     QMetaObject::invokeMethod(&m_service, [this, request, ticket] {
-        m_service.run(request, [this, ticket](const CommandReport& report) {
-            QMetaObject::invokeMethod(this, [this, ticket, report] { answer(ticket, report); });
+        m_service.run(request, [this, ticket](const ServedCommand& served) {
+            QMetaObject::invokeMethod(this, [this, ticket, served] { answer(ticket, served); });
         });
     });
 }
 
-void HttpApi::answer(quint64 ticket, const CommandReport& report) {
+void HttpApi::answer(quint64 ticket, const ServedCommand& served) {
     // A client that went away meanwhile gets nothing; the command ran all the same.
     const Client client = m_waiting.take(ticket);
-    if (client.socket && client.socket->state() == QAbstractSocket::ConnectedState)
-        HttpReply::sendJson(client.socket, report.httpStatus, report.body, {}, client.close);
+    if (!client.socket || client.socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    const CommandReport report =
+        served.refusal == ServedCommand::Refusal::None
+            ? CommandReport::of(served.request, served.outcome, served.traffic, client.warnings)
+            : CommandReport::refusal(refusalStatus(served.refusal), served.why);
+    HttpReply::sendJson(client.socket, report.httpStatus, report.body, {}, client.close);
 }
 
 void HttpApi::sendStatus(const Client& client) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "AccessToken.h"
-#include "CommandDecoder.h"
+#include "ClockService.h"
 #include "HttpReply.h"
 #include "ServiceStatus.h"
 
@@ -11,13 +11,12 @@
 #include <QJsonArray>
 #include <QList>
 #include <QPointer>
+#include <QStringList>
 #include <optional>
 
-class ClockService;
 class ComputerClockReader;
 class QWebSocket;
 class RequestSizeGuard;
-struct CommandReport;
 
 // The service's HTTP and WebSocket API on Qt's HTTP server: its routes, the
 // token, the errors as JSON and the web socket /live. Each command goes to the
@@ -44,21 +43,21 @@ private:
     // How an answer goes back on the connection a request came on.
     struct Client {
         QPointer<QTcpSocket> socket;
-        bool close = false; // the client asked to close after the answer
+        bool close = false;   // the client asked to close after the answer
+        QStringList warnings; // what the decoder found in the request
     };
-    using Decoder = CommandDecoder::Decoded (*)(const QByteArray& body, const QString& clock);
     using View = void (HttpApi::*)(const Client& client);
-    struct Route {
+    // The service's own paths; the commands' come from their commands.
+    struct ViewRoute {
         QHttpServerRequest::Method method;
-        const char* path; // ending in '/': one more segment follows, a clock
-        View view;        // or:
-        Decoder decode;
+        const char* path;
+        View view;
     };
-    static const Route kRoutes[];
+    static const ViewRoute kViews[];
 
     void route(const QHttpServerRequest& request, const Client& client);
     void runCommand(const ClockRequest& request, const Client& client);
-    void answer(quint64 ticket, const CommandReport& report);
+    void answer(quint64 ticket, const ServedCommand& served);
     void sendStatus(const Client& client);
     void sendMetrics(const Client& client);
     void refusePlainLive(const Client& client);

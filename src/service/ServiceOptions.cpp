@@ -1,6 +1,7 @@
 #include "ServiceOptions.h"
 
 #include "serial/LineSpeeds.h"
+#include "session/ClockCommand.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -54,8 +55,10 @@ bool parseListen(const QString& text, QHostAddress* address, quint16* port) {
 bool parseCorrection(const QCommandLineParser& parser, std::optional<CorrectionPolicy::Rule>* rule,
                      QString* error) {
     if (!parser.isSet(kCorrectAbove)) {
+        if (!parser.isSet(kCorrectBetween) && !parser.isSet(kCorrectUnsynchronized))
+            return true;
         *error = QStringLiteral("--correct-between and --correct-unsynchronized go with --correct-above");
-        return !parser.isSet(kCorrectBetween) && !parser.isSet(kCorrectUnsynchronized);
+        return false;
     }
     bool ok = false;
     const double seconds = parser.value(kCorrectAbove).toDouble(&ok);
@@ -123,19 +126,18 @@ std::optional<ServiceOptions> ServiceOptions::parse(const QStringList& arguments
     }
     const std::optional<PortChoice> port = PortChoice::fromText(parser.value(kPort));
     if (!port) {
-        *error = QStringLiteral("--port %1 names no port (Com1 to Com16, a number 1-16 or a device)")
-                     .arg(parser.value(kPort));
+        *error =
+            QStringLiteral("--port %1 %2").arg(parser.value(kPort), PortChoice::refusal(parser.value(kPort)));
         return std::nullopt;
     }
     options.port = *port;
     if (parser.isSet(kBaud)) {
-        bool ok = false;
-        options.baudRate = parser.value(kBaud).toInt(&ok);
-        if (!ok || !LineSpeeds::isOffered(options.baudRate)) {
-            *error = QStringLiteral("--baud takes ") +
-                     LineSpeeds::listed(QStringLiteral(", "), QStringLiteral(" or "));
+        const std::optional<int> speed = LineSpeeds::fromText(parser.value(kBaud));
+        if (!speed) {
+            *error = LineSpeeds::refusal(QStringLiteral("--baud"));
             return std::nullopt;
         }
+        options.baudRate = *speed;
     }
     if (parser.isSet(kListen) && !parseListen(parser.value(kListen), &options.address, &options.listenPort)) {
         *error = QStringLiteral("--listen takes ADDRESS:PORT, for example 127.0.0.1:8642 or [::1]:8642");
@@ -165,42 +167,88 @@ std::optional<ServiceOptions> ServiceOptions::parse(const QStringList& arguments
     return options;
 }
 
+namespace {
+
+// "  POST /countdown       {"time":"HH:MM:SS","clock":1}": each command's route
+// and what its body holds, from its command.
+QString commandRoutes() {
+    QString text;
+    QStringList done;
+    for (const ClockCommand* command : ClockCommands::all()) {
+        const QString route = command->httpMethod + QLatin1Char(' ') + command->httpPath;
+        if (command->httpPath.isEmpty() || done.contains(route))
+            continue;
+        done << route;
+        QString path = command->httpPath;
+        QStringList bodies;
+        for (const ClockCommand* sharing : ClockCommands::byRoute(command->httpMethod, command->httpPath)) {
+            QStringList members;
+            for (const CommandArgument& argument : sharing->arguments) {
+                const QString placeholder = QLatin1Char('{') + argument.name + QLatin1Char('}');
+                if (path.contains(placeholder))
+                    path.replace(placeholder,
+                                 argument.range().replace(QStringLiteral(" or "), QStringLiteral("|")));
+                else if (argument.input == CommandArgument::Input::SettingsFile)
+                    members << QStringLiteral("the body: ") + argument.description;
+                else
+                    members << QStringLiteral("\"%1\":%2")
+                                   .arg(argument.name, argument.input == CommandArgument::Input::TimeOfDay
+                                                           ? QStringLiteral("\"HH:MM:SS\"")
+                                                       : argument.input == CommandArgument::Input::Flag
+                                                           ? QStringLiteral("true")
+                                                           : QString::number(argument.least));
+            }
+            const bool file = !members.isEmpty() && members.first().startsWith(QLatin1String("the body"));
+            bodies << (file ? members.first()
+                       : command->httpMethod == QLatin1String("GET")
+                           ? sharing->summary
+                           : QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}'));
+        }
+        text += QStringLiteral("  %1 %2 %3\n")
+                    .arg(command->httpMethod.leftJustified(4), path.leftJustified(16),
+                         bodies.join(QStringLiteral(" or ")));
+    }
+    return text;
+}
+
+} // namespace
+
 QString ServiceOptions::helpText() {
     return QStringLiteral(
-        "Usage: varo-clock-service --port DEVICE [--baud N] [--listen ADDRESS:PORT] [--token-file FILE]\n"
-        "         [--correct-above SECONDS --correct-between HH:MM-HH:MM [--correct-unsynchronized]\n"
-        "          | --chrony-socket PATH]\n"
-        "\n"
-        "Holds the master clock's serial port and serves it on HTTP and a WebSocket:\n"
-        "  GET  /status          the port, the master clock's time and offset, the computer's clock\n"
-        "  GET  /metrics         the same for Prometheus\n"
-        "  GET  /live            a WebSocket pushing the status on every time frame and command\n"
-        "  POST /set-time        {} or {\"time\":\"HH:MM:SS\"}\n"
-        "  POST /countdown       {\"clock\":1,\"time\":\"HH:MM:SS\"}\n"
-        "  POST /gps             {\"valid\":true}\n"
-        "  GET  /settings/1|2    reads a countdown clock's settings\n"
-        "  PUT  /settings/1|2    writes a settings file\n"
-        "\n"
-        "Options:\n"
-        "  --port DEVICE          the serial port: a device, COMn or a port number 1-16\n"
-        "  --baud N               line speed, 4800, 9600 (default), 19200 or 38400; n,8,1\n"
-        "  --listen ADDRESS:PORT  where to listen (default 127.0.0.1:8642); an address other than\n"
-        "                         loopback needs --token-file\n"
-        "  --token-file FILE      every request needs \"Authorization: Bearer <the file's token>\";\n"
-        "                         a file that others may read is refused\n"
-        "  --correct-above SECONDS\n"
-        "                         set the master clock from the computer's clock when its offset\n"
-        "                         is beyond SECONDS in three time frames in a row, at most once\n"
-        "                         in ten minutes, while the computer's clock is synchronized\n"
-        "  --correct-between HH:MM-HH:MM\n"
-        "                         ... and only in these hours (needed; 23:00-01:00 runs over midnight)\n"
-        "  --correct-unsynchronized\n"
-        "                         ... even when the computer's clock is not synchronized (it is\n"
-        "                         the reference itself)\n"
-        "  --chrony-socket PATH   send each time frame to chronyd as a sample for its\n"
-        "                         \"refclock SOCK PATH\"; not with --correct-above\n"
-        "  --help, --version\n"
-        "\n"
-        "Exit status: 0 after --help or --version, 1 when it cannot listen or read the token file,\n"
-        "2 for a usage error. man varo-clock-service tells more.\n");
+               "Usage: varo-clock-service --port DEVICE [--baud N] [--listen ADDRESS:PORT] [--token-file "
+               "FILE]\n"
+               "         [--correct-above SECONDS --correct-between HH:MM-HH:MM [--correct-unsynchronized]\n"
+               "          | --chrony-socket PATH]\n"
+               "\n"
+               "Holds the master clock's serial port and serves it on HTTP and a WebSocket:\n"
+               "  GET  /status          the port, the master clock's time and offset, the computer's "
+               "clock\n"
+               "  GET  /metrics         the same for Prometheus\n"
+               "  GET  /live            a WebSocket pushing the status on every time frame and command\n") +
+           commandRoutes() +
+           QStringLiteral(
+               "\n"
+               "Options:\n"
+               "  --port DEVICE          the serial port: a device, COMn or a port number 1-16\n"
+               "  --baud N               line speed, 4800, 9600 (default), 19200 or 38400; n,8,1\n"
+               "  --listen ADDRESS:PORT  where to listen (default 127.0.0.1:8642); an address other than\n"
+               "                         loopback needs --token-file\n"
+               "  --token-file FILE      every request needs \"Authorization: Bearer <the file's token>\";\n"
+               "                         a file that others may read is refused\n"
+               "  --correct-above SECONDS\n"
+               "                         set the master clock from the computer's clock when its offset\n"
+               "                         is beyond SECONDS in three time frames in a row, at most once\n"
+               "                         in ten minutes, while the computer's clock is synchronized\n"
+               "  --correct-between HH:MM-HH:MM\n"
+               "                         ... and only in these hours (needed; 23:00-01:00 runs over "
+               "midnight)\n"
+               "  --correct-unsynchronized\n"
+               "                         ... even when the computer's clock is not synchronized (it is\n"
+               "                         the reference itself)\n"
+               "  --chrony-socket PATH   send each time frame to chronyd as a sample for its\n"
+               "                         \"refclock SOCK PATH\"; not with --correct-above\n"
+               "  --help, --version\n"
+               "\n"
+               "Exit status: 0 after --help or --version, 1 when it cannot listen or read the token file,\n"
+               "2 for a usage error. man varo-clock-service tells more.\n");
 }

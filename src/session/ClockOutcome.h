@@ -1,15 +1,19 @@
 #pragma once
 
+#include "TimeFrameMonitor.h"
 #include "common/RuntimeError.h"
 #include "schedule/GroupRow.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QObject>
 #include <QString>
 #include <optional>
 
 // How an exchange with the master clock ended, and what it brought.
 struct ClockOutcome {
+    Q_GADGET
+public:
     enum class Status {
         Done,          // the frame went out and, where one is due, its answer came and was decoded
         NoAnswer,      // no answer, or less than a whole time frame, within the limit
@@ -21,6 +25,7 @@ struct ClockOutcome {
         StepRefused,   // the time frame came, but the computer's clock would have moved further than allowed
         Cancelled,     // ended by the front-end (the window closing)
     };
+    Q_ENUM(Status)
 
     Status status = Status::Done;
     // Why: for Failed, ShortAnswer, InvalidAnswer and ClockNotSet.
@@ -38,6 +43,11 @@ struct ClockOutcome {
     QTime clockTime;     // time frame: the time of day it names
     QDateTime arrival;   // time frame: when its last byte arrived, by the computer's clock
     qint64 offsetUs = 0; // time frame: the master clock minus the computer's clock, by the offset model
+    // A set time asked to confirm: the master clock's next time frame after
+    // it; none when none came in time or the clock sends none.
+    std::optional<TimeFrameMonitor::Sighting> nextTimeFrame;
 
     bool done() const { return status == Status::Done; }
+    // "done", "no_answer", ...: how reports and metrics name a status.
+    static QString statusName(Status status);
 };

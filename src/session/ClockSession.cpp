@@ -1,11 +1,8 @@
 #include "ClockSession.h"
 
-#include "OffsetModel.h"
-#include "gps/RmcSentence.h"
+#include "ClockCommand.h"
 #include "protocol/Frames.h"
-#include "protocol/SystemClockSetter.h"
 #include "protocol/WallClock.h"
-#include "schedule/TimeText.h"
 #include "serial/PortCatalog.h"
 #include "serial/PortNames.h"
 #include "serial/SerialPortComponent.h"
@@ -13,6 +10,14 @@
 #include <QEventLoop>
 #include <QScopedValueRollback>
 #include <QTimer>
+
+namespace {
+// How long a set time waits for the master clock's next time frame: the
+// clock's next second boundary, with room for a slow frame.
+constexpr int kConfirmationMs = 3000;
+// A clock whose last time frame came this recently sends them.
+constexpr qint64 kSendsTimeFramesMs = 5000;
+} // namespace
 
 struct ClockSession::Exchange {
     ClockRequest request;
@@ -105,6 +110,8 @@ bool ClockSession::start(const ClockRequest& request, Done done) {
 }
 
 void ClockSession::cancel() {
+    // Set times waiting for the next time frame are told there was none.
+    confirm(std::nullopt);
     if (!m_exchange)
         return;
     m_answerWait.stop();
@@ -112,57 +119,30 @@ void ClockSession::cancel() {
     finish(ClockOutcome::Status::Cancelled);
 }
 
-ClockOutcome ClockSession::syncComputerClock(SystemClockSetter& setter, const LineHold& hold,
-                                             const StepRule& rule) {
-    ClockOutcome outcome =
-        run(ClockRequest::timeFrame([&setter](qint64 offsetUs) { return setter.canMoveClockBy(offsetUs); }),
-            hold);
-    if (!outcome.done())
-        return outcome;
-    if (!rule.allows(outcome.offsetUs)) {
-        outcome.status = ClockOutcome::Status::StepRefused;
-        return outcome;
-    }
-    if (SystemClockSetter::Result failure = setter.moveClockBy(outcome.offsetUs)) {
-        outcome.status = ClockOutcome::Status::ClockNotSet;
-        outcome.error = std::move(failure);
-    }
-    return outcome;
-}
-
 void ClockSession::begin() {
-    Exchange& exchange = *m_exchange;
-    const ClockRequest& request = exchange.request;
+    const ClockRequest& request = m_exchange->request;
+    const ClockCommand& command = ClockCommands::of(request.kind);
     try {
-        switch (request.kind) {
-        case ClockRequest::Kind::SetTime:
-            if (request.time) {
-                writeFrame(frameMaker()(QDateTime(m_clock.now().date(), *request.time)));
-                return finish(ClockOutcome::Status::Done);
-            }
-            return awaitBoundary();
-        case ClockRequest::Kind::Countdown:
-            // With no countdown clock chosen, fail before the wait.
-            Frames::clockByte(Frames::ClockBase::Countdown, request.clockIndex);
-            return awaitBoundary();
-        case ClockRequest::Kind::Rmc:
-            return awaitBoundary();
-        case ClockRequest::Kind::ReadSettings:
-            // A late answer to an earlier command must not pass for this one.
+        // With no countdown clock chosen, fail before anything is touched.
+        if (command.row && command.row->request.namesClock)
+            Frames::clockByte(command.row->request.byte1, request.clockIndex);
+        // A late answer to an earlier command must not pass for this one's,
+        // and only a time frame that arrives after the start counts.
+        if (command.answer)
             flush();
-            writeFrame(Frames::readRequest(request.clockIndex));
-            return awaitAnswer(*CommandTable::kReadSettings.answer, AnswerWait::LeadingTimeFrames::Skip);
-        case ClockRequest::Kind::WriteSettings: {
-            flush();
-            Frames::clockByte(Frames::ClockBase::Write, request.clockIndex);
-            writeFrame(Frames::writeFrame(request.clockIndex, request.records()));
-            return awaitAnswer(*CommandTable::kWriteSettings.answer, AnswerWait::LeadingTimeFrames::Skip);
+        switch (command.timing) {
+        case ClockCommand::Timing::AfterBoundary:
+            return awaitBoundary();
+        case ClockCommand::Timing::AtOnce:
+            writeFrame(m_clock.now());
+            break;
+        case ClockCommand::Timing::Listen:
+            break;
         }
-        case ClockRequest::Kind::TimeFrame:
-            // Only a frame that arrives after the start counts.
-            flush();
-            return awaitAnswer(CommandTable::kClockTime, AnswerWait::LeadingTimeFrames::Keep);
-        }
+        if (!command.answer)
+            return finish(ClockOutcome::Status::Done);
+        m_answerWait.start(command.answer->frame.length, command.answer->limitSeconds,
+                           m_clock.now().time().msec(), command.leading);
     } catch (const RuntimeError& error) {
         fail(error);
     }
@@ -173,10 +153,10 @@ void ClockSession::flush() {
     m_port.Flush();
 }
 
-void ClockSession::writeFrame(const QByteArray& frame) {
-    m_exchange->outcome.sent = frame;
+void ClockSession::writeFrame(const QDateTime& now) {
+    frameMaker()(now);
     try {
-        m_port.Output(frame);
+        m_port.Output(m_exchange->outcome.sent);
     } catch (const RuntimeError& error) {
         m_exchange->outcome.error = error;
         notifyWritten();
@@ -189,23 +169,10 @@ FrameMaker ClockSession::frameMaker() {
     return [this](const QDateTime& second) {
         const ClockRequest& request = m_exchange->request;
         ClockOutcome& outcome = m_exchange->outcome;
-        outcome.second = second;
-        switch (request.kind) {
-        case ClockRequest::Kind::SetTime:
-            outcome.frameText = Frames::setTimeFrameText(second.date(), second.time());
-            outcome.sent = Frames::setTimeFrame(outcome.frameText);
-            break;
-        case ClockRequest::Kind::Countdown:
-            outcome.frameText = TimeText::format(TimeText::remainingUntil(*request.time, second.time()));
-            outcome.sent = Frames::countdownFrame(request.clockIndex, outcome.frameText);
-            break;
-        default: {
-            const RmcSentence sentence = RmcSentence::build(second.time(), second.date(), request.rmcStatus);
-            outcome.frameText = sentence.text;
-            outcome.checksum = sentence.checksum;
-            outcome.sent = sentence.bytes;
-        }
-        }
+        const ClockCommand& command = ClockCommands::of(request.kind);
+        if (command.afterBoundary())
+            outcome.second = second;
+        command.makeFrame(request, second, outcome);
         return outcome.sent;
     };
 }
@@ -240,63 +207,31 @@ void ClockSession::notifyWritten() {
         m_exchange->written(m_exchange->outcome);
 }
 
-void ClockSession::awaitAnswer(const CommandTable::Awaited& answer, AnswerWait::LeadingTimeFrames leading) {
-    m_answerWait.start(answer.frame.length, answer.limitSeconds, m_clock.now().time().msec(), leading);
-}
-
 void ClockSession::answerArrived(AnswerWait::Outcome result) {
     if (!m_exchange)
         return;
     if (result == AnswerWait::Outcome::LineLost)
         return fail(*m_answerWait.lineError());
-    m_exchange->outcome.received = m_answerWait.answer();
-    switch (m_exchange->request.kind) {
-    case ClockRequest::Kind::ReadSettings:
-        return decodeSettingsAnswer(CommandTable::kReadSettings.answer->frame);
-    case ClockRequest::Kind::WriteSettings:
-        return decodeSettingsAnswer(CommandTable::kWriteSettings.answer->frame);
-    default:
-        m_exchange->outcome.arrival = m_answerWait.completedAt();
-        return decodeTimeFrame();
-    }
-}
-
-void ClockSession::decodeSettingsAnswer(const CommandTable::FrameShape& answer) {
+    const ClockRequest& request = m_exchange->request;
     ClockOutcome& outcome = m_exchange->outcome;
-    const std::optional<int> clockIndex =
-        Frames::answeredClockIndex(outcome.received, answer.code, answer.byte1);
-    if (!clockIndex)
-        return finish(outcome.received.isEmpty() ? ClockOutcome::Status::NoAnswer
-                                                 : ClockOutcome::Status::ForeignAnswer);
-    try {
-        outcome.rows = Frames::replyRows(outcome.received);
-    } catch (const RuntimeError& error) {
-        outcome.error = error;
-        return finish(ClockOutcome::Status::ShortAnswer);
-    }
-    outcome.clockIndex = *clockIndex;
-    finish(ClockOutcome::Status::Done);
-}
-
-void ClockSession::decodeTimeFrame() {
-    ClockOutcome& outcome = m_exchange->outcome;
-    if (outcome.received.size() < CommandTable::kClockTime.frame.length)
-        return finish(ClockOutcome::Status::NoAnswer);
-    const std::optional<QString> text = Frames::clockTimeText(outcome.received);
-    if (!text)
-        return finish(ClockOutcome::Status::ForeignAnswer);
-    try {
-        outcome.clockTime = TimeText::toTime(*text);
-    } catch (const RuntimeError& error) {
-        outcome.error = error;
-        return finish(ClockOutcome::Status::InvalidAnswer);
-    }
-    outcome.offsetUs =
-        OffsetModel::offsetUs(outcome.clockTime, outcome.arrival, *LineSettings::parse(m_port.Settings()));
-    const ClockRequest::OffsetCheck& serves = m_exchange->request.serves;
-    if (serves && !serves(outcome.offsetUs))
+    const ClockCommand& command = ClockCommands::of(request.kind);
+    outcome.received = m_answerWait.answer();
+    outcome.arrival = m_answerWait.completedAt();
+    const std::optional<ClockOutcome::Status> status =
+        command.decodeAnswer(request, *LineSettings::parse(m_port.Settings()), outcome);
+    if (!status)
         return m_answerWait.awaitNext();
-    finish(ClockOutcome::Status::Done);
+    if (*status != ClockOutcome::Status::Done || !command.settle)
+        return finish(*status);
+    // Settling may ask the operator, and the window may close meanwhile:
+    // it works on copies, and a cancelled exchange stays cancelled.
+    const ClockRequest settling = request;
+    ClockOutcome settled = outcome;
+    const ClockOutcome::Status settledStatus = command.settle(settling, settled);
+    if (!m_exchange)
+        return;
+    m_exchange->outcome = std::move(settled);
+    finish(settledStatus);
 }
 
 void ClockSession::fail(const RuntimeError& error) {
@@ -310,10 +245,37 @@ void ClockSession::finish(ClockOutcome::Status status) {
     // The line is free again before anyone hears of the end.
     exchange->ownHold.reset();
     emit exchangeFinished(exchange->request, exchange->outcome);
-    if (exchange->done)
-        exchange->done(exchange->outcome);
     if (exchange->blocking && m_blockingLoop)
         m_blockingLoop->quit();
+    if (!exchange->done)
+        return;
+    if (exchange->request.confirm && exchange->outcome.done() && sendsTimeFrames())
+        return awaitConfirmation(exchange->outcome, std::move(exchange->done));
+    exchange->done(exchange->outcome);
+}
+
+void ClockSession::awaitConfirmation(const ClockOutcome& outcome, Done done) {
+    const quint64 id = ++m_lastConfirmation;
+    m_confirmations.push_back({id, outcome, std::move(done)});
+    QTimer::singleShot(kConfirmationMs, this, [this, id] {
+        for (auto waiting = m_confirmations.begin(); waiting != m_confirmations.end(); ++waiting)
+            if (waiting->id == id) {
+                Confirmation confirmation = std::move(*waiting);
+                m_confirmations.erase(waiting);
+                return confirmation.done(confirmation.outcome);
+            }
+    });
+}
+
+void ClockSession::confirm(const std::optional<TimeFrameMonitor::Sighting>& sighting) {
+    for (Confirmation& confirmation : std::exchange(m_confirmations, {})) {
+        confirmation.outcome.nextTimeFrame = sighting;
+        confirmation.done(confirmation.outcome);
+    }
+}
+
+bool ClockSession::sendsTimeFrames() const {
+    return m_sinceLastSighting.isValid() && m_sinceLastSighting.elapsed() <= kSendsTimeFramesMs;
 }
 
 void ClockSession::readTimeFrames() {
@@ -334,8 +296,11 @@ void ClockSession::readTimeFrames() {
         return;
     }
     if (const std::optional<TimeFrameMonitor::Sighting> sighting =
-            m_timeFrames.feed(bytes, arrival, *LineSettings::parse(m_port.Settings())))
+            m_timeFrames.feed(bytes, arrival, *LineSettings::parse(m_port.Settings()))) {
+        m_sinceLastSighting.start();
         emit timeFrameSeen(*sighting);
+        confirm(sighting);
+    }
 }
 
 void ClockSession::openPort(const PortChoice& choice) {

@@ -6,19 +6,18 @@
 #include "ClockRequest.h"
 #include "PortChoice.h"
 #include "RmcStream.h"
-#include "StepRule.h"
 #include "TimeFrameMonitor.h"
-#include "protocol/CommandTable.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class PortCatalog;
 class QEventLoop;
 class SerialPortComponent;
-class SystemClockSetter;
 class WallClock;
 
 // The conversation with one master clock on one port, for every front-end:
@@ -73,17 +72,13 @@ public:
     ClockOutcome run(const ClockRequest& request, const LineHold& hold, const Written& written = {});
     // The non-blocking form: false at once while another command holds the
     // line; otherwise it holds the line itself and `done` follows from the
-    // event loop, never from within start().
+    // event loop, never from within start(). A set time that asks to be
+    // confirmed is done once the master clock's next time frame came, or 3 s
+    // passed, with the line free meanwhile.
     bool start(const ClockRequest& request, Done done);
-    // Ends a running exchange at once; its outcome is Cancelled.
+    // Ends a running exchange at once; its outcome is Cancelled. Set times
+    // waiting to be confirmed are done at once, with no time frame.
     void cancel();
-
-    // The computer's clock from the master clock's time frame (blocking): it
-    // moves by the frame's offset, so the new time is the one nearest the
-    // computer's own (the date is not taken from the frame). Frames the setter
-    // cannot take are passed over while the wait lasts; a step beyond `rule`
-    // sets nothing.
-    ClockOutcome syncComputerClock(SystemClockSetter& setter, const LineHold& hold, const StepRule& rule);
 
     // The GPS receiver that keeps talking; any command ends it.
     RmcStream& gpsStream() { return m_gpsStream; }
@@ -111,21 +106,27 @@ signals:
 
 private:
     struct Exchange;
+    struct Confirmation {
+        quint64 id;
+        ClockOutcome outcome;
+        Done done;
+    };
 
     void release();
     void begin();
     void flush();
-    void writeFrame(const QByteArray& frame);
+    // Makes the frame for `now` and writes it.
+    void writeFrame(const QDateTime& now);
     void awaitBoundary();
     void writeAtBoundary();
     FrameMaker frameMaker();
-    void awaitAnswer(const CommandTable::Awaited& answer, AnswerWait::LeadingTimeFrames leading);
     void answerArrived(AnswerWait::Outcome result);
-    void decodeSettingsAnswer(const CommandTable::FrameShape& answer);
-    void decodeTimeFrame();
     void notifyWritten();
     void fail(const RuntimeError& error);
     void finish(ClockOutcome::Status status);
+    void awaitConfirmation(const ClockOutcome& outcome, Done done);
+    void confirm(const std::optional<TimeFrameMonitor::Sighting>& sighting);
+    bool sendsTimeFrames() const;
     void readTimeFrames();
 
     SerialPortComponent& m_port;
@@ -141,4 +142,7 @@ private:
 
     TimeFrameMonitor m_timeFrames;
     bool m_lineUsedByCommand = false;
+    QElapsedTimer m_sinceLastSighting;
+    std::vector<Confirmation> m_confirmations;
+    quint64 m_lastConfirmation = 0;
 };

@@ -1,5 +1,6 @@
 #include "PortChoice.h"
 
+#include "serial/NetworkPortAddress.h"
 #include "serial/PortNames.h"
 
 #include <QFileInfo>
@@ -24,6 +25,8 @@ std::optional<PortChoice> PortChoice::fromText(const QString& text) {
     static const QRegularExpression comName(QStringLiteral("^com([0-9]{1,3})$"),
                                             QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression number(QStringLiteral("^[0-9]{1,3}$"));
+    if (text.trimmed().isEmpty() || NetworkPortAddress::isNetworkForm(text))
+        return NetworkPortAddress::parse(text) ? std::optional(named(text)) : std::nullopt;
     if (number.match(text).hasMatch())
         return isListed(text.toInt()) ? std::optional(listed(text.toInt())) : std::nullopt;
     const QRegularExpressionMatch com = comName.match(text);
@@ -41,6 +44,12 @@ std::optional<PortChoice> PortChoice::fromText(const QString& text) {
         if (sameDevice(PortNames::deviceForPort(n), text))
             return PortChoice{n, text};
     return named(text);
+}
+
+QString PortChoice::refusal(const QString& text) {
+    const QString network = NetworkPortAddress::refusal(text);
+    return network.isEmpty() ? QStringLiteral("names no port (Com1 to Com16, a number 1-16 or a device)")
+                             : network;
 }
 
 bool PortChoice::sameDevice(const QString& a, const QString& b) {

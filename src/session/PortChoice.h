@@ -17,6 +17,10 @@ struct PortChoice {
     // a device that is one of the list's ports keeps that port's number.
     // Nothing when the text names no port.
     static std::optional<PortChoice> fromText(const QString& text);
+    // Why fromText() gives nothing for `text`, as it follows the text:
+    // "names no port (Com1 to Com16, ...)", or for a network port the part
+    // that is wrong. The command line and the service say it after the option.
+    static QString refusal(const QString& text);
 
     // "Com16", or the device for one outside the list.
     QString name() const;

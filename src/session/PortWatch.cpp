@@ -43,6 +43,14 @@ void PortWatch::look() {
         m_presentDevices = present;
         m_stale = true;
     }
+    if (!m_session.port().PortOpen() && m_reopen) {
+        // A network port opens while events run.
+        const QScopedValueRollback<bool> updating(m_updating, true);
+        if (m_reopen()) {
+            m_deviceAppeared = false;
+            m_stale = true;
+        }
+    }
     if (!m_stale || (m_mayUpdate && !m_mayUpdate()))
         return;
     const QScopedValueRollback<bool> updating(m_updating, true);

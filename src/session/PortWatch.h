@@ -28,6 +28,9 @@ public:
     // Whether the list may change now; the window says no while the operator
     // edits the port box or has its list open. Asked only when it should.
     void setMayUpdate(std::function<bool()> mayUpdate) { m_mayUpdate = std::move(mayUpdate); }
+    // Asked first whenever no port is open: whether a lost port was opened
+    // again (the port keeper's). The list then shows it instead of a scan.
+    void setReopen(std::function<bool()> reopen) { m_reopen = std::move(reopen); }
 
     // The ports 1..16 the list shows: each that can be opened, and the open
     // one, which cannot be opened twice.
@@ -47,6 +50,7 @@ private:
     PortCatalog& m_ports;
     SerialDeviceFactory m_devices;
     std::function<bool()> m_mayUpdate;
+    std::function<bool()> m_reopen;
     QTimer m_timer;
     QStringList m_presentDevices;
     bool m_stale = false;

@@ -4,6 +4,7 @@
 #include "schedule/TimeText.h"
 
 #include <QRegularExpression>
+#include <climits>
 
 namespace SettingsFileCheck {
 
@@ -116,6 +117,21 @@ QList<Finding> looseFlags(const QByteArray& bytes) {
             findings << Finding{i + 1, what.join(QStringLiteral("; "))};
     }
     return findings;
+}
+
+std::optional<Finding> beyondLastLine(const QByteArray& bytes) {
+    const QList<QByteArray> lines = SettingsFile::lines(bytes, INT_MAX);
+    for (int i = SettingsFile::kLineCount; i < lines.size(); ++i) {
+        if (lines[i].trimmed().isEmpty())
+            continue;
+        const bool header = lines[i] == "[CLOCK1]" || lines[i] == "[CLOCK2]";
+        return Finding{i + 1,
+                       QStringLiteral("%1 follows the ninth line, after which a settings file is not "
+                                      "read: %2")
+                           .arg(shown(lines[i]), header ? QStringLiteral("a file holds one countdown clock")
+                                                        : QStringLiteral("it is not sent"))};
+    }
+    return std::nullopt;
 }
 
 } // namespace SettingsFileCheck

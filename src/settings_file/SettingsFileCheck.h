@@ -24,4 +24,8 @@ std::optional<Finding> fault(const QByteArray& bytes);
 // for the master clock.
 QList<Finding> looseFlags(const QByteArray& bytes);
 
+// The first line after the ninth that holds more than blanks: the file is
+// read no further, so a second clock's groups there are never sent.
+std::optional<Finding> beyondLastLine(const QByteArray& bytes);
+
 } // namespace SettingsFileCheck

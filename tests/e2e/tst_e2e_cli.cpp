@@ -73,7 +73,7 @@ private slots:
             << none << port + QStringList{"set-time"} << QByteArray() << false << 0 << QString()
             << "^text \\d{4}-\\d\\d-\\d\\d,[0-6],\\d\\d:\\d\\d:\\d\\d\\nsent AA00[0-9A-F]{14}\\n$"
             << " RX AA00[0-9A-F]{14} set time ";
-        QTest::newRow("set-time typed") << none << port + QStringList{"set-time", "9:7:5"} << QByteArray()
+        QTest::newRow("set-time typed") << none << port + QStringList{"set-time", "09:07:05"} << QByteArray()
                                         << false << 0 << QString() << "\\nsent AA00[0-9A-F]{8}090705\\n$"
                                         << " RX AA00[0-9A-F]{8}090705 set time \\S+ weekday [0-6] 09:07:05$";
         QTest::newRow("countdown on clock 2")

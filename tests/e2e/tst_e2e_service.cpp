@@ -1,14 +1,15 @@
 // varo-clock-service end to end: the program against the master clock
 // simulator on a pseudo-terminal, through HTTP and its web socket: every
 // endpoint and error, the token, oversized and abandoned requests, the device
-// lost and back, a real Prometheus scraping it and the live page in a real
-// browser.
+// lost and back, a real Prometheus scraping it, two clocks' alerts through a
+// real Alertmanager and the live page in a real browser.
 #include "HeadlessChromium.h"
 #include "KnownBytes.h"
 #include "SimProcess.h"
 
 #include <QDir>
 #include <QFile>
+#include <QHttpServer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -94,13 +95,17 @@ private:
     QByteArray m_err;
 };
 
-// A token file in `dir` that only its owner may read.
-QString tokenFileIn(const QTemporaryDir& dir, const QByteArray& text = kToken) {
-    QFile file(dir.filePath(QStringLiteral("token")));
+// A file `name` in `dir` that only its owner may read; its path, empty when it could not be written.
+QString fileIn(const QTemporaryDir& dir, const QString& name, const QByteArray& text) {
+    QFile file(dir.filePath(name));
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
         return {};
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return file.fileName();
+}
+
+QString tokenFileIn(const QTemporaryDir& dir, const QByteArray& text = kToken) {
+    return fileIn(dir, QStringLiteral("token"), text);
 }
 
 int openDescriptors(qint64 pid) {
@@ -109,12 +114,15 @@ int openDescriptors(qint64 pid) {
                    .size());
 }
 
+// A file of the source tree, by its path there.
+QByteArray sourceFile(const QString& path) {
+    QFile file(QStringLiteral(VARO_SOURCE_DIR "/") + path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // The lines of a fenced block of `language` in docs/service.md whose first line is `firstLine`.
 QByteArray fencedBlock(const QByteArray& language, const QByteArray& firstLine) {
-    QFile markdown(QStringLiteral(VARO_SOURCE_DIR "/docs/service.md"));
-    if (!markdown.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray text = markdown.readAll();
+    const QByteArray text = sourceFile(QStringLiteral("docs/service.md"));
     const QByteArray opening = "```" + language + '\n';
     const qsizetype start = text.indexOf(opening + firstLine + '\n');
     if (start < 0)
@@ -128,6 +136,46 @@ QString programPath(const QString& name) {
     const QString onPath = QStandardPaths::findExecutable(name);
     return onPath.isEmpty() ? QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin")}) : onPath;
 }
+
+// What `program` said when it failed; empty when it succeeded.
+QString failureOf(const QString& program, const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess process;
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished();
+    return process.exitCode() == 0
+               ? QString()
+               : QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError());
+}
+
+// Prometheus or Alertmanager on a free port of 127.0.0.1, ended with the test.
+class LoopbackServer {
+public:
+    LoopbackServer(const QString& program, const QStringList& arguments) {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        port = probe.serverPort();
+        probe.close();
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        m_process.start(
+            program, arguments + QStringList{QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port)});
+    }
+    ~LoopbackServer() {
+        m_process.terminate();
+        m_process.waitForFinished();
+    }
+    QUrl url(const QString& path) const {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path));
+    }
+    // The end of what it said, for a failure's message.
+    QByteArray said() { return m_process.readAllStandardError().right(2000); }
+
+    quint16 port = 0;
+
+private:
+    QProcess m_process;
+};
 
 // The first match of `pattern` in what `service` said so far, waited for.
 QRegularExpressionMatch waitForSaid(Service& service, const QRegularExpression& pattern, int timeoutMs) {
@@ -181,6 +229,12 @@ private:
                const QByteArray& token = {}) {
         return wait(send(method, path, body, token));
     }
+    // The series of Prometheus's answer to `expression` now.
+    QJsonArray query(const LoopbackServer& prometheus, const QString& expression) {
+        QUrl url = prometheus.url(QStringLiteral("/api/v1/query"));
+        url.setQuery({{QStringLiteral("query"), expression}});
+        return wait(m_http.get(QNetworkRequest(url))).json()["data"][QLatin1String("result")].toArray();
+    }
 
     // Nothing reached the master clock since `mark`: a settings read sent
     // now is the first frame it receives.
@@ -229,7 +283,7 @@ private slots:
                "\",\"sent\":\\[\"AA00[0-9]{14}\"\\]\\}$"
             << " RX AA00[0-9]{14} set time ";
         QTest::newRow("set-time typed")
-            << none << QByteArray("POST") << "/set-time" << QByteArray("{\"time\":\"9:7:5\"}") << 200
+            << none << QByteArray("POST") << "/set-time" << QByteArray("{\"time\":\"09:07:05\"}") << 200
             << "\"frameText\":\"\\d{4}-\\d\\d-\\d\\d,[0-6],09:07:05\""
             << " RX AA00[0-9]{8}090705 set time \\S+ weekday [0-6] 09:07:05$";
         QTest::newRow("gps without a fix")
@@ -714,63 +768,131 @@ private slots:
         QVERIFY(startBoth({QStringLiteral("--time-frames"), QStringLiteral("1"),
                            QStringLiteral("--offset-ms"), QStringLiteral("1500")},
                           {QStringLiteral("--token-file"), token}));
-        const auto run = [](const QString& program, const QStringList& arguments,
-                            const QByteArray& input = {}) {
-            QProcess process;
-            process.start(program, arguments);
-            process.write(input);
-            process.closeWriteChannel();
-            process.waitForFinished();
-            return process.exitCode() == 0 ? QString()
-                                           : QString::fromLocal8Bit(process.readAllStandardOutput() +
-                                                                    process.readAllStandardError());
-        };
-        QString failure = run(promtool, {QStringLiteral("check"), QStringLiteral("metrics")},
-                              http("GET", QStringLiteral("/metrics"), {}, kToken).body);
+        QString failure = failureOf(promtool, {QStringLiteral("check"), QStringLiteral("metrics")},
+                                    http("GET", QStringLiteral("/metrics"), {}, kToken).body);
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
 
-        const QByteArray rules = fencedBlock("yaml", "# /etc/prometheus/varo-clock-rules.yml");
         QByteArray scrape = fencedBlock("yaml", "# /etc/prometheus/prometheus.yml, under scrape_configs:");
-        QVERIFY(!rules.isEmpty() && !scrape.isEmpty());
-        QFile rulesFile(dir.filePath(QStringLiteral("rules.yml")));
-        QVERIFY(rulesFile.open(QIODevice::WriteOnly) && rulesFile.write(rules) == rules.size());
-        rulesFile.close();
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const quint16 webPort = probe.serverPort();
-        probe.close();
+        QVERIFY(!scrape.isEmpty());
+        const QString rulesFile =
+            fileIn(dir, QStringLiteral("rules.yml"),
+                   sourceFile(QStringLiteral("packaging/prometheus/varo-clock-rules.yml")));
         scrape.replace("/etc/prometheus/varo-clock.token", token.toUtf8())
             .replace("127.0.0.1:8642", "127.0.0.1:" + QByteArray::number(m_service->port));
-        const QByteArray config =
-            "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\nrule_files:\n  - " +
-            rulesFile.fileName().toUtf8() + "\nscrape_configs:\n" + scrape;
-        QFile configFile(dir.filePath(QStringLiteral("prometheus.yml")));
-        QVERIFY(configFile.open(QIODevice::WriteOnly) && configFile.write(config) == config.size());
-        configFile.close();
-        failure = run(promtool, {QStringLiteral("check"), QStringLiteral("rules"), rulesFile.fileName()}) +
-                  run(promtool, {QStringLiteral("check"), QStringLiteral("config"), configFile.fileName()});
+        const QString configFile =
+            fileIn(dir, QStringLiteral("prometheus.yml"),
+                   "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\nrule_files:\n  - " +
+                       rulesFile.toUtf8() + "\nscrape_configs:\n" + scrape);
+        failure = failureOf(promtool, {QStringLiteral("check"), QStringLiteral("rules"), rulesFile}) +
+                  failureOf(promtool, {QStringLiteral("check"), QStringLiteral("config"), configFile});
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
 
-        QProcess server;
-        server.start(prometheus,
-                     {QStringLiteral("--config.file=") + configFile.fileName(),
-                      QStringLiteral("--storage.tsdb.path=") + dir.filePath(QStringLiteral("data")),
-                      QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(webPort)});
-        QUrl query(QStringLiteral("http://127.0.0.1:%1/api/v1/query").arg(webPort));
-        query.setQuery(QStringLiteral("query=varo_clock_offset_seconds"));
+        LoopbackServer server(
+            prometheus, {QStringLiteral("--config.file=") + configFile,
+                         QStringLiteral("--storage.tsdb.path=") + dir.filePath(QStringLiteral("data"))});
         QJsonArray result;
         const bool scraped = QTest::qWaitFor(
-            [&] {
-                const Reply reply = wait(m_http.get(QNetworkRequest(query)));
-                result = reply.json()["data"][QLatin1String("result")].toArray();
-                return !result.isEmpty();
-            },
+            [&] { return !(result = query(server, QStringLiteral("varo_clock_offset_seconds"))).isEmpty(); },
             20000);
-        server.terminate();
-        server.waitForFinished();
-        QVERIFY2(scraped, server.readAllStandardError().right(2000).constData());
+        QVERIFY2(scraped, server.said().constData());
         const double offset = result.first()[QLatin1String("value")][1].toString().toDouble();
         QVERIFY2(qAbs(offset - 1.5) < 0.05, qPrintable(QString::number(offset)));
+    }
+
+    // Two master clocks, studio-a 1.5 s ahead, watched by a real Prometheus
+    // and a real Alertmanager through the package's example files, the rules'
+    // for: times shortened as docs/fleet.md shows: the offset alert reaches
+    // the web hook, naming studio-a, and studio-b has none.
+    void fleetAlerts() {
+        const QString prometheus = programPath(QStringLiteral("prometheus"));
+        const QString alertmanager = programPath(QStringLiteral("prometheus-alertmanager"));
+        const QString promtool = programPath(QStringLiteral("promtool"));
+        const QString amtool = programPath(QStringLiteral("amtool"));
+        if (prometheus.isEmpty() || alertmanager.isEmpty() || promtool.isEmpty() || amtool.isEmpty())
+            QSKIP("prometheus or prometheus-alertmanager not found: scripts/setup.sh installs them");
+        QTemporaryDir dir;
+        const QString token = tokenFileIn(dir);
+        SimProcess clockA, clockB;
+        Service serviceA, serviceB;
+        QVERIFY(clockA.start({"--time-frames", "1", "--offset-ms", "1500", "--persist"}));
+        QVERIFY(clockB.start({"--time-frames", "1", "--persist"}));
+        QVERIFY(serviceA.start(
+            {QStringLiteral("--port"), clockA.device(), QStringLiteral("--token-file"), token}));
+        QVERIFY(serviceB.start(
+            {QStringLiteral("--port"), clockB.device(), QStringLiteral("--token-file"), token}));
+
+        QHttpServer hook;
+        QList<QJsonObject> notified;
+        hook.route(QStringLiteral("/hook"), [&notified](const QHttpServerRequest& request) {
+            for (const QJsonValue alert : QJsonDocument::fromJson(request.body())["alerts"].toArray())
+                notified << alert.toObject();
+            return QHttpServerResponse(QHttpServerResponder::StatusCode::Ok);
+        });
+        const quint16 hookPort = hook.listen(QHostAddress::LocalHost);
+        QVERIFY(hookPort != 0);
+
+        const auto example = [](const char* name) {
+            return sourceFile(QStringLiteral("packaging/prometheus/") + name);
+        };
+        const QString alertmanagerConfig =
+            fileIn(dir, QStringLiteral("alertmanager.yml"),
+                   example("alertmanager.yml")
+                       .replace("http://127.0.0.1:9099/varo-clock",
+                                "http://127.0.0.1:" + QByteArray::number(hookPort) + "/hook")
+                       .replace("group_wait: 30s", "group_wait: 1s"));
+        LoopbackServer manager(
+            alertmanager, {QStringLiteral("--config.file=") + alertmanagerConfig,
+                           QStringLiteral("--storage.path=") + dir.filePath(QStringLiteral("alertmanager")),
+                           QStringLiteral("--cluster.listen-address=")});
+        fileIn(dir, QStringLiteral("varo-clock-rules.yml"),
+               QString::fromUtf8(example("varo-clock-rules.yml"))
+                   .replace(
+                       QRegularExpression(QStringLiteral("for: \\d+m$"), QRegularExpression::MultilineOption),
+                       QStringLiteral("for: 3s"))
+                   .toUtf8());
+        fileIn(dir, QStringLiteral("varo-clock.token"), kToken);
+        fileIn(dir, QStringLiteral("varo-clock-targets.yml"),
+               QStringLiteral("- targets: ['127.0.0.1:%1']\n  labels:\n    clock: studio-a\n"
+                              "- targets: ['127.0.0.1:%2']\n  labels:\n    clock: studio-b\n")
+                   .arg(serviceA.port)
+                   .arg(serviceB.port)
+                   .toUtf8());
+        const QString prometheusConfig =
+            fileIn(dir, QStringLiteral("prometheus.yml"),
+                   "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\n" +
+                       example("prometheus.yml")
+                           .replace("localhost:9093", "127.0.0.1:" + QByteArray::number(manager.port)));
+        const QString failure =
+            failureOf(promtool, {QStringLiteral("check"), QStringLiteral("config"), prometheusConfig}) +
+            failureOf(amtool, {QStringLiteral("check-config"), alertmanagerConfig});
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        LoopbackServer server(
+            prometheus, {QStringLiteral("--config.file=") + prometheusConfig,
+                         QStringLiteral("--storage.tsdb.path=") + dir.filePath(QStringLiteral("data"))});
+
+        // Each offset alert as its clock and summary.
+        const auto offsetAlerts = [&notified] {
+            QStringList alerts;
+            for (const QJsonObject& alert : notified)
+                if (alert["labels"][QLatin1String("alertname")] == QLatin1String("VaroClockOffsetHigh"))
+                    alerts << alert["labels"][QLatin1String("clock")].toString() + ": " +
+                                  alert["annotations"][QLatin1String("summary")].toString();
+            return alerts;
+        };
+        QVERIFY2(QTest::qWaitFor([&] { return !offsetAlerts().isEmpty(); }, 40000),
+                 (server.said() + manager.said()).constData());
+        QCOMPARE(offsetAlerts().size(), 1);
+        QVERIFY2(offsetAlerts()[0].contains(QRegularExpression(QStringLiteral(
+                     "^studio-a: Master clock studio-a is \\+1\\.[45] s off the computer's clock: set it"))),
+                 qPrintable(offsetAlerts()[0]));
+        // Prometheus has studio-b's offset, and no alert of it, not even a pending one.
+        const QJsonArray offsetB =
+            query(server, QStringLiteral("varo_clock_offset_seconds{clock=\"studio-b\"}"));
+        QVERIFY(offsetB.size() == 1 &&
+                qAbs(offsetB[0][QLatin1String("value")][1].toString().toDouble()) < 0.05);
+        const QJsonArray alerts = query(server, QStringLiteral("ALERTS{alertname=\"VaroClockOffsetHigh\"}"));
+        QVERIFY(alerts.size() == 1 &&
+                alerts[0][QLatin1String("metric")][QLatin1String("clock")] == QLatin1String("studio-a"));
     }
 
     // The live page in headless Chromium: only the token's request without

@@ -217,6 +217,24 @@ private slots:
         h.dialogs.takeTexts(); // how a lost device is reported is not this test's concern
     }
 
+    // A typed device that went away is opened again when it is back, which
+    // a scan of the numbered ports would not do.
+    void lostTypedPortReopensWhenBack() {
+        Form1Harness h;
+        h.serial.setPort(1, Port::Usable);
+        h.serial.setDevice(QStringLiteral("/dev/pts/7"), Port::Usable);
+        Form1& w = h.start();
+        w.show();
+        typePort(h, QStringLiteral("/dev/pts/7"));
+        h.serial.setDevice(QStringLiteral("/dev/pts/7"), Port::Missing);
+        h.serial.loseDevice(QStringLiteral("/dev/pts/7 stopped working"));
+        QTRY_COMPARE(h.text(QStringLiteral("PortStatus")), QStringLiteral("No port open"));
+        h.serial.setDevice(QStringLiteral("/dev/pts/7"), Port::Usable);
+        QTRY_COMPARE_WITH_TIMEOUT(h.serial.openLocation(), QStringLiteral("/dev/pts/7"), kPlugUpdateMs);
+        QTRY_COMPARE(h.find<QComboBox>(QStringLiteral("Combo1"))->currentText(), QStringLiteral("/dev/pts/7"));
+        h.dialogs.takeTexts(); // how a lost device is reported is not this test's concern
+    }
+
     void typedPortStaysOpenWhenTheListChanges() {
         Form1Harness h;
         h.serial.setPort(1, Port::Usable);

@@ -83,7 +83,7 @@ private slots:
         for (bool rfc2217 : {true, false}) {
             const char* via = rfc2217 ? "rfc2217" : "socket";
             QTest::addRow("%s set time", via)
-                << rfc2217 << ClockRequest::setTime(QTime(9, 7, 45)) << "set time .* 09:07:45";
+                << rfc2217 << ClockRequest::typedTime(QTime(9, 7, 45)) << "set time .* 09:07:45";
             QTest::addRow("%s countdown", via)
                 << rfc2217 << ClockRequest::countdown(0, QTime(10, 0)) << "countdown clock 1 .* target .*";
             QTest::addRow("%s write", via)

@@ -119,7 +119,7 @@ private slots:
              Status::Done,
              QStringLiteral("2024-03-05,2,09:07:45")},
             {"typed set time",
-             ClockRequest::setTime(QTime(12, 34, 56)),
+             ClockRequest::typedTime(QTime(12, 34, 56)),
              none,
              none,
              false,

@@ -81,8 +81,17 @@ void FakeSerialDevice::open(const LineSettings& settings) {
 }
 
 void FakeSerialDevice::close() {
-    if (m_bank.m_open == this)
+    if (m_bank.m_open == this) {
         m_bank.m_open = std::exchange(m_previous, nullptr);
+        return;
+    }
+    // A device closed under the open one (the port a typed device replaced)
+    // is none to return to.
+    for (FakeSerialDevice* device = m_bank.m_open; device; device = device->m_previous)
+        if (device->m_previous == this) {
+            device->m_previous = std::exchange(m_previous, nullptr);
+            return;
+        }
 }
 
 void FakeSerialDevice::write(const QByteArray& bytes) {
