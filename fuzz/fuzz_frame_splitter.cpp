@@ -156,7 +156,7 @@ public:
 
 private:
     static const MasterClock& freshClock() {
-        static const MasterClock clock(DeviceClock::localTime(), false);
+        static const MasterClock clock(DeviceClock::localTime(), false, false);
         return clock;
     }
 

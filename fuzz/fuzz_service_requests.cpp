@@ -49,7 +49,7 @@ QByteArray bodyOf(const ClockRequest& request, QHash<QString, QString>& path) {
                 object.insert(argument.name, request.clockIndex + 1);
             break;
         case CommandArgument::Input::Flag:
-            object.insert(argument.name, request.rmcStatus == 'A');
+            object.insert(argument.name, argument.serviceOnly ? request.force : request.rmcStatus == 'A');
             break;
         case CommandArgument::Input::SettingsFile: {
             const QByteArray records = request.records();
@@ -82,7 +82,8 @@ void check(const Route& route, const QHash<QString, QString>& path, const QByteA
     QHash<QString, QString> pathAgain = path;
     const std::optional<ClockRequest> again = decode(route, pathAgain, bodyOf(*request, pathAgain)).request;
     FUZZ_CHECK(again && again->kind == request->kind && again->time == request->time &&
-               again->clockIndex == request->clockIndex && again->rmcStatus == request->rmcStatus);
+               again->clockIndex == request->clockIndex && again->rmcStatus == request->rmcStatus &&
+               again->force == request->force);
     if (request->records)
         FUZZ_CHECK(again->records() == request->records());
 }

@@ -5,14 +5,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/packages.sh
 
-# chromium: the clock service's live page is tested in it, headless.
+# chromium: the clock service's live page is tested in it, headless; iproute2:
+# the service's test of a dead network link makes a network namespace.
 install_missing \
     g++ cmake ninja-build pkg-config \
     qt6-base-dev qt6-serialport-dev qt6-httpserver-dev qt6-websockets-dev libgl-dev libxkbcommon-dev \
     xvfb xauth x11-utils xdotool imagemagick \
     fonts-wqy-microhei fonts-liberation \
     gpsd-clients libfaketime \
-    dbus \
+    dbus iproute2 \
     chromium
 # The network ports' tests run ser2net themselves; the clock service's test
 # scrapes it with a real Prometheus, sends two clocks' alerts through a real

@@ -178,6 +178,7 @@ private:
     bool m_typedPortPending = false;
     QTimer m_portStatusUpdate;
     QLabel* m_portStatus = nullptr;
+    QString m_portLoss; // why the port was lost, until it opens again
 
     std::unique_ptr<FrameRecord> m_record;
     FrameRecordPanel* m_recordPanel = nullptr;

@@ -2,8 +2,11 @@
 // tips and the status line) and the list kept up to date as devices are
 // plugged in and out.
 #include "Form1.h"
+#include "StatusLineStyle.h"
 #include "WaitCursor.h"
 #include "common/RuntimeError.h"
+#include "protocol/CommandTexts.h"
+#include "serial/NetworkPortAddress.h"
 #include "serial/PortCatalog.h"
 #include "serial/PortNames.h"
 #include "session/PortWatch.h"
@@ -28,6 +31,19 @@ void Form1::SetUpPortWatch() {
     connect(&m_portStatusUpdate, &QTimer::timeout, this, &Form1::ShowPortStatus);
     for (auto change : {&SerialPortComponent::opened, &SerialPortComponent::closed})
         connect(&MSComm1, change, &m_portStatusUpdate, qOverload<>(&QTimer::start));
+    // A lost port says why, on the status line and in the frame record,
+    // until it opens again.
+    connect(&m_portKeeper, &PortKeeper::lost, this, [this](const RuntimeError& error) {
+        m_portLoss = CommandTexts::portError(error);
+        m_record->addEvent(QStringLiteral("lost"), m_session.portLabel(),
+                           LineSettings::parse(MSComm1.Settings())->baudRate, m_portLoss);
+    });
+    connect(&m_portKeeper, &PortKeeper::opened, this, [this](const QString& description) {
+        if (std::exchange(m_portLoss, QString()).isEmpty())
+            return;
+        m_record->addEvent(QStringLiteral("opened"), m_session.portLabel(),
+                           LineSettings::parse(MSComm1.Settings())->baudRate, description);
+    });
     ShowPortStatus();
     if (!m_seams.ports)
         return;
@@ -53,6 +69,10 @@ void Form1::SetUpPortWatch() {
 void Form1::OpenTypedPort() {
     m_typedPortPending = false;
     const QString text = ui->Combo1->currentText().trimmed();
+    // A network port that names no port, or one out of range, is told why.
+    if (NetworkPortAddress::isNetworkForm(text) && !NetworkPortAddress::parse(text))
+        return ShowPortError(RuntimeError(ErrorNumber::InvalidPortNumber,
+                                          text + QLatin1Char(' ') + PortChoice::refusal(text)));
     // A port entry is chosen by its own click; anything else but a device
     // name does nothing, and so does Enter while a command holds the line.
     if (ui->Combo1->findText(text) >= 0 || !PortNames::isDeviceName(text))
@@ -117,9 +137,11 @@ void Form1::ShowPortIdentities() {
 }
 
 void Form1::ShowPortStatus() {
+    m_portStatus->setStyleSheet(m_portLoss.isEmpty() ? QString() : StatusLineStyle::kAlert);
     if (!MSComm1.PortOpen()) {
-        m_portStatus->setText(QStringLiteral("No port open"));
-        m_portStatus->setToolTip(QString());
+        const QString lost = QStringLiteral("Port lost: %1; it opens again when it is back").arg(m_portLoss);
+        m_portStatus->setText(m_portLoss.isEmpty() ? QStringLiteral("No port open") : lost);
+        m_portStatus->setToolTip(m_portLoss.isEmpty() ? QString() : lost);
         return;
     }
     PortIdentity identity;

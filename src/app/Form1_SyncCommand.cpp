@@ -26,7 +26,8 @@ void Form1::SyncComputerClock() {
             return;
         switch (outcome.status) {
         case ClockOutcome::Status::Done:
-            return ShowMessage(ClockCommands::of(request.kind).doneText);
+            return ShowMessage((QStringList{ClockCommands::of(request.kind).doneText} + outcome.warnings)
+                                   .join(QStringLiteral("\r\n\r\n")));
         case ClockOutcome::Status::Failed:
         case ClockOutcome::Status::InvalidAnswer:
         case ClockOutcome::Status::ClockNotSet:

@@ -82,7 +82,7 @@ QStringList givenNames(const CliArguments& parsed) {
     QStringList names = parsed.given.times.keys() + parsed.given.numbers.keys();
     for (const ClockCommand* command : ClockCommands::byWord(parsed.commandName))
         for (const CommandArgument& argument : command->arguments)
-            if (argument.input == CommandArgument::Input::Flag ||
+            if ((argument.input == CommandArgument::Input::Flag && !argument.serviceOnly) ||
                 (argument.input == CommandArgument::Input::SettingsFile && !parsed.file.isEmpty()))
                 names << argument.name;
     return names;

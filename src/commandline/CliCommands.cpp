@@ -138,7 +138,7 @@ CliCommand clockCommandOf(const QString& word) {
     for (const ClockCommand* command : sharing) {
         summaries << command->summary;
         for (const CommandArgument& argument : command->arguments)
-            if (!argument.pathOnly && !names.contains(argument.name)) {
+            if (!argument.pathOnly && !argument.serviceOnly && !names.contains(argument.name)) {
                 names << argument.name;
                 arguments << argument;
             }

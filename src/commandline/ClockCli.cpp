@@ -11,6 +11,7 @@
 #include "serial/PortProbe.h"
 #include "serial/SerialPortComponent.h"
 #include "session/ClockSession.h"
+#include "session/OffsetModel.h"
 #include "session/PortKeeper.h"
 #include "settings_file/SettingsFile.h"
 #include "settings_file/SettingsFileStore.h"
@@ -194,6 +195,8 @@ void ClockCli::runExchange(ClockSession& session, const CliArguments& arguments,
         const std::optional<ClockSession::LineHold> hold = session.holdLine();
         const ClockOutcome outcome = session.run(request, *hold, written);
         received(outcome.received);
+        for (const QString& warning : outcome.warnings)
+            warn(warning);
         // What the answer brought; what the frame made was said with it.
         if (command.answer)
             sayFields(command, outcome);
@@ -232,7 +235,7 @@ void ClockCli::reportFailure(const CliArguments& arguments, const ClockRequest& 
         throw Failure{exitStatusOf(outcome),
                       QStringLiteral("The computer's clock would move by %1, more than the %2 s allowed: "
                                      "nothing was set (--max-step SECONDS allows more)")
-                          .arg(CommandTexts::clockStep(outcome.offsetUs))
+                          .arg(CommandTexts::clockStep(OffsetModel::timeOfDayPart(outcome.offsetUs)))
                           .arg(stepRule(arguments).largestUnaskedUs / 1'000'000)};
     case ClockOutcome::Status::ShortAnswer:
         if (!readBack.isEmpty())
@@ -241,8 +244,12 @@ void ClockCli::reportFailure(const CliArguments& arguments, const ClockRequest& 
                               RuntimeError(ErrorNumber::SubscriptOutOfRange,
                                            Frames::shortAnswerText(outcome.received.size()) + readBack))};
         break;
-    case ClockOutcome::Status::InvalidAnswer:
     case ClockOutcome::Status::Failed:
+        // The line failed after the frame went out.
+        if (outcome.frameWentOut && !readBack.isEmpty())
+            throw Failure{exitStatusOf(outcome), CommandTexts::errorReport(*outcome.error) + readBack};
+        break;
+    case ClockOutcome::Status::InvalidAnswer:
     case ClockOutcome::Status::ClockNotSet:
     case ClockOutcome::Status::Cancelled:
         break;

@@ -12,11 +12,11 @@ namespace {
 const char* directionText(FrameRecord::Direction direction) {
     switch (direction) {
     case FrameRecord::Direction::Sent:
-        return "sent    ";
+        return "sent";
     case FrameRecord::Direction::Received:
         return "received";
     case FrameRecord::Direction::Flushed:
-        return "flushed ";
+        return "flushed";
     }
     return "";
 }
@@ -39,6 +39,14 @@ QString bytesText(const QByteArray& bytes) {
 }
 
 const QString kFilePattern = QStringLiteral("frames-%1.txt");
+
+// "2024-03-05 09:07:45.002 sent     Com16 9600 <text>".
+QString lineOf(const QDateTime& at, const QString& kind, const QString& port, int baudRate,
+               const QString& text) {
+    return QStringLiteral("%1 %2 %3 %4 %5")
+        .arg(at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")), kind.leftJustified(8), port,
+             QString::number(baudRate), text);
+}
 } // namespace
 
 FrameRecord::FrameRecord(const WallClock& clock, const QString& folder, QObject* parent)
@@ -46,9 +54,7 @@ FrameRecord::FrameRecord(const WallClock& clock, const QString& folder, QObject*
 
 QString FrameRecord::line(const QDateTime& at, Direction direction, const QString& port, int baudRate,
                           const QByteArray& bytes) {
-    return QStringLiteral("%1 %2 %3 %4 %5")
-        .arg(at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")), QLatin1String(directionText(direction)),
-             port, QString::number(baudRate), bytesText(bytes));
+    return lineOf(at, QLatin1String(directionText(direction)), port, baudRate, bytesText(bytes));
 }
 
 QString FrameRecord::fileOf(const QString& folder, const QDate& day) {
@@ -57,7 +63,15 @@ QString FrameRecord::fileOf(const QString& folder, const QDate& day) {
 
 void FrameRecord::add(Direction direction, const QString& port, int baudRate, const QByteArray& bytes) {
     const QDateTime at = m_clock.now();
-    const QString text = line(at, direction, port, baudRate, bytes);
+    addLine(at, line(at, direction, port, baudRate, bytes));
+}
+
+void FrameRecord::addEvent(const QString& event, const QString& port, int baudRate, const QString& text) {
+    const QDateTime at = m_clock.now();
+    addLine(at, lineOf(at, event, port, baudRate, text));
+}
+
+void FrameRecord::addLine(const QDateTime& at, const QString& text) {
     m_lines << text;
     if (m_lines.size() > kKeptLines)
         m_lines.removeFirst();

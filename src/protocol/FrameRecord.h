@@ -28,6 +28,9 @@ public:
     FrameRecord(const WallClock& clock, const QString& folder, QObject* parent = nullptr);
 
     void add(Direction direction, const QString& port, int baudRate, const QByteArray& bytes);
+    // What happened to the line that is no frame ("lost", "opened"), in the
+    // frames' places: "... lost     rfc2217://clock:2217 9600 <why>".
+    void addEvent(const QString& event, const QString& port, int baudRate, const QString& text);
 
     // The lines of this run, oldest first, at most kKeptLines.
     const QStringList& lines() const { return m_lines; }
@@ -46,6 +49,7 @@ signals:
     void fileWrittenAgain();
 
 private:
+    void addLine(const QDateTime& at, const QString& text);
     void append(const QDate& day, const QString& line);
     bool openDay(const QDate& day);
     void removeOldFiles(const QDate& today);

@@ -8,6 +8,9 @@
 namespace Frames {
 
 namespace {
+// The century of the frames' two-digit years.
+constexpr int kCentury = 2000;
+
 int digitValue(QChar c) {
     return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ? c.unicode() - '0' : 0;
 }
@@ -130,6 +133,20 @@ std::optional<QString> clockTimeText(const QByteArray& frame) {
         return QString::number(quint8(frame[i]), 16).toUpper();
     };
     return field(6) + QLatin1Char(':') + field(7) + QLatin1Char(':') + field(8);
+}
+
+std::optional<QDate> clockDate(const QByteArray& frame) {
+    if (!clockTimeText(frame))
+        return std::nullopt;
+    int fields[3];
+    for (int i = 0; i < 3; ++i) {
+        const quint8 byte = quint8(frame[2 + i]);
+        if ((byte >> 4) > 9 || (byte & 0x0F) > 9)
+            return std::nullopt;
+        fields[i] = (byte >> 4) * 10 + (byte & 0x0F);
+    }
+    const QDate date(kCentury + fields[0], fields[1], fields[2]);
+    return date.isValid() ? std::optional(date) : std::nullopt;
 }
 
 } // namespace Frames

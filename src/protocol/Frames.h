@@ -102,4 +102,9 @@ QString shortAnswerText(qsizetype held);
 // time). Any other read gives nothing.
 std::optional<QString> clockTimeText(const QByteArray& frame);
 
+// The date the master clock's time frame names in bytes 2 to 4 (year within
+// the century, month, day; packed BCD): nothing for a read that clockTimeText
+// does not take, or bytes that are no date.
+std::optional<QDate> clockDate(const QByteArray& frame);
+
 } // namespace Frames

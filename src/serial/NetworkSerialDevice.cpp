@@ -21,6 +21,9 @@ NetworkSerialDevice::NetworkSerialDevice(const QString& name, const NetworkPortA
     connect(&m_socket, &QTcpSocket::connected, this, &NetworkSerialDevice::onConnected);
     connect(&m_socket, &QTcpSocket::readyRead, this, &NetworkSerialDevice::onReadyRead);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &NetworkSerialDevice::onSocketError);
+    // The end of a connection that died quietly (keepalive), which the
+    // socket reports as a read timeout before it closes.
+    connect(&m_socket, &QTcpSocket::disconnected, this, &NetworkSerialDevice::connectionLost);
     m_settle.setSingleShot(true);
     m_settle.setInterval(kRawSettleMs);
     connect(&m_settle, &QTimer::timeout, this, [this] { finishOpening(); });
@@ -110,10 +113,12 @@ void NetworkSerialDevice::onSocketError(QAbstractSocket::SocketError error) {
     // A read that found nothing waiting; the opening has a limit of its own.
     if (error == QAbstractSocket::SocketTimeoutError)
         return;
-    if (m_phase == Phase::Opening) {
-        finishOpening(openingFailure(error));
-        return;
-    }
+    if (m_phase == Phase::Opening)
+        return finishOpening(openingFailure(error));
+    connectionLost();
+}
+
+void NetworkSerialDevice::connectionLost() {
     if (m_phase != Phase::Open)
         return;
     m_phase = Phase::Closed;

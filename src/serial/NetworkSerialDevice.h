@@ -17,7 +17,8 @@ class QEventLoop;
 // socket:// carries raw bytes at the speed the server has. Opening lets
 // events run, so a window never freezes on a host out of reach, and gives up
 // after a few seconds. Frames leave at once (TCP_NODELAY), and a far end
-// that goes silently away is noticed within seconds (TCP keepalive).
+// that goes silently away is noticed within seconds (TCP keepalive) and the
+// device lost with the reason.
 class NetworkSerialDevice : public SerialDevice {
     Q_OBJECT
 public:
@@ -44,6 +45,8 @@ private:
     void onConnected();
     void onReadyRead();
     void onSocketError(QAbstractSocket::SocketError error);
+    // The open connection ended: the device is lost, once.
+    void connectionLost();
     void finishOpening(std::optional<RuntimeError> failure = std::nullopt);
     RuntimeError openingFailure(QAbstractSocket::SocketError error) const;
     RuntimeError noAnswer() const;

@@ -1,6 +1,7 @@
 #include "ChronyReference.h"
 
 #include "ChronySample.h"
+#include "ClockService.h"
 #include "ServiceLog.h"
 #include "serial/SerialPortComponent.h"
 #include "session/ClockSession.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -15,8 +17,21 @@
 static_assert(sizeof(sockaddr_un::sun_path) == ChronyReference::kLongestPath + 1,
               "a socket's path ends in a zero byte");
 
-ChronyReference::ChronyReference(ClockSession& session, const QString& socketPath, QObject* parent)
+namespace {
+// Now on the system's clock that no time service slews, in microseconds.
+qint64 steadyNowUs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC_RAW, &now);
+    return qint64(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
+}
+} // namespace
+
+ChronyReference::ChronyReference(ClockSession& session, ClockService& service, const QString& socketPath,
+                                 QObject* parent)
     : QObject(parent), m_session(session), m_path(socketPath) {
+    service.refuseUnforcedTypedTimes(QStringLiteral(
+        "The master clock is chronyd's reference: a typed time would move this computer's clock "
+        "with it. Send \"force\":true to set it all the same"));
     // Not connected: a chronyd that restarts makes its socket anew, and the
     // next sample finds it by its name.
     m_socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -33,6 +48,16 @@ ChronyReference::~ChronyReference() {
 }
 
 void ChronyReference::timeFrameSeen(const TimeFrameMonitor::Sighting& sighting) {
+    const qint64 lateUs = m_lateness.feed(sighting, steadyNowUs());
+    if (lateUs > kMostLateUs) {
+        if (!std::exchange(m_saidLate, true))
+            serviceLog(
+                QStringLiteral("No samples for chronyd from time frames read late: this one %1 ms after "
+                               "where the line time puts it (the service held up, a loaded computer)")
+                    .arg(lateUs / 1000));
+        return;
+    }
+    m_saidLate = false;
     const std::optional<QByteArray> sample =
         ChronySample::of(sighting, *LineSettings::parse(m_session.port().Settings()));
     if (sample) {

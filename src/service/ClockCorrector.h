@@ -11,9 +11,10 @@ struct ServedCommand;
 
 // Keeps the master clock right: asks the correction policy at each of the
 // clock's time frames and, when it says so, runs a set-time through the
-// service like any other command. Says on standard error why it corrects,
-// the offset before and the one of the next time frame after, and, once each
-// time, why it holds back a correction that is due.
+// service like any other command, then checks by the clock's next time frame
+// that the clock took it. Says on standard error its rule at the start, why it
+// corrects, the offset before and the one after, whether the clock took it,
+// and, once each time, why it holds back a correction that is due.
 class ClockCorrector : public QObject {
     Q_OBJECT
 public:
@@ -23,7 +24,7 @@ public:
 private:
     void timeFrameSeen(const TimeFrameMonitor::Sighting& sighting);
     void finished(qint64 offsetBeforeUs, const ServedCommand& served);
-    QString whyNot(CorrectionPolicy::Verdict verdict, ComputerClockState::Sync sync) const;
+    QString whyNot(CorrectionPolicy::Verdict verdict, qint64 offsetUs, ComputerClockState::Sync sync) const;
 
     ClockSession& m_session;
     ClockService& m_service;

@@ -1,6 +1,7 @@
 #include "ClockService.h"
 
 #include "CommandReport.h"
+#include "CorrectionPolicy.h"
 #include "ServiceLog.h"
 #include "protocol/CommandTexts.h"
 #include "protocol/Frames.h"
@@ -13,6 +14,8 @@ ClockService::ClockService(ClockSession& session, WallClock& clock, const PortCh
     : QObject(parent), m_session(session), m_clock(clock) {
     m_status.portName = port.name();
     m_status.device = port.device;
+    for (const CorrectionPolicy::Verdict refusal : CorrectionPolicy::kRefusals)
+        m_status.correctionRefusals.insert(CorrectionPolicy::reasonName(refusal), 0);
     connect(&session, &ClockSession::frameSent, this,
             [this](const QByteArray& bytes) { record(FrameRecord::Direction::Sent, bytes); });
     connect(&session, &ClockSession::frameReceived, this,
@@ -36,6 +39,11 @@ ClockService::ClockService(ClockSession& session, WallClock& clock, const PortCh
 void ClockService::run(ClockRequest request, Answer answer) {
     request.confirm = ClockCommands::of(request.kind).setsClockTime;
     ServedCommand served{ServedCommand::Refusal::None, {}, request, {}, {}};
+    if (request.kind == ClockRequest::Kind::TypedTime && !request.force && !m_typedTimeRefusal.isEmpty()) {
+        served.refusal = ServedCommand::Refusal::NeedsForce;
+        served.why = m_typedTimeRefusal;
+        return answer(served);
+    }
     try {
         m_session.port().requireOpen();
     } catch (const RuntimeError& error) {
@@ -69,12 +77,21 @@ ServiceStatus ClockService::status() const {
     return status;
 }
 
-void ClockService::countCorrection(qint64 offsetBeforeUs, std::optional<qint64> offsetAfterUs) {
+void ClockService::countCorrection(qint64 offsetBeforeUs, std::optional<qint64> offsetAfterUs, bool taken) {
     {
         const QMutexLocker locker(&m_mutex);
-        ++m_status.corrections;
+        ++(taken ? m_status.corrections : m_status.correctionFailures);
     }
-    emit corrected(offsetBeforeUs, offsetAfterUs);
+    emit corrected(offsetBeforeUs, offsetAfterUs, taken);
+}
+
+void ClockService::countCorrectionRefusal(const QString& reason) {
+    const QMutexLocker locker(&m_mutex);
+    ++m_status.correctionRefusals[reason];
+}
+
+void ClockService::refuseUnforcedTypedTimes(const QString& why) {
+    m_typedTimeRefusal = why;
 }
 
 void ClockService::record(FrameRecord::Direction direction, const QByteArray& bytes) {
@@ -109,7 +126,8 @@ void ClockService::finished(ServedCommand served, const Answer& answer) {
 void ClockService::timeFrameSeen(const TimeFrameMonitor::Sighting& sighting) {
     {
         const QMutexLocker locker(&m_mutex);
-        m_status.lastTimeFrame = ServiceStatus::TimeFrame{sighting.clockTime, sighting.offsetUs, 0};
+        m_status.lastTimeFrame =
+            ServiceStatus::TimeFrame{sighting.clockDate, sighting.clockTime, sighting.offsetUs, 0};
         ++m_status.timeFrames;
         m_sinceLastFrame.start();
     }

@@ -22,7 +22,7 @@ class WallClock;
 // What became of one command the service was asked to run.
 struct ServedCommand {
     // Refused before it reached the line, and why.
-    enum class Refusal { None, PortClosed, LineHeld };
+    enum class Refusal { None, PortClosed, LineHeld, NeedsForce };
     Refusal refusal = Refusal::None;
     QString why;
 
@@ -55,8 +55,14 @@ public:
     ServiceStatus status() const;
 
     // The master clock was set by the service itself, from `offsetBeforeUs`
-    // to `offsetAfterUs` (none: no time frame told): counts it and tells of it.
-    void countCorrection(qint64 offsetBeforeUs, std::optional<qint64> offsetAfterUs);
+    // to `offsetAfterUs` (none: no time frame told), and took it or not:
+    // counts it and tells of it.
+    void countCorrection(qint64 offsetBeforeUs, std::optional<qint64> offsetAfterUs, bool taken);
+    // A correction due was held back for `reason` (CorrectionPolicy::reasonName).
+    void countCorrectionRefusal(const QString& reason);
+    // From now on a typed time is refused, saying `why`, unless its request
+    // is forced (the master clock is a reference that a typed time would move).
+    void refuseUnforcedTypedTimes(const QString& why);
 
 signals:
     // A time frame came, the port opened or closed, the line was taken or freed.
@@ -64,7 +70,7 @@ signals:
     // A command ended.
     void commandFinished(const ServedCommand& command);
     // The service set the master clock by itself.
-    void corrected(qint64 offsetBeforeUs, std::optional<qint64> offsetAfterUs);
+    void corrected(qint64 offsetBeforeUs, std::optional<qint64> offsetAfterUs, bool taken);
 
 private:
     void record(FrameRecord::Direction direction, const QByteArray& bytes);
@@ -75,6 +81,7 @@ private:
     ClockSession& m_session;
     WallClock& m_clock;
     std::shared_ptr<LineTraffic> m_traffic; // of the command that holds the line
+    QString m_typedTimeRefusal;             // empty: typed times are run
 
     mutable QMutex m_mutex; // guards what status() reads
     ServiceStatus m_status;

@@ -135,7 +135,8 @@ Decoded decode(const QList<const ClockCommand*>& sharing, const QHash<QString, Q
     if (!command)
         return refused(QStringLiteral("the request names none of its commands"));
     for (const CommandArgument& argument : command->arguments) {
-        if (argument.input == Input::SettingsFile || argument.pathOnly || pathValues.contains(argument.name))
+        if (argument.input == Input::SettingsFile || argument.pathOnly ||
+            pathValues.contains(argument.name) || (argument.serviceOnly && !object.contains(argument.name)))
             continue;
         const QString why = take(argument, pathValues, object, given);
         if (!why.isEmpty())

@@ -95,6 +95,7 @@ int refusalStatus(ServedCommand::Refusal refusal) {
     case ServedCommand::Refusal::PortClosed:
         return 503;
     case ServedCommand::Refusal::LineHeld:
+    case ServedCommand::Refusal::NeedsForce:
         return 409;
     case ServedCommand::Refusal::None:
         break;
@@ -127,12 +128,13 @@ HttpApi::HttpApi(ClockService& service, const ComputerClockReader& computerClock
             push(statusJson());
     });
     connect(&service, &ClockService::corrected, this,
-            [this](qint64 offsetBeforeUs, std::optional<qint64> offsetAfterUs) {
+            [this](qint64 offsetBeforeUs, std::optional<qint64> offsetAfterUs, bool taken) {
                 pushWith(QStringLiteral("correction"),
                          {{QStringLiteral("offsetBeforeMs"), double(offsetBeforeUs) / 1000},
                           {QStringLiteral("offsetAfterMs"), offsetAfterUs
                                                                 ? QJsonValue(double(*offsetAfterUs) / 1000)
-                                                                : QJsonValue(QJsonValue::Null)}});
+                                                                : QJsonValue(QJsonValue::Null)},
+                          {QStringLiteral("taken"), taken}});
             });
 }
 

@@ -32,7 +32,7 @@ ServiceHost::ServiceHost(const ServiceOptions& options, std::optional<AccessToke
                                                        *options.correction);
 #ifndef Q_OS_WIN
     if (!options.chronySocket.isEmpty())
-        m_direction = std::make_unique<ChronyReference>(m_session, options.chronySocket);
+        m_direction = std::make_unique<ChronyReference>(m_session, m_service, options.chronySocket);
 #endif
     m_httpThread.setObjectName(QStringLiteral("http"));
     m_inHttpThread.moveToThread(&m_httpThread);

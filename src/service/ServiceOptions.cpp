@@ -20,6 +20,8 @@ const QCommandLineOption kCorrectAbove(QStringLiteral("correct-above"), QString(
 const QCommandLineOption kCorrectBetween(QStringLiteral("correct-between"), QString(),
                                          QStringLiteral("HH:MM-HH:MM"));
 const QCommandLineOption kCorrectUnsynchronized(QStringLiteral("correct-unsynchronized"));
+const QCommandLineOption kCorrectMaxStep(QStringLiteral("correct-max-step"), QString(),
+                                         QStringLiteral("SECONDS"));
 const QCommandLineOption kChronySocket(QStringLiteral("chrony-socket"), QString(), QStringLiteral("PATH"));
 const QCommandLineOption kHelp(QStringLiteral("help"));
 const QCommandLineOption kVersion(QStringLiteral("version"));
@@ -50,24 +52,39 @@ bool parseListen(const QString& text, QHostAddress* address, quint16* port) {
     return address->setAddress(host);
 }
 
+// The seconds of `option`, from `least` to the offset model's reach; nothing,
+// with `error`, for another value.
+std::optional<double> secondsOf(const QCommandLineParser& parser, const QCommandLineOption& option,
+                                double least, QString* error) {
+    bool ok = false;
+    const double seconds = parser.value(option).toDouble(&ok);
+    if (ok && seconds >= least && seconds <= kMostThresholdSeconds)
+        return seconds;
+    *error = QStringLiteral("--%1 takes seconds from %2 to %3")
+                 .arg(option.names().first())
+                 .arg(least)
+                 .arg(kMostThresholdSeconds);
+    return std::nullopt;
+}
+
 // --correct-above and its companions into `rule` (none without it); false,
 // with `error`, for a mistake.
 bool parseCorrection(const QCommandLineParser& parser, std::optional<CorrectionPolicy::Rule>* rule,
                      QString* error) {
     if (!parser.isSet(kCorrectAbove)) {
-        if (!parser.isSet(kCorrectBetween) && !parser.isSet(kCorrectUnsynchronized))
+        if (!parser.isSet(kCorrectBetween) && !parser.isSet(kCorrectUnsynchronized) &&
+            !parser.isSet(kCorrectMaxStep))
             return true;
-        *error = QStringLiteral("--correct-between and --correct-unsynchronized go with --correct-above");
+        *error = QStringLiteral("--correct-between, --correct-max-step and --correct-unsynchronized go with "
+                                "--correct-above");
         return false;
     }
-    bool ok = false;
-    const double seconds = parser.value(kCorrectAbove).toDouble(&ok);
-    if (!ok || !(seconds >= kLeastThresholdSeconds && seconds <= kMostThresholdSeconds)) {
-        *error = QStringLiteral("--correct-above takes seconds from %1 to %2")
-                     .arg(kLeastThresholdSeconds)
-                     .arg(kMostThresholdSeconds);
+    const std::optional<double> seconds = secondsOf(parser, kCorrectAbove, kLeastThresholdSeconds, error);
+    if (!seconds)
         return false;
-    }
+    std::optional<double> mostStep = double(CorrectionPolicy::kDefaultMostStepUs) / 1e6;
+    if (parser.isSet(kCorrectMaxStep) && !(mostStep = secondsOf(parser, kCorrectMaxStep, *seconds, error)))
+        return false;
     // A step must not land under a running countdown: the hours are the operator's to choose.
     if (!parser.isSet(kCorrectBetween)) {
         *error = QStringLiteral("--correct-above needs --correct-between HH:MM-HH:MM, the hours in which the "
@@ -76,12 +93,13 @@ bool parseCorrection(const QCommandLineParser& parser, std::optional<CorrectionP
     }
     const std::optional<TimeWindow> window = TimeWindow::parse(parser.value(kCorrectBetween));
     if (!window) {
-        *error =
-            QStringLiteral("--correct-between takes HH:MM-HH:MM, for example 03:00-04:30 or 23:00-01:00");
+        *error = QStringLiteral("--correct-between takes HH:MM-HH:MM, two different times (equal ends are no "
+                                "time at all), for example 03:00-04:30 or 23:00-01:00");
         return false;
     }
-    *rule = CorrectionPolicy::Rule{qint64(std::llround(seconds * 1e6)), *window,
-                                   parser.isSet(kCorrectUnsynchronized)};
+    *rule =
+        CorrectionPolicy::Rule{qint64(std::llround(*seconds * 1e6)), *window,
+                               parser.isSet(kCorrectUnsynchronized), qint64(std::llround(*mostStep * 1e6))};
     return true;
 }
 
@@ -92,6 +110,10 @@ bool isChronySocketPath(const QString& path, QString* error) {
     *error = QStringLiteral("--chrony-socket: chronyd and its sockets are on Linux only");
     return false;
 #else
+    if (path.isEmpty()) {
+        *error = QStringLiteral("--chrony-socket needs the path of chronyd's socket");
+        return false;
+    }
     *error = QStringLiteral("--chrony-socket: a socket's path has at most %1 bytes")
                  .arg(ChronyReference::kLongestPath);
     return QFile::encodeName(path).size() <= ChronyReference::kLongestPath;
@@ -102,7 +124,7 @@ bool isChronySocketPath(const QString& path, QString* error) {
 std::optional<ServiceOptions> ServiceOptions::parse(const QStringList& arguments, QString* error) {
     QCommandLineParser parser;
     parser.addOptions({kPort, kBaud, kListen, kTokenFile, kCorrectAbove, kCorrectBetween,
-                       kCorrectUnsynchronized, kChronySocket, kHelp, kVersion});
+                       kCorrectUnsynchronized, kCorrectMaxStep, kChronySocket, kHelp, kVersion});
     if (!parser.parse(QStringList{QStringLiteral("varo-clock-service")} + arguments)) {
         *error = parser.errorText();
         return std::nullopt;
@@ -183,6 +205,7 @@ QString commandRoutes() {
         QStringList bodies;
         for (const ClockCommand* sharing : ClockCommands::byRoute(command->httpMethod, command->httpPath)) {
             QStringList members;
+            QString leftOut; // "[,"force":true]": members that may be left out
             for (const CommandArgument& argument : sharing->arguments) {
                 const QString placeholder = QLatin1Char('{') + argument.name + QLatin1Char('}');
                 if (path.contains(placeholder))
@@ -190,19 +213,25 @@ QString commandRoutes() {
                                  argument.range().replace(QStringLiteral(" or "), QStringLiteral("|")));
                 else if (argument.input == CommandArgument::Input::SettingsFile)
                     members << QStringLiteral("the body: ") + argument.description;
-                else
-                    members << QStringLiteral("\"%1\":%2")
-                                   .arg(argument.name, argument.input == CommandArgument::Input::TimeOfDay
-                                                           ? QStringLiteral("\"HH:MM:SS\"")
-                                                       : argument.input == CommandArgument::Input::Flag
-                                                           ? QStringLiteral("true")
-                                                           : QString::number(argument.least));
+                else {
+                    const QString member =
+                        QStringLiteral("\"%1\":%2")
+                            .arg(argument.name, argument.input == CommandArgument::Input::TimeOfDay
+                                                    ? QStringLiteral("\"HH:MM:SS\"")
+                                                : argument.input == CommandArgument::Input::Flag
+                                                    ? QStringLiteral("true")
+                                                    : QString::number(argument.least));
+                    if (argument.serviceOnly)
+                        leftOut += QStringLiteral("[,%1]").arg(member);
+                    else
+                        members << member;
+                }
             }
             const bool file = !members.isEmpty() && members.first().startsWith(QLatin1String("the body"));
             bodies << (file ? members.first()
                        : command->httpMethod == QLatin1String("GET")
                            ? sharing->summary
-                           : QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}'));
+                           : QLatin1Char('{') + members.join(QLatin1Char(',')) + leftOut + QLatin1Char('}'));
         }
         text += QStringLiteral("  %1 %2 %3\n")
                     .arg(command->httpMethod.leftJustified(4), path.leftJustified(16),
@@ -217,8 +246,9 @@ QString ServiceOptions::helpText() {
     return QStringLiteral(
                "Usage: varo-clock-service --port DEVICE [--baud N] [--listen ADDRESS:PORT] [--token-file "
                "FILE]\n"
-               "         [--correct-above SECONDS --correct-between HH:MM-HH:MM [--correct-unsynchronized]\n"
-               "          | --chrony-socket PATH]\n"
+               "         [--correct-above SECONDS --correct-between HH:MM-HH:MM [--correct-max-step "
+               "SECONDS]\n"
+               "          [--correct-unsynchronized] | --chrony-socket PATH]\n"
                "\n"
                "Holds the master clock's serial port and serves it on HTTP and a WebSocket:\n"
                "  GET  /status          the port, the master clock's time and offset, the computer's "
@@ -238,10 +268,15 @@ QString ServiceOptions::helpText() {
                "  --correct-above SECONDS\n"
                "                         set the master clock from the computer's clock when its offset\n"
                "                         is beyond SECONDS in three time frames in a row, at most once\n"
-               "                         in ten minutes, while the computer's clock is synchronized\n"
+               "                         in ten minutes (twice as long after each correction the next\n"
+               "                         time frame shows not taken, up to a day), while the computer's\n"
+               "                         clock is synchronized\n"
                "  --correct-between HH:MM-HH:MM\n"
                "                         ... and only in these hours (needed; 23:00-01:00 runs over "
                "midnight)\n"
+               "  --correct-max-step SECONDS\n"
+               "                         ... and never by more than SECONDS (default 60): a larger offset\n"
+               "                         is a wrong date or time zone, for a person to look at\n"
                "  --correct-unsynchronized\n"
                "                         ... even when the computer's clock is not synchronized (it is\n"
                "                         the reference itself)\n"

@@ -18,7 +18,8 @@ struct ServiceOptions {
     QHostAddress address = QHostAddress::LocalHost; // --listen ADDRESS:PORT
     quint16 listenPort = 8642;
     QString tokenFile; // --token-file; empty: no token
-    // --correct-above SECONDS --correct-between HH:MM-HH:MM [--correct-unsynchronized]
+    // --correct-above SECONDS --correct-between HH:MM-HH:MM [--correct-max-step SECONDS]
+    // [--correct-unsynchronized]
     std::optional<CorrectionPolicy::Rule> correction;
     QString chronySocket; // --chrony-socket; empty: none
 

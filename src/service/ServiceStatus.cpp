@@ -34,7 +34,8 @@ private:
 QJsonObject ServiceStatus::toJson() const {
     QJsonValue masterClock(QJsonValue::Null);
     if (lastTimeFrame)
-        masterClock = QJsonObject{{QStringLiteral("time"), TimeText::format(lastTimeFrame->clockTime)},
+        masterClock = QJsonObject{{QStringLiteral("date"), lastTimeFrame->clockDate.toString(Qt::ISODate)},
+                                  {QStringLiteral("time"), TimeText::format(lastTimeFrame->clockTime)},
                                   {QStringLiteral("offsetMs"), millisecondsOf(lastTimeFrame->offsetUs)},
                                   {QStringLiteral("lastFrameAgeMs"), lastTimeFrame->ageMs},
                                   {QStringLiteral("frames"), qint64(timeFrames)}};
@@ -85,6 +86,17 @@ QByteArray ServiceStatus::toMetrics() const {
     out.metric("varo_clock_corrections_total", "counter",
                "Times the service set the master clock by itself, its offset beyond --correct-above.");
     out.sample("varo_clock_corrections_total", double(corrections));
+    out.metric("varo_clock_correction_failures_total", "counter",
+               "Corrections the master clock did not take: the time frame after the set-time was still "
+               "beyond --correct-above, or none came.");
+    out.sample("varo_clock_correction_failures_total", double(correctionFailures));
+    out.metric("varo_clock_correction_refusals_total", "counter",
+               "Corrections due but held back, once for each run of time frames beyond --correct-above, by "
+               "reason.");
+    for (auto count = correctionRefusals.begin(); count != correctionRefusals.end(); ++count)
+        out.sample(
+            QStringLiteral("varo_clock_correction_refusals_total{reason=\"%1\"}").arg(count.key()).toLatin1(),
+            double(count.value()));
     out.metric("varo_clock_build_info", "gauge", "The service's version, as a label; always 1.");
     out.sample("varo_clock_build_info{version=\"" VARO_VERSION "\"}", 1.0);
     return out.text();

@@ -13,6 +13,7 @@
 // last time frame, the computer's clock, the line and the commands run so far.
 struct ServiceStatus {
     struct TimeFrame {
+        QDate clockDate; // the date it named
         QTime clockTime; // the time of day it named
         qint64 offsetUs; // the master clock ahead of the computer's clock
         qint64 ageMs;    // since its last byte arrived
@@ -28,7 +29,9 @@ struct ServiceStatus {
     std::optional<TimeFrame> lastTimeFrame; // none before the first
     quint64 timeFrames = 0;
     CommandCounts commands;
-    quint64 corrections = 0; // the master clock set by the service itself
+    quint64 corrections = 0;                   // the master clock set by the service itself
+    quint64 correctionFailures = 0;            // ... and not taken by it
+    QMap<QString, quint64> correctionRefusals; // corrections held back, by reason
     ComputerClockState computerClock;
 
     // The object GET /status answers and /live pushes.

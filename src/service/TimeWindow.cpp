@@ -10,7 +10,7 @@ std::optional<TimeWindow> TimeWindow::parse(const QString& text) {
         return std::nullopt;
     const std::optional<QTime> start = TimeText::parse(ends.first());
     const std::optional<QTime> end = TimeText::parse(ends.last());
-    if (!start || !end)
+    if (!start || !end || *start == *end)
         return std::nullopt;
     return TimeWindow{*start, *end};
 }
@@ -18,9 +18,7 @@ std::optional<TimeWindow> TimeWindow::parse(const QString& text) {
 bool TimeWindow::contains(const QTime& time) const {
     if (start < end)
         return start <= time && time < end;
-    if (end < start)
-        return start <= time || time < end;
-    return true;
+    return end < start && (start <= time || time < end);
 }
 
 QString TimeWindow::text() const {

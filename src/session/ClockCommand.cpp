@@ -24,6 +24,14 @@ const CommandArgument kTime =
     CommandArgument::timeOfDay(QStringLiteral("time"), QStringLiteral("the time of day"));
 const CommandArgument kClock =
     CommandArgument::number(QStringLiteral("clock"), QStringLiteral("the countdown clock"), 1, 2);
+// A service whose master clock is chronyd's reference refuses a typed time without it.
+const CommandArgument kForce = [] {
+    CommandArgument force =
+        CommandArgument::flag(QStringLiteral("force"),
+                              QStringLiteral("set the typed time even where the service refuses it"), {}, {});
+    force.serviceOnly = true;
+    return force;
+}();
 
 // --- Frames ---
 
@@ -65,7 +73,9 @@ std::optional<Status> settingsAnswer(const ClockRequest& request, const LineSett
     const CommandTable::FrameShape& shape = ClockCommands::of(request.kind).answer->frame;
     const std::optional<int> clockIndex =
         Frames::answeredClockIndex(outcome.received, shape.code, shape.byte1);
-    if (!clockIndex)
+    // The answer's first byte alone is one cut short, not another answer.
+    const bool firstByteOnly = outcome.received.size() == 1 && quint8(outcome.received[0]) == shape.code;
+    if (!clockIndex && !firstByteOnly)
         return outcome.received.isEmpty() ? Status::NoAnswer : Status::ForeignAnswer;
     try {
         outcome.rows = Frames::replyRows(outcome.received);
@@ -92,20 +102,38 @@ std::optional<Status> timeFrame(const ClockRequest& request, const LineSettings&
         outcome.error = error;
         return Status::InvalidAnswer;
     }
-    outcome.offsetUs = OffsetModel::offsetUs(outcome.clockTime, outcome.arrival, line);
+    // Bytes that are no date never cost the time of day its use: the offset
+    // is then the time of day's alone.
+    const std::optional<QDate> date = Frames::clockDate(outcome.received);
+    outcome.clockDate = date.value_or(QDate());
+    outcome.offsetUs = date ? OffsetModel::offsetUs(*date, outcome.clockTime, outcome.arrival, line)
+                            : OffsetModel::timeOfDayPart(OffsetModel::offsetUs(
+                                  outcome.arrival.date(), outcome.clockTime, outcome.arrival, line));
     if (request.serves && !request.serves(outcome.offsetUs))
         return std::nullopt;
     return Status::Done;
 }
 
-// The computer's clock moved by the frame's offset, within the step rule.
+// The computer's clock moved to the master clock's time of day, within the
+// step rule; its date is never taken from the frame, and a date that differs
+// is said.
 Status setComputerClock(const ClockRequest& request, ClockOutcome& outcome) {
-    if (!request.stepRule.allows(outcome.offsetUs))
+    const qint64 stepUs = OffsetModel::timeOfDayPart(outcome.offsetUs);
+    if (!request.stepRule.allows(stepUs))
         return Status::StepRefused;
-    if (SystemClockSetter::Result failure = request.setter->moveClockBy(outcome.offsetUs)) {
+    if (SystemClockSetter::Result failure = request.setter->moveClockBy(stepUs)) {
         outcome.error = std::move(failure);
         return Status::ClockNotSet;
     }
+    const qint64 days = (outcome.offsetUs - stepUs) / OffsetModel::kDayUs;
+    if (days != 0)
+        outcome.warnings << QStringLiteral("The master clock's date %1 is %2 %3 %4 the computer's: the "
+                                           "computer's date was left as it is; set the master clock's date "
+                                           "from the computer (set-time)")
+                                .arg(outcome.clockDate.toString(Qt::ISODate))
+                                .arg(qAbs(days))
+                                .arg(qAbs(days) == 1 ? QStringLiteral("day") : QStringLiteral("days"))
+                                .arg(days > 0 ? QStringLiteral("ahead of") : QStringLiteral("behind"));
     return Status::Done;
 }
 
@@ -153,7 +181,9 @@ std::optional<ClockRequest> setTimeRequest(const CommandArguments&, QString*) {
 }
 
 std::optional<ClockRequest> typedTimeRequest(const CommandArguments& arguments, QString*) {
-    return ClockRequest::typedTime(arguments.times.value(kTime.name));
+    ClockRequest request = ClockRequest::typedTime(arguments.times.value(kTime.name));
+    request.force = arguments.flags.value(kForce.name, false);
+    return request;
 }
 
 std::optional<ClockRequest> countdownRequest(const CommandArguments& arguments, QString*) {
@@ -231,7 +261,7 @@ const ClockCommand kTypedTime{
     QStringLiteral("POST"),
     QStringLiteral("/set-time"),
     QStringLiteral("or to a typed time of day with the computer's date, at once"),
-    {kTime},
+    {kTime, kForce},
     &CommandTable::kSetTime,
     Timing::AtOnce,
     std::nullopt,
@@ -516,7 +546,8 @@ const ClockCommand* chosen(const QList<const ClockCommand*>& sharing, const QStr
         bool needsMore = false;
         for (const CommandArgument& argument : command->arguments) {
             takes << argument.name;
-            needsMore = needsMore || (!argument.pathOnly && !given.contains(argument.name));
+            needsMore =
+                needsMore || (!argument.pathOnly && !argument.serviceOnly && !given.contains(argument.name));
         }
         const bool takesAll = std::all_of(given.cbegin(), given.cend(),
                                           [&takes](const QString& name) { return takes.contains(name); });

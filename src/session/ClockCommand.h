@@ -38,6 +38,9 @@ struct CommandArgument {
     // Named only by the service's path, where it is redundant (the settings
     // file's header names the clock too) and must agree.
     bool pathOnly = false;
+    // Offered by the service alone, and may be left out there (a flag left
+    // out is no): what only a service's caller can mean.
+    bool serviceOnly = false;
 
     static CommandArgument timeOfDay(const QString& name, const QString& description);
     static CommandArgument number(const QString& name, const QString& description, int least, int most);
@@ -53,7 +56,7 @@ struct CommandArgument {
 struct CommandArguments {
     QHash<QString, QTime> times;
     QHash<QString, int> numbers;
-    QHash<QString, bool> flags;
+    QHash<QString, bool> flags;                        // a service-only flag left out is not here
     std::optional<SettingsFileText::Decoded> settings; // without a refusal
     // What the front-end brings for a command that sets the computer's clock.
     SystemClockSetter* clockSetter = nullptr;

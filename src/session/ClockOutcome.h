@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // How an exchange with the master clock ended, and what it brought.
@@ -31,7 +32,8 @@ public:
     // Why: for Failed, ShortAnswer, InvalidAnswer and ClockNotSet.
     std::optional<RuntimeError> error;
 
-    QByteArray sent;   // the frame written; after a failed write, the one that was not
+    QByteArray sent;           // the frame written; after a failed write, the one that was not
+    bool frameWentOut = false; // the frame was written whole: the master clock may have taken it
     QString frameText; // set time: "yyyy-mm-dd,w,hh:nn:ss"; countdown: the remaining time; RMC: the sentence
                        // with "??"
     QString checksum;  // RMC: its two checksum digits
@@ -40,12 +42,16 @@ public:
     QByteArray received; // the bytes the answer wait took
     int clockIndex = -1; // settings answers: the countdown clock they name (0 or 1)
     GroupRows rows;      // settings answers: the eight groups
+    QDate clockDate;     // time frame: the date it names
     QTime clockTime;     // time frame: the time of day it names
     QDateTime arrival;   // time frame: when its last byte arrived, by the computer's clock
     qint64 offsetUs = 0; // time frame: the master clock minus the computer's clock, by the offset model
     // A set time asked to confirm: the master clock's next time frame after
     // it; none when none came in time or the clock sends none.
     std::optional<TimeFrameMonitor::Sighting> nextTimeFrame;
+    // What came out right but deserves a word ("the master clock's date is
+    // 1 day off ..."), for the front-ends to say beside the success.
+    QStringList warnings;
 
     bool done() const { return status == Status::Done; }
     // "done", "no_answer", ...: how reports and metrics name a status.

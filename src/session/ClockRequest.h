@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OffsetModel.h"
 #include "StepRule.h"
 #include "protocol/SystemClockSetter.h"
 
@@ -48,6 +49,9 @@ public:
     // clock's next time frame, when the clock sends them (at most 3 s more;
     // the line is free meanwhile).
     bool confirm = false;
+    // TypedTime: the caller insists, where a front-end refuses a typed time
+    // (the service, while the master clock is chronyd's reference).
+    bool force = false;
 
     static ClockRequest setTime() { return ClockRequest(); }
     static ClockRequest typedTime(const QTime& time) {
@@ -92,9 +96,10 @@ public:
         ClockRequest request;
         request.kind = Kind::SyncComputer;
         request.setter = &setter;
-        // Frames the setter cannot take are passed over while the wait lasts.
+        // Frames the setter cannot take are passed over while the wait lasts;
+        // it takes the master clock's time of day, never its date.
         request.serves = [&setter](qint64 offsetUs) {
-            return setter.canMoveClockBy(offsetUs);
+            return setter.canMoveClockBy(OffsetModel::timeOfDayPart(offsetUs));
         };
         request.stepRule = std::move(rule);
         return request;

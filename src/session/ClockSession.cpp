@@ -1,6 +1,7 @@
 #include "ClockSession.h"
 
 #include "ClockCommand.h"
+#include "OffsetModel.h"
 #include "protocol/Frames.h"
 #include "protocol/WallClock.h"
 #include "serial/PortCatalog.h"
@@ -162,6 +163,7 @@ void ClockSession::writeFrame(const QDateTime& now) {
         notifyWritten();
         throw;
     }
+    m_exchange->outcome.frameWentOut = true;
     notifyWritten();
 }
 
@@ -195,6 +197,7 @@ void ClockSession::writeAtBoundary() {
                 notifyWritten();
             throw;
         }
+        m_exchange->outcome.frameWentOut = true;
         notifyWritten();
         finish(ClockOutcome::Status::Done);
     } catch (const RuntimeError& error) {
@@ -256,7 +259,10 @@ void ClockSession::finish(ClockOutcome::Status status) {
 
 void ClockSession::awaitConfirmation(const ClockOutcome& outcome, Done done) {
     const quint64 id = ++m_lastConfirmation;
-    m_confirmations.push_back({id, outcome, std::move(done)});
+    const qint64 takenUs =
+        m_clock.now().toMSecsSinceEpoch() * 1000 +
+        OffsetModel::lineTimeUs(int(outcome.sent.size()), *LineSettings::parse(m_port.Settings()));
+    m_confirmations.push_back({id, outcome, std::move(done), takenUs});
     QTimer::singleShot(kConfirmationMs, this, [this, id] {
         for (auto waiting = m_confirmations.begin(); waiting != m_confirmations.end(); ++waiting)
             if (waiting->id == id) {
@@ -268,7 +274,15 @@ void ClockSession::awaitConfirmation(const ClockOutcome& outcome, Done done) {
 }
 
 void ClockSession::confirm(const std::optional<TimeFrameMonitor::Sighting>& sighting) {
+    // A time frame on its way when the set time went out tells nothing of it.
+    const qint64 leftUs =
+        sighting ? OffsetModel::firstByteLeftUs(sighting->arrival, *LineSettings::parse(m_port.Settings()))
+                 : 0;
     for (Confirmation& confirmation : std::exchange(m_confirmations, {})) {
+        if (sighting && leftUs < confirmation.takenUs) {
+            m_confirmations.push_back(std::move(confirmation));
+            continue;
+        }
         confirmation.outcome.nextTimeFrame = sighting;
         confirmation.done(confirmation.outcome);
     }

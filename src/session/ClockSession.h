@@ -110,6 +110,9 @@ private:
         quint64 id;
         ClockOutcome outcome;
         Done done;
+        // When the set-time frame had reached the master clock, in
+        // microseconds since 1970: a time frame that left before is not its.
+        qint64 takenUs;
     };
 
     void release();

@@ -5,10 +5,6 @@
 
 namespace OffsetModel {
 
-namespace {
-constexpr qint64 kDayUs = 24LL * 3600 * 1'000'000;
-}
-
 qint64 lineTimeUs(int bytes, const LineSettings& line) {
     return qint64(bytes) * line.bitsPerCharacter() * 1'000'000 / qMax(line.baudRate, 1);
 }
@@ -17,12 +13,17 @@ qint64 firstByteLeftUs(const QDateTime& lastByteArrival, const LineSettings& lin
     return lastByteArrival.toMSecsSinceEpoch() * 1000 - lineTimeUs(Frames::Length::ClockTime, line);
 }
 
-qint64 offsetUs(const QTime& named, const QDateTime& lastByteArrival, const LineSettings& line) {
-    const qint64 firstByteLeft = qint64(named.msecsSinceStartOfDay()) * 1000 + kFirstByteLeavesUs;
+qint64 offsetUs(const QDate& date, const QTime& time, const QDateTime& lastByteArrival,
+                const LineSettings& line) {
+    const qint64 firstByteLeft = qint64(time.msecsSinceStartOfDay()) * 1000 + kFirstByteLeavesUs;
     const qint64 firstByteLeftByComputer = qint64(lastByteArrival.time().msecsSinceStartOfDay()) * 1000 -
                                            lineTimeUs(Frames::Length::ClockTime, line);
-    const qint64 difference = ((firstByteLeft - firstByteLeftByComputer) % kDayUs + kDayUs) % kDayUs;
-    return difference > kDayUs / 2 ? difference - kDayUs : difference;
+    return lastByteArrival.date().daysTo(date) * kDayUs + firstByteLeft - firstByteLeftByComputer;
+}
+
+qint64 timeOfDayPart(qint64 offsetUs) {
+    const qint64 withinDay = (offsetUs % kDayUs + kDayUs) % kDayUs;
+    return withinDay > kDayUs / 2 ? withinDay - kDayUs : withinDay;
 }
 
 } // namespace OffsetModel

@@ -4,6 +4,8 @@
 #include "protocol/Frames.h"
 #include "schedule/TimeText.h"
 
+#include <utility>
+
 namespace {
 constexpr qint64 kFrameGapMs = 500; // bytes of one frame follow each other closely
 const QByteArray kFrameStart("\xAA\x00", 2);
@@ -17,7 +19,7 @@ TimeFrameMonitor::feed(const QByteArray& bytes, const QDateTime& arrival, const 
         m_pendingSince = arrival;
     m_pending += bytes;
 
-    std::optional<QTime> found;
+    std::optional<std::pair<QDate, QTime>> found;
     for (;;) {
         const qsizetype start = m_pending.indexOf(kFrameStart);
         if (start < 0) {
@@ -28,18 +30,20 @@ TimeFrameMonitor::feed(const QByteArray& bytes, const QDateTime& arrival, const 
         m_pending.remove(0, start);
         if (m_pending.size() < Frames::Length::ClockTime)
             break;
-        const std::optional<QString> text = Frames::clockTimeText(m_pending.left(Frames::Length::ClockTime));
-        const std::optional<QTime> time = TimeText::parse(*text);
-        if (!time) {
+        const QByteArray frame = m_pending.left(Frames::Length::ClockTime);
+        const std::optional<QTime> time = TimeText::parse(*Frames::clockTimeText(frame));
+        const std::optional<QDate> date = Frames::clockDate(frame);
+        if (!time || !date) {
             m_pending.remove(0, 1);
             continue;
         }
-        found = time;
+        found = {*date, *time};
         m_pending.remove(0, Frames::Length::ClockTime);
     }
     if (!m_pending.isEmpty() && found)
         m_pendingSince = arrival;
     if (!found)
         return std::nullopt;
-    return Sighting{*found, arrival, OffsetModel::offsetUs(*found, arrival, line)};
+    const auto [date, time] = *found;
+    return Sighting{date, time, arrival, OffsetModel::offsetUs(date, time, arrival, line)};
 }

@@ -141,6 +141,14 @@ private slots:
         QTest::newRow("sync-computer --max-step allows it")
             << sevenHoursAhead << port + QStringList{"sync-computer", "--max-step", "27400"} << QByteArray()
             << false << 0 << QString() << "\\nSynchronize success!\\n$" << QString();
+        QTest::newRow("sync-computer says the master clock's date is a day ahead")
+            << QStringList{"--time-frames", "1", "--offset-ms", "86400000"}
+            << port + QStringList{"sync-computer"} << QByteArray() << false << 0
+            << "varo-clock-cli: warning: The master clock's date " +
+                   QDate::currentDate().addDays(1).toString(Qt::ISODate) +
+                   " is 1 day ahead of the computer's: the computer's date was left as it is; set the master "
+                   "clock's date from the computer (set-time)\n"
+            << "\nSynchronize success!\n$" << QString();
         QTest::newRow("time frame cannot set the clock")
             << QStringList{"--time-frames", "1"} << port + QStringList{"sync-computer"} << QByteArray()
             << true << 7 << "Writing Error 70:not permitted"

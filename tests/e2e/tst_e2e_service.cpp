@@ -1,10 +1,11 @@
 // varo-clock-service end to end: the program against the master clock
 // simulator on a pseudo-terminal, through HTTP and its web socket: every
 // endpoint and error, the token, oversized and abandoned requests, the device
-// lost and back, a real Prometheus scraping it, two clocks' alerts through a
-// real Alertmanager and the live page in a real browser.
+// lost and back, a dead link, the guards, a real Prometheus scraping it, two
+// clocks' alerts through a real Alertmanager and the live page in a browser.
 #include "HeadlessChromium.h"
 #include "KnownBytes.h"
+#include "Ser2net.h"
 #include "SimProcess.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <QNetworkReply>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -25,10 +27,13 @@
 #include <QUrlQuery>
 #include <QWebSocket>
 #include <csignal>
+#include <cstring>
 #include <memory>
 #include <pwd.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -175,6 +180,29 @@ public:
 
 private:
     QProcess m_process;
+};
+
+// A network namespace of the test's own (as root) and a veth pair to it, this
+// side 10.A.B.1, the far side 10.A.B.2 (A, B from the process id).
+struct NetworkNamespace {
+    const qint64 pid = QCoreApplication::applicationPid();
+    const QString name = QStringLiteral("varo%1").arg(pid);
+    const QString prefix = QStringLiteral("10.%1.%2").arg((pid >> 8) & 0xFF).arg(pid & 0xFC);
+
+    ~NetworkNamespace() { run("ip netns delete %1"); } // the pair goes with it
+    // `script` with %1 the name and %2 the prefix; whether it all ran.
+    bool run(const char* script) const {
+        return QProcess::execute("sh", {"-ec", QString::fromLatin1(script).arg(name, prefix)}) == 0;
+    }
+    bool create() const {
+        return run("ip netns add %1; ip link add %1a type veth peer name %1b netns %1\n"
+                   "ip address add %2.1/30 dev %1a; ip link set %1a up; ip -n %1 link set %1b up\n"
+                   "ip -n %1 address add %2.2/30 dev %1b");
+    }
+    bool setFarAddressPresent(bool present) const {
+        return run(present ? "ip -n %1 address add %2.2/30 dev %1b"
+                           : "ip -n %1 address delete %2.2/30 dev %1b");
+    }
 };
 
 // The first match of `pattern` in what `service` said so far, waited for.
@@ -473,6 +501,11 @@ private slots:
             << kToken << 0600 << 2 << "--correct-above and --chrony-socket are opposite directions";
         QTest::newRow("address in use") << port + QStringList{"--listen", "127.0.0.1:%BUSY%"} << kToken
                                         << 0600 << 1 << "cannot listen on 127.0.0.1:";
+        QTest::newRow("an empty window")
+            << port + QStringList{"--correct-above", "0.5", "--correct-between", "03:00-03:00"} << kToken
+            << 0600 << 2 << "--correct-between takes HH:MM-HH:MM, two different times";
+        QTest::newRow("no chrony socket") << port + QStringList{"--chrony-socket", ""} << kToken << 0600 << 2
+                                          << "--chrony-socket needs the path of chronyd's socket";
     }
     void refusesToStart() {
         QFETCH(QStringList, arguments);
@@ -607,6 +640,36 @@ private slots:
         QVERIFY(m_service->err().contains(QLatin1String("Lost the port: 802")));
     }
 
+    // ser2net in a network namespace of the test's own, its address taken
+    // away: the link dies without a word, and the service closes the port
+    // with the reason within 30 s; the address given back, it opens it again.
+    void deadLinkNoticedAndReopened() {
+        if (::geteuid() != 0)
+            QSKIP("a network namespace needs root");
+        const NetworkNamespace network;
+        QVERIFY(network.create());
+        m_simOptions = {QStringLiteral("none")};
+        m_sim = std::make_unique<SimProcess>();
+        QVERIFY(m_sim->start({"--time-frames", "1", "--persist"}));
+        Ser2net server(network.name, network.prefix + ".2");
+        QCOMPARE(server.start({m_sim->device()}), QString());
+        m_service = std::make_unique<Service>();
+        QVERIFY(m_service->start({QStringLiteral("--port"), server.url(0, true)}));
+        const auto portOpen = [this](bool open) {
+            return QTest::qWaitFor(
+                [&] { return http("GET", "/status").json()["port"][QLatin1String("open")] == open; }, 30000);
+        };
+        QVERIFY(portOpen(true) && network.setFarAddressPresent(false));
+        QVERIFY2(portOpen(false), qPrintable(m_service->err()));
+        QVERIFY(http("GET", QStringLiteral("/metrics")).body.contains("\nvaro_clock_port_open 0\n"));
+        QVERIFY(m_service->err().contains(
+            QStringLiteral("Lost the port: 8022: %1: the connection to the server was lost (")
+                .arg(server.url(0, true))));
+        QVERIFY(network.setFarAddressPresent(true));
+        QVERIFY2(portOpen(true), qPrintable(m_service->err()));
+        QCOMPARE(http("POST", "/countdown", "{\"clock\":1,\"time\":\"10:00:00\"}").status, 200);
+    }
+
     // The master clock 1.5 s ahead: /live shows it, a set-time brings it to
     // the computer's time and says so, /live tells of the command.
     void offsetLiveAndSetTime() {
@@ -675,6 +738,10 @@ private slots:
         QVERIFY(qAbs(correction[QLatin1String("offsetBeforeMs")].toDouble() - 1500) < 50);
         QVERIFY(qAbs(correction[QLatin1String("offsetAfterMs")].toDouble()) < 50);
         QVERIFY(http("GET", QStringLiteral("/metrics")).body.contains("\nvaro_clock_corrections_total 1\n"));
+        QVERIFY(m_service->err().contains(
+            "The master clock is set from the computer's clock when it is beyond 0.5 s "
+            "in 3 time frames in a row, in the hours " +
+            window + ", by a step of at most 60 s"));
 
         const QByteArray ahead =
             QTime::currentTime().addSecs(3).toString(QStringLiteral("HH:mm:ss")).toLatin1();
@@ -683,13 +750,64 @@ private slots:
             waitForSaid(*m_service,
                         QRegularExpression(QStringLiteral(
                             "Master clock \\+[23]\\.\\d+ s off, beyond 0.5 s in 3 time frames in a row, not "
-                            "corrected: the last correction was at [0-9:]+, less than ten minutes ago")),
+                            "corrected: the last correction was at [0-9:]+, less than 10 minutes ago\n")),
                         10000)
                 .hasMatch(),
             qPrintable(m_service->err()));
         m_sim->lines();
         QCOMPARE(m_sim->linesMatching(setTime).size(), 2); // the correction's and the one typed
         QVERIFY(http("GET", QStringLiteral("/metrics")).body.contains("\nvaro_clock_corrections_total 1\n"));
+    }
+
+    // Three master clocks at once: one on a time zone 8 h ahead and one a day
+    // ahead are never stepped, and say why once; one that ignores set-times is
+    // found not taken, its next try twice as far off.
+    void correctionGuards() {
+        const QTime now = QTime::currentTime();
+        const QString window = now.addSecs(-3600).toString("HH:mm-") + now.addSecs(3600).toString("HH:mm");
+        struct Clock {
+            QStringList offset;
+            const char* said;    // once, in the service's log
+            const char* metrics; // in /metrics
+        };
+        const Clock clocks[] = {
+            {{"28800000"},
+             "a step of \\+8 h 0 min 0 s is beyond --correct-max-step 60 s; its time of day is within a "
+             "minute of "
+             "\\+8 h off: likely a time zone other than this computer's\n",
+             "refusals_total\\{reason=\"step\"\\} 1\n"},
+            {{"86400000"},
+             "Master clock \\+86400\\.\\d+ s off, .* its date is 1 day ahead of the computer's\n",
+             "\nvaro_clock_offset_seconds 86400\\."},
+            {{"1500", "--ignore-set-time"},
+             "correction not taken: offset \\+1\\.5\\d+ s before, \\+1\\.5\\d+ s after, still beyond 0.5 s; "
+             "the next "
+             "try in 20 minutes at the earliest\n",
+             "corrections_total 0\n.*failures_total 1\n"}};
+        SimProcess sims[3];
+        Service services[3];
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(sims[i].start(QStringList{"--time-frames", "1", "--persist", "--offset-ms"} +
+                                  clocks[i].offset) &&
+                    services[i].start({"--port", sims[i].device(), "--correct-above", "0.5",
+                                       "--correct-unsynchronized", "--correct-between", window}));
+        for (int i = 0; i < 3; ++i) {
+            const auto get = [&](const char* path) {
+                return wait(m_http.get(QNetworkRequest(services[i].url(path))));
+            };
+            const auto frames = [&] {
+                return get("/status").json()["masterClock"][QLatin1String("frames")].toInt();
+            };
+            const QRegularExpression said(clocks[i].said);
+            QVERIFY2(waitForSaid(services[i], said, 15000).hasMatch(), qPrintable(services[i].err()));
+            const int seen = frames(); // said once, though the next frame is as far off
+            QVERIFY(QTest::qWaitFor([&] { return frames() > seen; }) && services[i].err().count(said) == 1);
+            QVERIFY(QRegularExpression(clocks[i].metrics, QRegularExpression::DotMatchesEverythingOption)
+                        .match(get("/metrics").body)
+                        .hasMatch());
+            sims[i].lines();
+            QCOMPARE(sims[i].linesMatching(QRegularExpression(" RX AA00[0-9]{14} set time ")).size(), i / 2);
+        }
     }
 
     // The master clock as chronyd's reference: a real chronyd, -x so that it
@@ -754,6 +872,55 @@ private slots:
         QCOMPARE(m_service->err().count(absent), 1);
         QCOMPARE(m_service->err().count(QStringLiteral("Each time frame goes to chronyd as a sample, at ")),
                  1);
+    }
+
+    // The master clock as chronyd's reference, its samples read in chronyd's
+    // place: a typed time is refused unless forced, and after the service is
+    // held up 2.3 s no sample carries its lateness.
+    void chronyTypedTimesAndLateFrames() {
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("varo.sock")));
+        const int samples = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK, 0);
+        const auto closeSamples = qScopeGuard([samples] { ::close(samples); });
+        sockaddr_un address{AF_UNIX, {}};
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        QVERIFY(::bind(samples, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0);
+        QVERIFY(startBoth({"--time-frames", "1", "--offset-ms", "1500"}, {"--chrony-socket", QString(path)}));
+        const int mark = int(m_sim->lines().size());
+        const Reply refused = http("POST", "/set-time", "{\"time\":\"09:07:05\"}");
+        QVERIFY(refused.status == 409 &&
+                refused.json()["error"].toString().startsWith("The master clock is chronyd's reference"));
+        QVERIFY(nothingReachedClockSince(mark));
+        QCOMPARE(http("POST", "/set-time", "{\"time\":\"09:07:05\",\"force\":true}").status, 200);
+        QVERIFY(m_sim->waitForLine(QRegularExpression(" RX AA00[0-9]{8}090705 set time "), 3000, mark)
+                    .hasMatch());
+        QCOMPARE(http("POST", "/set-time").status, 200); // the computer's time again
+
+        QList<double> offsetsMs; // of the samples, as they come
+        const auto readSamples = [&] {
+            double offset = 0;
+            for (char sample[40]; ::recv(samples, sample, sizeof sample, 0) == sizeof sample;)
+                offsetsMs << (std::memcpy(&offset, sample + 16, sizeof offset), offset * 1000);
+            return offsetsMs.size();
+        };
+        QVERIFY(QTest::qWaitFor([&] { return readSamples() >= 2; }));
+        // Held up while the clock sends two frames, to 300 ms after the last.
+        const auto frameSent = [this](int from) {
+            return m_sim->waitForLineWhere([](const QString& line) { return line.contains(" TX AA00"); },
+                                           3000, from);
+        };
+        ::kill(pid_t(m_service->pid()), SIGSTOP);
+        const int first = frameSent(int(m_sim->lines().size()));
+        QVERIFY(first > 0 && frameSent(first + 1) > 0);
+        QTest::qWait(300);
+        ::kill(pid_t(m_service->pid()), SIGCONT);
+        const qsizetype before = offsetsMs.size();
+        QVERIFY(QTest::qWaitFor([&] { return readSamples() > before; }));
+        for (const double offset : offsetsMs)
+            QVERIFY2(qAbs(offset - offsetsMs.first()) < 10, qPrintable(QString::number(offset)));
+        QVERIFY(waitForSaid(*m_service,
+                            QRegularExpression("No samples for chronyd from time frames read late"), 1000)
+                    .hasMatch());
     }
 
     // A real Prometheus scrapes the service with the documented

@@ -156,7 +156,7 @@ private slots:
         Form1& window = h.startWithPort();
 
         QTimer::singleShot(20, &window,
-                           [&h] { h.serial.receive(QByteArray::fromHex("aa0026120601235959")); });
+                           [&h] { h.serial.receive(QByteArray::fromHex("aa0024030502235959")); });
         h.click(QStringLiteral("Command8"));
         QCOMPARE(h.dialogs.texts(), QStringList{message});
         QCOMPARE(recordedArgs(), (QStringList{QStringLiteral("-s"), argument}));

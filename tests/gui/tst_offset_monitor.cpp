@@ -7,9 +7,10 @@
 #include <QTimer>
 
 namespace {
-// The master clock's time frame for 2024-03-05, a Tuesday, at hh:mm:ss.
-QByteArray timeFrame(int hh, int mm, int ss) {
-    return bytesOf({0xAA, 0x00, 0x24, 0x03, 0x05, 0x02, hh, mm, ss});
+// The master clock's time frame for March `day` (BCD) 2024 at hh:mm:ss; the
+// 5th is a Tuesday.
+QByteArray timeFrame(int hh, int mm, int ss, int day = 0x05) {
+    return bytesOf({0xAA, 0x00, 0x24, 0x03, day, day - 3, hh, mm, ss});
 }
 
 const QString kOffset = QStringLiteral("ClockOffset");
@@ -35,8 +36,13 @@ private slots:
         QTest::newRow("line time at 38400") << "B38400" << QTime(9, 7, 46, 62) << QList<QByteArray>{frame}
                                             << "Master clock 09:07:46, offset -0.1 s";
         QTest::newRow("across midnight")
-            << "B9600" << QTime(23, 59, 59, 500) << QList<QByteArray>{timeFrame(0x00, 0x00, 0x01)}
+            << "B9600" << QTime(23, 59, 59, 500) << QList<QByteArray>{timeFrame(0x00, 0x00, 0x01, 0x06)}
             << "Master clock 00:00:01, offset +1.5 s";
+        QTest::newRow("a day ahead") << "B9600" << QTime(9, 7, 44, 600)
+                                     << QList<QByteArray>{timeFrame(0x09, 0x07, 0x46, 0x06)}
+                                     << "Master clock 09:07:46, offset +86401.4 s";
+        QTest::newRow("a date that is none")
+            << "B9600" << QTime(9, 7, 44, 600) << QList<QByteArray>{timeFrame(0x09, 0x07, 0x46, 0x32)} << "";
         QTest::newRow("in two pieces")
             << "B9600" << QTime(9, 7, 44, 600) << QList<QByteArray>{frame.left(5), frame.mid(5)}
             << "Master clock 09:07:46, offset +1.4 s";

@@ -213,7 +213,8 @@ private slots:
         h.serial.loseDevice(QStringLiteral("Com2 stopped working"));
         QTRY_COMPARE_WITH_TIMEOUT(entries(h), QStringList{"Search"}, kPlugUpdateMs);
         QCOMPARE(h.serial.openPort(), 0);
-        QTRY_COMPARE(h.text(QStringLiteral("PortStatus")), QStringLiteral("No port open"));
+        QTRY_COMPARE(h.text(QStringLiteral("PortStatus")),
+                     QStringLiteral("Port lost: 8022: Com2 stopped working; it opens again when it is back"));
         h.dialogs.takeTexts(); // how a lost device is reported is not this test's concern
     }
 
@@ -228,10 +229,20 @@ private slots:
         typePort(h, QStringLiteral("/dev/pts/7"));
         h.serial.setDevice(QStringLiteral("/dev/pts/7"), Port::Missing);
         h.serial.loseDevice(QStringLiteral("/dev/pts/7 stopped working"));
-        QTRY_COMPARE(h.text(QStringLiteral("PortStatus")), QStringLiteral("No port open"));
+        QTRY_COMPARE(
+            h.text(QStringLiteral("PortStatus")),
+            QStringLiteral("Port lost: 8022: /dev/pts/7 stopped working; it opens again when it is back"));
         h.serial.setDevice(QStringLiteral("/dev/pts/7"), Port::Usable);
         QTRY_COMPARE_WITH_TIMEOUT(h.serial.openLocation(), QStringLiteral("/dev/pts/7"), kPlugUpdateMs);
-        QTRY_COMPARE(h.find<QComboBox>(QStringLiteral("Combo1"))->currentText(), QStringLiteral("/dev/pts/7"));
+        QTRY_VERIFY(!h.text(QStringLiteral("PortStatus")).startsWith(QLatin1String("Port lost")));
+        // The frame record says why it closed, and that it opened again.
+        h.trigger(QStringLiteral("ShowFrameRecord"));
+        QVERIFY(QRegularExpression(" lost     /dev/pts/7 9600 8022: /dev/pts/7 stopped working\n.* opened   "
+                                   "/dev/pts/7 9600 /dev/pts/7$")
+                    .match(h.find<QPlainTextEdit>(QStringLiteral("RecordText"))->toPlainText())
+                    .hasMatch());
+        QTRY_COMPARE(h.find<QComboBox>(QStringLiteral("Combo1"))->currentText(),
+                     QStringLiteral("/dev/pts/7"));
         h.dialogs.takeTexts(); // how a lost device is reported is not this test's concern
     }
 

@@ -14,11 +14,16 @@ private slots:
         QTest::addColumn<QString>("window");
         QTest::addColumn<bool>("unsynchronizedToo");
         // Each frame "hh:mm:ss.zzz offsetMs state", state s synchronized, u
-        // unsynchronized, ? unknown, h synchronized with the line held; a
-        // time before the last one is on the next day.
+        // unsynchronized, ? unknown, h synchronized with the line held, n
+        // synchronized and a correction made now not taken; a time before the
+        // last one is on the next day.
         QTest::addColumn<QString>("frames");
-        // One letter a frame: Wait, Correct, Held, Not synchronized, Outside, Too soon.
+        // One letter a frame: Wait, Correct, Step too large, Held, Not synchronized, Outside, Too soon.
         QTest::addColumn<QString>("verdicts");
+        // Three frames 600 ms ahead from hh:mm:00, a second apart, the last in `state`.
+        const auto beyond = [](const char* hhmm, char state) {
+            return QStringLiteral("%1:00.000 600 s, %1:01.000 600 s, %1:02.000 600 %2").arg(hhmm).arg(state);
+        };
 
         const QString threeBeyond = "03:00:00.000 600 s, 03:00:01.000 600 s, 03:00:02.000 600 s";
         QTest::newRow("three frames beyond") << "02:00-04:00" << false << threeBeyond << "WWC";
@@ -71,9 +76,15 @@ private slots:
         QTest::newRow("outside a window over midnight")
             << "23:00-01:00" << false << "12:00:00.000 600 s, 12:00:01.000 600 s, 12:00:02.000 600 s"
             << "WWO";
-        QTest::newRow("a window of the whole day")
-            << "00:00-00:00" << false << "12:00:00.000 600 s, 12:00:01.000 600 s, 12:00:02.000 600 s"
-            << "WWC";
+        QTest::newRow("never a step beyond the largest")
+            << "02:00-04:00" << false << "03:00:00.000 60001 s, 03:00:01.000 -60001 s, 03:00:02.000 -60001 h"
+            << "WWS";
+        QTest::newRow("a correction not taken doubles the wait, one taken ends it")
+            << "00:00-23:00" << false
+            << QStringList{beyond("03:00", 'n'), beyond("03:15", 's'), beyond("03:20", 'n'),
+                           beyond("03:50", 's'), beyond("04:00", 's'), beyond("04:10", 's')}
+                   .join(", ")
+            << "WWCWWTWWCWWTWWCWWC";
     }
     void verdicts() {
         QFETCH(QString, window);
@@ -82,7 +93,7 @@ private slots:
         QFETCH(QString, verdicts);
         FakeClock clock;
         CorrectionPolicy policy({500'000, *TimeWindow::parse(window), unsynchronizedToo}, clock);
-        const QString letters = QStringLiteral("WCHNOT");
+        const QString letters = QStringLiteral("WCSHNOT");
         QDateTime now(QDate(2026, 3, 5), QTime(0, 0));
         QString given;
         for (const QString& frame : frames.split(QStringLiteral(", "))) {
@@ -91,12 +102,24 @@ private slots:
             now = QDateTime(time < now.time() ? now.date().addDays(1) : now.date(), time);
             clock.set(now);
             const QChar state = fields[2].front();
-            const auto sync = state == 's' || state == 'h' ? ComputerClockState::Sync::Synchronized
-                              : state == 'u'               ? ComputerClockState::Sync::Unsynchronized
-                                                           : ComputerClockState::Sync::Unknown;
+            const auto sync = state == 's' || state == 'h' || state == 'n'
+                                  ? ComputerClockState::Sync::Synchronized
+                              : state == 'u' ? ComputerClockState::Sync::Unsynchronized
+                                             : ComputerClockState::Sync::Unknown;
             given += letters[int(policy.frameSeen(fields[1].toLongLong() * 1000, state == 'h', sync))];
+            if (given.endsWith(QLatin1Char('C')))
+                policy.correctionTaken(state != 'n');
         }
         QCOMPARE(given, verdicts);
+    }
+
+    void waitGrowsUpToADay() {
+        FakeClock clock;
+        CorrectionPolicy policy({500'000, *TimeWindow::parse(QStringLiteral("02:00-04:00")), false}, clock);
+        QList<qint64> minutes;
+        for (int i = 0; i < 9; ++i, policy.correctionTaken(false))
+            minutes << policy.intervalMs() / 60'000;
+        QCOMPARE(minutes, (QList<qint64>{10, 20, 40, 80, 160, 320, 640, 1280, 1440}));
     }
 
     void windows_data() {
@@ -114,6 +137,8 @@ private slots:
                                      << "";
         QTest::newRow("no hour 24") << "22:00-24:00"
                                     << "";
+        QTest::newRow("equal ends, no time at all") << "03:00-03:00"
+                                                    << "";
         QTest::newRow("no time") << "night"
                                  << "";
     }

@@ -66,7 +66,7 @@ private slots:
         QTest::addColumn<QStringList>("arguments"); // %DIR%: a folder holding settings.txt
         QTest::addColumn<QString>("ports");         // usable port numbers; "16*" is held by another program
         QTest::addColumn<QByteArray>("file");       // settings.txt
-        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QByteArray>("answer");     // "lost": the device fails instead
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
@@ -202,6 +202,12 @@ private slots:
         QTest::newRow("write cut short")
             << write << "1" << startUp << writeReply.left(4) << 5 << writeSent + "received CCC10700\n"
             << kCutShort + kMayHaveStored;
+        QTest::newRow("write answer cut to its first byte")
+            << write << "1" << startUp << writeReply.left(1) << 5 << writeSent + "received CC\n"
+            << QString(kCutShort).replace(QLatin1String("only 4"), QLatin1String("only 1")) + kMayHaveStored;
+        QTest::newRow("line lost after the write went out")
+            << write << "1" << startUp << QByteArray("lost") << 1 << writeSent
+            << "Writing Error 8022:the adapter was unplugged; " + kMayHaveStored;
         QTest::newRow("read saved into a folder")
             << read + QStringList{"--out", "%DIR%"} << "1" << none << reply << 6
             << "sent BBA1\nreceived " + QString::fromLatin1(reply.toHex().toUpper()) + "\n"
@@ -222,7 +228,10 @@ private slots:
                                                                              ? FakeSerialBank::Port::Busy
                                                                              : FakeSerialBank::Port::Usable);
         bank.responder = [&bank, answer](const QByteArray&) {
-            if (!answer.isEmpty())
+            if (answer == "lost")
+                QTimer::singleShot(0,
+                                   [&bank] { bank.loseDevice(QStringLiteral("the adapter was unplugged")); });
+            else if (!answer.isEmpty())
                 QTimer::singleShot(0, [&bank, answer] { bank.receive(answer); });
         };
         QTemporaryDir dir;

@@ -22,8 +22,9 @@ QString ignored(const QString& what, const QByteArray& frame) {
 }
 } // namespace
 
-MasterClock::MasterClock(const DeviceClock& clock, bool foreignAnswers)
-    : m_clock(clock), m_foreignAnswers(foreignAnswers), m_records{kDefaultRecords, kDefaultRecords} {}
+MasterClock::MasterClock(const DeviceClock& clock, bool foreignAnswers, bool ignoresSetTime)
+    : m_clock(clock), m_foreignAnswers(foreignAnswers),
+      m_ignoresSetTime(ignoresSetTime), m_records{kDefaultRecords, kDefaultRecords} {}
 
 MasterClock::Reaction MasterClock::receive(const QByteArray& frame, qint64 atUs) {
     switch (quint8(frame.at(0))) {
@@ -46,6 +47,12 @@ MasterClock::Reaction MasterClock::setTime(const QByteArray& frame, qint64 atUs)
     const std::optional<DeviceClock::Reading> reading = ClockFrames::clockTime(frame);
     if (!reading)
         return {QStringLiteral("set time ignored: not a valid date, weekday and time"), {}, {}, false};
+    if (m_ignoresSetTime)
+        return {QStringLiteral("set time ") + FrameText::clockTime(*reading) +
+                    QStringLiteral(" ignored (--ignore-set-time)"),
+                {},
+                {},
+                false};
     m_clock.set(reading->date, reading->time, reading->weekday, atUs);
     return {QStringLiteral("set time ") + FrameText::clockTime(*reading), {}, {}, true};
 }

@@ -32,8 +32,9 @@ public:
     };
 
     // foreignAnswers: answer a read with a write reply and a write with a
-    // settings reply, to exercise the other end's answer check.
-    MasterClock(const DeviceClock& clock, bool foreignAnswers);
+    // settings reply, to exercise the other end's answer check;
+    // ignoresSetTime: keep its own time whatever set-time frames come.
+    MasterClock(const DeviceClock& clock, bool foreignAnswers, bool ignoresSetTime);
 
     // `frame` is one complete binary frame; `atUs` the wall time of its last byte.
     Reaction receive(const QByteArray& frame, qint64 atUs);
@@ -52,5 +53,6 @@ private:
 
     DeviceClock m_clock;
     bool m_foreignAnswers;
+    bool m_ignoresSetTime;
     std::array<QByteArray, 2> m_records; // countdown clocks 1 and 2
 };

@@ -64,6 +64,9 @@ std::optional<SimOptions> SimOptions::parse(const QStringList& arguments, QStrin
         {QStringLiteral("stray"), QStringLiteral("Send <n> stray bytes 0x55 before each answer."),
          QStringLiteral("n")},
         {QStringLiteral("delay"), QStringLiteral("Wait <ms> before each answer."), QStringLiteral("ms")},
+        {QStringLiteral("ignore-set-time"),
+         QStringLiteral("Log set-time frames but keep the clock's own time, as a clock behind a relay that "
+                        "drops them.")},
         {QStringLiteral("time-frame-first"),
          QStringLiteral("Send the clock's time frame (AA 00 ...) just before each answer.")},
     });
@@ -79,6 +82,7 @@ std::optional<SimOptions> SimOptions::parse(const QStringList& arguments, QStrin
     options.persist = parser.isSet(QStringLiteral("persist"));
     options.silent = parser.isSet(QStringLiteral("silent"));
     options.foreign = parser.isSet(QStringLiteral("foreign"));
+    options.ignoreSetTime = parser.isSet(QStringLiteral("ignore-set-time"));
     options.timeFrameFirst = parser.isSet(QStringLiteral("time-frame-first"));
     const Numbers numbers[] = {
         {"baud", &options.baud, 1},

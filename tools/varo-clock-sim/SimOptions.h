@@ -18,7 +18,8 @@ struct SimOptions {
     bool silent = false;
     int cut = 0; // 0: whole answers
     bool foreign = false;
-    int split = 0; // 0: one piece
+    bool ignoreSetTime = false; // log set-time frames but keep the clock's own time
+    int split = 0;              // 0: one piece
     int splitDelayMs = 50;
     int stray = 0;
     bool timeFrameFirst = false; // the clock's time frame just before each answer

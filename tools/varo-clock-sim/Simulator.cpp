@@ -21,7 +21,7 @@ QString pieceText(const FrameSplitter::Piece& piece) {
 
 Simulator::Simulator(Line& line, FrameLog& log, const SimOptions& options, QObject* parent)
     : QObject(parent), m_line(line), m_log(log), m_options(options),
-      m_clock(DeviceClock::localTime(options.offsetMs), options.foreign),
+      m_clock(DeviceClock::localTime(options.offsetMs), options.foreign, options.ignoreSetTime),
       m_transmitter(line, log, m_options) {
     // Coarse timers may fire up to 5 % early; every deadline here is meant as
     // given. Qt's timers count monotonic time, so the grace and the
