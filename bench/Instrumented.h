@@ -21,6 +21,7 @@ public:
         m_lastSecond = reading.time().second();
         return reading;
     }
+    qint64 epochMicroseconds() const override { return m_real.epochMicroseconds(); }
     void sleepFor(std::chrono::microseconds duration) override {
         m_real.sleepFor(duration);
         if (duration.count() > 0) // the watch before the boundary calls with zero

@@ -1,55 +1,29 @@
-// A master clock behind a serial device server: the set-time frame's latency
-// from the second boundary to the simulator and the settings read's answer
-// latency through ser2net's RFC 2217 port on 127.0.0.1, each beside the same
+// A master clock behind a serial device server: the settings read's answer
+// latency through ser2net's RFC 2217 port on 127.0.0.1, beside the same
 // figure on the simulator's own pseudo-terminal. The clock session does the
-// exchanges, as the command line and the service do.
+// exchanges, as the command line and the service do. (The set-time through
+// ser2net is a door of its own: measurements/Doors.cpp.)
 #include "Bench.h"
 #include "BenchClock.h"
 #include "Figures.h"
 #include "Measurement.h"
 #include "Report.h"
 #include "Ser2net.h"
+#include "SessionOnPort.h"
 #include "Stats.h"
 #include "protocol/Frames.h"
-#include "protocol/WallClock.h"
-#include "serial/QtSerialDevice.h"
-#include "serial/SerialPortComponent.h"
-#include "serial/SystemPortCatalog.h"
-#include "session/ClockSession.h"
 
 namespace {
 
-struct Latencies {
-    QList<double> boundaryToSimulatorUs;
-    QList<double> answerUs;
-};
-
-std::optional<Latencies> measureThrough(Bench& bench, SimChild& sim, const QString& location) {
-    SystemWallClock clock;
-    SystemPortCatalog ports;
-    SerialPortComponent port(QtSerialDevice::factory());
-    ClockSession session(port, clock, &ports);
-    try {
-        session.openPort(PortChoice::named(location));
-    } catch (const RuntimeError& error) {
-        bench.fail(QStringLiteral("cannot open %1: %2").arg(location, error.description()));
+// Microseconds from the simulator's reply to the decoded answer, per read.
+std::optional<QList<double>> measureThrough(Bench& bench, SimChild& sim, const QString& location) {
+    SessionOnPort onPort;
+    if (const QString failure = onPort.open(location); !failure.isEmpty()) {
+        bench.fail(failure);
         return std::nullopt;
     }
-    Latencies latencies;
-    for (int press = 0; press < bench.options().presses; ++press) {
-        bench.pump(bench.randomMs(0, 999));
-        const ClockOutcome set = session.run(ClockRequest::setTime(), *session.holdLine());
-        const std::optional<SimLogLine> received = sim.next(
-            [&set](const SimLogLine& line) {
-                return line.direction == FrameLog::Direction::Received && line.bytes() == set.sent;
-            },
-            5000);
-        if (!set.done() || !received) {
-            bench.fail(QStringLiteral("set time through %1 did not reach the simulator").arg(location));
-            return std::nullopt;
-        }
-        latencies.boundaryToSimulatorUs << double(received->atUs - set.second.toMSecsSinceEpoch() * 1000);
-    }
+    ClockSession& session = onPort.session();
+    QList<double> answerUs;
     for (int read = 0; read < bench.options().reads; ++read) {
         bench.pump(bench.randomMs(50, 250));
         const ClockOutcome answer =
@@ -66,9 +40,9 @@ std::optional<Latencies> measureThrough(Bench& bench, SimChild& sim, const QStri
             bench.fail(QStringLiteral("settings read through %1 did not succeed").arg(location));
             return std::nullopt;
         }
-        latencies.answerUs << double(decodedUs - reply->atUs);
+        answerUs << double(decodedUs - reply->atUs);
     }
-    return latencies;
+    return answerUs;
 }
 
 QString medianMs(const QList<double>& us) {
@@ -79,7 +53,7 @@ QJsonObject measureNetworkPort(Bench& bench) {
     SimChild* const sim = bench.startSim();
     if (!sim)
         return {};
-    const std::optional<Latencies> local = measureThrough(bench, *sim, sim->device());
+    const std::optional<QList<double>> local = measureThrough(bench, *sim, sim->device());
     if (!local)
         return {};
     Ser2net server;
@@ -88,29 +62,21 @@ QJsonObject measureNetworkPort(Bench& bench) {
         bench.fail(notListening);
         return {};
     }
-    const std::optional<Latencies> remote = measureThrough(bench, *sim, server.url(0, true));
+    const std::optional<QList<double>> remote = measureThrough(bench, *sim, server.url(0, true));
     if (!remote)
         return {};
 
-    const double boundaryMs = Figures::usToMs(Stats::median(remote->boundaryToSimulatorUs));
-    bench.report().addTarget(
-        QStringLiteral("Set-time frame through ser2net (RFC 2217), boundary to simulator, median"),
-        boundaryMs, 2, QStringLiteral("ms"), 3);
-    bench.report().addInfo(QStringLiteral("  the same on the pseudo-terminal"),
-                           medianMs(local->boundaryToSimulatorUs));
     bench.report().addInfo(QStringLiteral("Settings read through ser2net (RFC 2217), reply sent to decoded, "
                                           "median / on the pseudo-terminal"),
-                           medianMs(remote->answerUs) + QStringLiteral(" / ") + medianMs(local->answerUs));
+                           medianMs(*remote) + QStringLiteral(" / ") + medianMs(*local));
     const auto figures = [](const QList<double>& us) {
         return QJsonObject{
             {QStringLiteral("median_ms"), Figures::rounded(Figures::usToMs(Stats::median(us)))},
             {QStringLiteral("p99_ms"), Figures::rounded(Figures::usToMs(Stats::percentile(us, 99)))},
             {QStringLiteral("samples_us"), Figures::rounded(us, 0)}};
     };
-    return {{QStringLiteral("rfc2217_boundary_to_simulator"), figures(remote->boundaryToSimulatorUs)},
-            {QStringLiteral("pty_boundary_to_simulator"), figures(local->boundaryToSimulatorUs)},
-            {QStringLiteral("rfc2217_answer"), figures(remote->answerUs)},
-            {QStringLiteral("pty_answer"), figures(local->answerUs)}};
+    return {{QStringLiteral("rfc2217_answer"), figures(*remote)},
+            {QStringLiteral("pty_answer"), figures(*local)}};
 }
 
 [[maybe_unused]] const bool kRegistered =

@@ -2,19 +2,33 @@
 
 #include "WallClock.h"
 
+#include <algorithm>
+
 namespace {
-// Sleeping ends up to a scheduler tick late; watch the clock from this far
-// before the boundary.
-constexpr std::chrono::microseconds kWatchWindow{2000};
+using std::chrono::microseconds;
+constexpr qint64 kUsPerSecond = 1'000'000;
 } // namespace
 
-QDateTime waitForNextSecond(WallClock& clock, int& secondMarker) {
-    using namespace std::chrono;
+QDateTime waitForNextSecond(WallClock& clock, int& secondMarker, WakeLateness& lateness) {
     QDateTime reading = clock.now();
     secondMarker = reading.time().second();
+    const qint64 boundaryUs = (reading.toSecsSinceEpoch() + 1) * kUsPerSecond;
+    // Each nap halves the way to the boundary, down to the watch window: the
+    // last ones are short, which a busy machine wakes on time more often, and
+    // every one is measured, so even a program's first wait learns how late
+    // this machine wakes now before its last nap.
+    for (;;) {
+        const qint64 napStartUs = clock.epochMicroseconds();
+        const microseconds untilBoundary(boundaryUs - napStartUs);
+        const microseconds nap = std::min(untilBoundary / 2, untilBoundary - lateness.watchWindow());
+        if (nap <= microseconds(0))
+            break;
+        clock.sleepFor(nap);
+        lateness.record(microseconds(clock.epochMicroseconds() - napStartUs) - nap);
+    }
+    reading = clock.now();
     while (reading.time().second() == secondMarker) {
-        const microseconds untilBoundary = milliseconds(1000 - reading.time().msec());
-        clock.sleepFor(untilBoundary > kWatchWindow ? untilBoundary - kWatchWindow : microseconds(0));
+        clock.sleepFor(microseconds(0));
         reading = clock.now();
     }
     return reading;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SerialDevice.h"
+#include "common/RuntimeError.h"
 
 #include <QSerialPort>
 #include <QTimer>
@@ -32,6 +33,10 @@ private:
     void pullFromDriver();
     void pollDriver();
     QString portLabel() const;
+    // Writes what the driver takes at once, without QSerialPort; how much.
+    qsizetype writeToDriver(const QByteArray& bytes);
+    // Drops what waits to be written and says why the write failed.
+    RuntimeError writeFailure(const QString& reason);
 
     int m_portNumber;
     QString m_location;

@@ -8,6 +8,11 @@ namespace {
 // How long before a boundary the wake comes: enough for a timer that is a
 // little late, short enough that the blocking wait hardly shows.
 constexpr int kWakeLeadMs = 25;
+// How long the thread steps aside once the frame is out: long enough for
+// whoever reads it on this computer (the far end of a pseudo-terminal,
+// ser2net) to take it, which on a busy machine would otherwise wait until
+// this thread's time slice ends; short enough that nobody sees it.
+constexpr std::chrono::microseconds kReaderFirst{300};
 } // namespace
 
 QDateTime writeAfterNextBoundary(WallClock& clock, SerialPortComponent& port, const FrameMaker& make) {
@@ -21,6 +26,7 @@ QDateTime writeAfterNextBoundary(WallClock& clock, SerialPortComponent& port, co
     else
         frame = make(second);
     port.Output(frame);
+    clock.sleepFor(kReaderFirst);
     return second;
 }
 

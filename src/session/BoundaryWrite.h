@@ -15,9 +15,11 @@ using FrameMaker = std::function<QByteArray(const QDateTime& second)>;
 // Writes a frame right after the next second boundary. The frame for the
 // second expected is made before the wait, so that only the write follows the
 // boundary; when the wait returns another second (the computer's clock was
-// set meanwhile), the frame is made anew for it. Blocks until the boundary:
-// events do not run meanwhile. Returns the second the frame was made for; a
-// failed write raises its RuntimeError.
+// set meanwhile), the frame is made anew for it. Blocks until the boundary,
+// and for a moment after the write, which lets a reader of the line on this
+// computer take the frame before the caller goes on: events do not run
+// meanwhile. Returns the second the frame was made for; a failed write raises
+// its RuntimeError.
 QDateTime writeAfterNextBoundary(WallClock& clock, SerialPortComponent& port, const FrameMaker& make);
 
 // Wakes the event loop shortly before the next second boundary, so that only

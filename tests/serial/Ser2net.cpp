@@ -64,19 +64,36 @@ QString Ser2net::start(const QStringList& devices) {
     if (!file.open(QIODevice::WriteOnly) || file.write(config) != config.size())
         return QStringLiteral("cannot write ") + file.fileName();
     file.close();
-    const QStringList command{"ser2net", "-n", "-d", "-u", "-c", file.fileName()};
+    // -r: ser2net prints "Ready" once it has set up every accepter. The
+    // process counts as started only once the event loop has heard of its
+    // start: until then QProcess calls it Starting, whatever it does.
+    const QStringList command{"ser2net", "-n", "-d", "-u", "-r", "-c", file.fileName()};
     if (m_netns.isEmpty())
         m_process.start(command.first(), command.mid(1));
     else
         m_process.start(QStringLiteral("ip"), QStringList{"netns", "exec", m_netns} + command);
-    const bool listening = QTest::qWaitFor([this] {
-        return std::all_of(m_ports.begin(), m_ports.end(), [this](quint16 port) { return listens(port); }) ||
-               m_process.state() == QProcess::NotRunning;
-    });
-    if (listening && m_process.state() == QProcess::Running)
+    const bool started = m_process.waitForStarted();
+    QByteArray said;
+    const bool settled = started && QTest::qWaitFor([&] {
+                             said += m_process.readAllStandardOutput();
+                             return said.contains("Ready\n") || m_process.state() == QProcess::NotRunning;
+                         });
+    // A port another program took meanwhile is named in what ser2net said.
+    const bool listening =
+        std::all_of(m_ports.begin(), m_ports.end(), [this](quint16 port) { return listens(port); });
+    if (settled && m_process.state() == QProcess::Running && listening)
         return QString();
-    return QStringLiteral("ser2net does not listen (scripts/setup.sh installs it): %1 %2")
-        .arg(m_process.errorString(), QString::fromLocal8Bit(m_process.readAllStandardError()));
+    QString why;
+    if (!started)
+        why = QStringLiteral("it did not start (%1)").arg(m_process.errorString());
+    else if (m_process.state() == QProcess::NotRunning)
+        why = QStringLiteral("it ended with exit code %1").arg(m_process.exitCode());
+    else if (settled)
+        why = QStringLiteral("not every port listens");
+    else
+        why = QStringLiteral("it did not say Ready in time");
+    return QStringLiteral("ser2net is not ready (scripts/setup.sh installs it): %1: %2")
+        .arg(why, QString::fromLocal8Bit(said + m_process.readAllStandardError()).trimmed());
 }
 
 QString Ser2net::url(int device, bool rfc2217) const {
