@@ -108,7 +108,7 @@ ask() {
 }
 for _ in $(seq 50); do curl -s -H "Authorization: Bearer wine-e2e-token" "$service_url/status" |
     grep -qE '"offsetMs":15[0-4][0-9]\.' && break; sleep 0.1; done
-ask GET /status 200 '"masterClock":\{"frames":[0-9]+,"lastFrameAgeMs":[0-9]+,"offsetMs":15[0-4][0-9]\.[0-9]+,.*"port":\{"baud":9600,"device":"COM16","name":"Com16","open":true\}'
+ask GET /status 200 '"masterClock":\{"date":"[0-9-]{10}","frames":[0-9]+,"lastFrameAgeMs":[0-9]+,"offsetMs":15[0-4][0-9]\.[0-9]+,.*"port":\{"baud":9600,"device":"COM16","name":"Com16","open":true\}'
 ask GET /metrics 200 'varo_clock_offset_seconds 1\.5[0-4]'
 ask POST /countdown 200 '"outcome":"done".*"sent":\["DDD1[0-9]{6}"\]' '{"clock":1,"time":"19:00:00"}'
 ask GET /settings/1 200 '"message":"Read success!"'
@@ -133,7 +133,7 @@ answer=$(curl -s -w '%{http_code}' "$service_url/status")
 curl -s -N --max-time 3 -H "Authorization: Bearer wine-e2e-token" -H "Connection: Upgrade" -H "Upgrade: websocket" \
     -H "Sec-WebSocket-Version: 13" -H "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==" "$service_url/live" \
     >"$out/service-live.txt" || true
-grep -qa '"masterClock":{"frames"' "$out/service-live.txt" ||
+grep -qa '"masterClock":{"date"' "$out/service-live.txt" ||
     { echo "e2e-windows: /live of varo-clock-service.exe pushed no status" >&2; exit 1; }
 for pattern in ' RX DDD1[0-9]{6} countdown clock 1 ' ' RX BBA1 read request clock 1$' ' RX CCB2[0-9A-F]{96} write clock 2 ' \
     ' RX AA00[0-9]{14} set time '; do

@@ -1,8 +1,8 @@
 #include "StopSignals.h"
 
-#include <QPointer>
-
 #ifdef Q_OS_WIN
+#include <QWinEventNotifier>
+#include <atomic>
 #include <windows.h>
 #else
 #include <QSocketNotifier>
@@ -12,20 +12,22 @@
 #endif
 
 namespace {
-QPointer<StopSignals> s_receiver;
-
 #ifdef Q_OS_WIN
+// The handler runs in a thread Windows makes, which must not touch Qt: a
+// thread Qt adopts keeps the program from ending under Wine. It only names
+// the ask and sets the event, which the event loop waits on.
+HANDLE s_asked = nullptr;
+std::atomic<const char*> s_name{nullptr};
+
 BOOL WINAPI controlHandler(DWORD event) {
     const char* name = event == CTRL_C_EVENT       ? "Ctrl+C"
                        : event == CTRL_BREAK_EVENT ? "Ctrl+Break"
                        : event == CTRL_CLOSE_EVENT ? "the console closed"
                                                    : nullptr;
-    if (!name || !s_receiver)
+    if (!name || !s_asked)
         return FALSE;
-    // Called in a thread of its own: the stop runs in the event loop's.
-    QMetaObject::invokeMethod(
-        s_receiver.data(), [name] { emit s_receiver->received(QString::fromLatin1(name)); },
-        Qt::QueuedConnection);
+    s_name = name;
+    SetEvent(s_asked);
     // Windows ends the program when a close's handler returns: it ends it
     // when the stop is done, or after its own few seconds.
     if (event == CTRL_CLOSE_EVENT)
@@ -51,8 +53,12 @@ QString nameOf(int signal) {
 } // namespace
 
 StopSignals::StopSignals(QObject* parent) : QObject(parent) {
-    s_receiver = this;
 #ifdef Q_OS_WIN
+    // Kept to the program's end, as the handler is.
+    s_asked = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    auto* notifier = new QWinEventNotifier(s_asked, this);
+    connect(notifier, &QWinEventNotifier::activated, this,
+            [this] { emit received(QString::fromLatin1(s_name.load())); });
     SetConsoleCtrlHandler(controlHandler, TRUE);
 #else
     // Never blocks the handler, and no child inherits it.

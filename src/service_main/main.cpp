@@ -8,7 +8,9 @@
 #include <QCoreApplication>
 #include <cstdio>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #endif
 
@@ -60,14 +62,22 @@ int main(int argc, char* argv[]) {
     }
 
     raiseOpenFileLimit();
-    ServiceHost host(*options, std::move(token));
-    StopSignals stopSignals;
-    QObject::connect(&stopSignals, &StopSignals::received, &app,
-                     [&host](const QString& name) { host.stop(name, [] { QCoreApplication::quit(); }); });
-    if (!host.start(&error))
-        return Failure;
-    const int status = app.exec();
-    host.shutdown();
+    int status = Ok;
+    {
+        ServiceHost host(*options, std::move(token));
+        StopSignals stopSignals;
+        QObject::connect(&stopSignals, &StopSignals::received, &app,
+                         [&host](const QString& name) { host.stop(name, [] { QCoreApplication::quit(); }); });
+        if (!host.start(&error))
+            return Failure;
+        status = app.exec();
+    } // the port closed, every client answered
     serviceLog(QStringLiteral("varo-clock-service stopped"));
+#ifdef Q_OS_WIN
+    // Once a console's stop has come, Wine never ends a process the usual
+    // way (its DLLs' farewells hang); nothing is left to tidy.
+    std::fflush(nullptr);
+    TerminateProcess(GetCurrentProcess(), UINT(status));
+#endif
     return status;
 }
