@@ -1025,9 +1025,10 @@ private slots:
         QVERIFY(page.open(house.url(QStringLiteral("/house"))));
         QVERIFY(page.waitUntil("!element('token-form').hidden"));
         page.evaluate("element('token').value = '" + kToken + "'; element('token-form').requestSubmit()");
-        QVERIFY(page.waitUntil("element('tiles').children.length === 2"));
+        QVERIFY2(page.waitUntil("element('tiles').children.length === 2"),
+                 qPrintable(page.evaluate("document.body.innerText").toString()));
         const QString tiles =
-            page.evaluate("[...element('tiles').children].map((tile) => tile.className + ' ' + "
+            page.evaluate("[...element('tiles').children].map((tile) => tile.dataset.level + ' ' + "
                           "tile.innerText.replace(/\\s+/g, ' ').trim()).join(' | ')")
                 .toString();
         QVERIFY2(tiles.contains(QRegularExpression(

@@ -43,7 +43,7 @@ function part(text, level) {
 
 function tile(clock) {
     const item = document.createElement("li");
-    item.className = clock.level;
+    item.dataset.level = clock.level;
     item.appendChild(document.createElement("h2")).textContent = clock.clock;
     item.lastChild.title = clock.instance;
     item.appendChild(document.createElement("p")).textContent =
