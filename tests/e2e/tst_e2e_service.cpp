@@ -103,7 +103,8 @@ public:
         m_process.start(
             program, arguments + QStringList{QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port)});
     }
-    ~LoopbackServer() {
+    ~LoopbackServer() { stop(); }
+    void stop() {
         m_process.terminate();
         m_process.waitForFinished();
     }
@@ -1038,6 +1039,10 @@ private slots:
         QVERIFY(page.screenshot(1920, 1080, false, QStringLiteral("house-page-1920x1080.png")));
         QVERIFY(page.screenshot(390, 844, true, QStringLiteral("house-page-phone.png")));
         QVERIFY(page.evaluate("document.documentElement.scrollWidth <= innerWidth").toBool());
+        // Prometheus gone: the page says so and greys the tiles.
+        server.stop();
+        QVERIFY(page.waitUntil("element('house-state').textContent === 'Prometheus unreachable: Connection "
+                               "refused' && element('tiles').className === 'old'"));
         QVERIFY2(page.errors().isEmpty(), qPrintable(page.errors().join(QLatin1Char('\n'))));
     }
 

@@ -25,7 +25,7 @@ function offsetText(seconds) {
 function silence(clock) {
     const age = clock.lastTimeFrameAgeSeconds;
     if (clock.up === false)
-        return "Its service does not answer Prometheus";
+        return "Service down: Prometheus cannot reach it";
     if (age === null)
         return clock.offsetSeconds === null ? "No time frame yet" : "No time frame";
     if (age * 1000 > kStaleAfterMs)
@@ -49,8 +49,11 @@ function tile(clock) {
     item.appendChild(document.createElement("p")).textContent =
         clock.offsetSeconds === null ? "–" : offsetText(clock.offsetSeconds);
     item.lastChild.className = "offset";
+    // A service that is down tells nothing of its port or computer.
     const states = item.appendChild(document.createElement("p"));
     states.className = "states";
+    if (clock.up === false)
+        states.hidden = true;
     if (clock.portOpen !== null)
         states.appendChild(part(clock.portOpen ? "Port open" : "Port closed", clock.portOpen ? "" : "alert"));
     states.appendChild(clock.computerClockSynchronized === null ? part("PC clock state unknown", "grey")
