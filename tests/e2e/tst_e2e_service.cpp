@@ -431,6 +431,9 @@ private slots:
                                   "--correct-between", "02:00-04:00",
                                   "--chrony-socket",   "/run/varo-clock-chrony.sock"}
             << kToken << 0600 << 2 << "--correct-above and --chrony-socket are opposite directions";
+        QTest::newRow("Prometheus not on the web")
+            << port + QStringList{"--prometheus", "ftp://prometheus-1:9090"} << kToken << 0600 << 2
+            << "--prometheus takes the http or https address of a Prometheus";
         QTest::newRow("token file a FIFO") << port + QStringList{"--token-file", "%FIFO%"} << kToken << 0600
                                            << 1 << "is a FIFO, not a regular file";
         QTest::newRow("token file a device") << port + QStringList{"--token-file", "/dev/zero"} << kToken
