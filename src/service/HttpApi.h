@@ -22,10 +22,11 @@ class QWebSocket;
 class RequestGate;
 
 // The service's HTTP and WebSocket API on Qt's HTTP server: its routes, the
-// token, the errors as JSON and the web socket /live. Each command goes to the
-// clock service, in its own thread, and its answer is written when it comes;
-// meanwhile every other connection is answered. The requests come through the
-// gate (RequestGate), and pass the guard against other sites (CrossSiteGuard)
+// token, the errors as JSON, the web socket /live and the building's clocks
+// for the house page (HouseQuery). Each command goes to the clock service, in
+// its own thread, and its answer is written when it comes; meanwhile every
+// other connection is answered. The requests come through the gate
+// (RequestGate), and pass the guard against other sites (CrossSiteGuard)
 // before their routes. Lives in a thread of its own.
 class HttpApi : public QAbstractHttpServer {
     Q_OBJECT
