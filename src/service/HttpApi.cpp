@@ -3,6 +3,7 @@
 #include "ClockService.h"
 #include "CommandDecoder.h"
 #include "CommandReport.h"
+#include "HouseQuery.h"
 #include "HttpConnection.h"
 #include "LivePage.h"
 #include "RequestGate.h"
@@ -118,12 +119,16 @@ const HttpApi::ViewRoute HttpApi::kViews[] = {
     {Method::Get, "/status", &HttpApi::sendStatus},
     {Method::Get, "/metrics", &HttpApi::sendMetrics},
     {Method::Get, "/live", &HttpApi::refusePlainLive},
+    {Method::Get, "/house/clocks", &HttpApi::sendHouseClocks},
 };
 
 HttpApi::HttpApi(ClockService& service, const ComputerClockReader& computerClock,
-                 std::optional<AccessToken> token, const QStringList& allowedHosts, QObject* parent)
+                 std::optional<AccessToken> token, const QStringList& allowedHosts, const QUrl& prometheus,
+                 QObject* parent)
     : QAbstractHttpServer(parent), m_service(service), m_computerClock(computerClock),
       m_token(std::move(token)), m_crossSite(allowedHosts) {
+    if (!prometheus.isEmpty())
+        m_house = new HouseQuery(prometheus, this);
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &HttpApi::takeWebSockets);
     // From the clock service's thread, queued into this one.
     connect(&service, &ClockService::commandFinished, this, [this](const ServedCommand& served) {
@@ -293,6 +298,22 @@ void HttpApi::sendStatus(const Client& client) {
 void HttpApi::sendMetrics(const Client& client) {
     HttpReply::send(client.socket, 200, "text/plain; version=0.0.4; charset=utf-8",
                     currentStatus().toMetrics(), {}, client.close);
+}
+
+void HttpApi::sendHouseClocks(const Client& client) {
+    if (!m_house)
+        return refuse(client, 503,
+                      QStringLiteral("No Prometheus to ask: start the service with --prometheus URL"));
+    // Answers in the order asked, as a command's; the query's time is bounded.
+    HttpConnection::of(client.socket)->hold();
+    m_house->ask([client](const HouseQuery::Answer& answer) {
+        if (!client.socket)
+            return;
+        if (client.socket->state() == QAbstractSocket::ConnectedState)
+            HttpReply::sendJson(client.socket, answer.httpStatus, answer.body,
+                                {{"Cache-Control", "no-store"}}, client.close);
+        HttpConnection::of(client.socket)->release();
+    });
 }
 
 void HttpApi::refusePlainLive(const Client& client) {

@@ -13,26 +13,30 @@
 #include <QList>
 #include <QPointer>
 #include <QStringList>
+#include <QUrl>
 #include <optional>
 
 class ComputerClockReader;
+class HouseQuery;
 class QWebSocket;
 class RequestGate;
 
 // The service's HTTP and WebSocket API on Qt's HTTP server: its routes, the
-// token, the errors as JSON and the web socket /live. Each command goes to the
-// clock service, in its own thread, and its answer is written when it comes;
-// meanwhile every other connection is answered. The requests come through the
-// gate (RequestGate), and pass the guard against other sites (CrossSiteGuard)
+// token, the errors as JSON, the web socket /live and the building's clocks
+// for the house page (HouseQuery). Each command goes to the clock service, in
+// its own thread, and its answer is written when it comes; meanwhile every
+// other connection is answered. The requests come through the gate
+// (RequestGate), and pass the guard against other sites (CrossSiteGuard)
 // before their routes. Lives in a thread of its own.
 class HttpApi : public QAbstractHttpServer {
     Q_OBJECT
 public:
     static constexpr qint64 kMostBodyBytes = 64 * 1024;
 
-    // `allowedHosts`: the names --allow-host adds.
+    // `allowedHosts`: the names --allow-host adds; `prometheus`: the house
+    // page's, empty for none.
     HttpApi(ClockService& service, const ComputerClockReader& computerClock, std::optional<AccessToken> token,
-            const QStringList& allowedHosts = {}, QObject* parent = nullptr);
+            const QStringList& allowedHosts = {}, const QUrl& prometheus = {}, QObject* parent = nullptr);
 
     // Listens on `address`:`port` (port 0: any free one); false, with
     // `error`, when it cannot.
@@ -67,6 +71,7 @@ private:
     void answer(quint64 ticket, const ServedCommand& served);
     void sendStatus(const Client& client);
     void sendMetrics(const Client& client);
+    void sendHouseClocks(const Client& client);
     void refusePlainLive(const Client& client);
     void refuse(const Client& client, int status, const QString& why, const HttpReply::Headers& headers = {});
 
@@ -82,6 +87,7 @@ private:
     std::optional<AccessToken> m_token;
     CrossSiteGuard m_crossSite;
     RequestGate* m_gate = nullptr;
+    HouseQuery* m_house = nullptr; // none without --prometheus
     bool m_stopping = false;
     // Why the web socket upgrade handleRequest() declined is refused, for missingHandler().
     std::optional<CrossSiteGuard::Refusal> m_upgradeRefusal;

@@ -17,6 +17,10 @@ const File kFiles[] = {
     {"/", ":/page/index.html", "text/html; charset=utf-8"},
     {"/live.css", ":/page/live.css", "text/css; charset=utf-8"},
     {"/live.js", ":/page/live.js", "text/javascript; charset=utf-8"},
+    {"/pages.js", ":/page/pages.js", "text/javascript; charset=utf-8"},
+    {"/house", ":/page/house.html", "text/html; charset=utf-8"},
+    {"/house.css", ":/page/house.css", "text/css; charset=utf-8"},
+    {"/house.js", ":/page/house.js", "text/javascript; charset=utf-8"},
     {"/varo-clock.svg", ":/page/varo-clock.svg", "image/svg+xml; charset=utf-8"},
 };
 

@@ -4,10 +4,11 @@
 
 class QTcpSocket;
 
-// The live page at /: one HTML page with its style sheet, script and icon
-// from the program's resources, for a wall screen or a phone. It holds
-// nothing of the master clock, so any browser may load it; it asks for the
-// token itself, for /live and the commands.
+// The live page at / and the house page at /house: HTML pages with their
+// style sheets, scripts and icon from the program's resources, for a wall
+// screen or a phone. They hold nothing of the master clock, so any browser may
+// load them; they ask for the token themselves, for /live, the commands and
+// /house/clocks.
 namespace LivePage {
 
 // Whether `path` names one of the page's files.

@@ -53,7 +53,8 @@ bool ServiceHost::start(QString* error) {
     QMetaObject::invokeMethod(
         &m_inHttpThread,
         [&] {
-            m_api = new HttpApi(m_service, m_computerClock, m_token, m_options.allowedHosts);
+            m_api = new HttpApi(m_service, m_computerClock, m_token, m_options.allowedHosts,
+                                m_options.prometheus);
             listening = m_api->serve(m_options.address, m_options.listenPort, error);
         },
         Qt::BlockingQueuedConnection);

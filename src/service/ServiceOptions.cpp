@@ -25,6 +25,7 @@ const QCommandLineOption kCorrectUnsynchronized(QStringLiteral("correct-unsynchr
 const QCommandLineOption kCorrectMaxStep(QStringLiteral("correct-max-step"), QString(),
                                          QStringLiteral("SECONDS"));
 const QCommandLineOption kChronySocket(QStringLiteral("chrony-socket"), QString(), QStringLiteral("PATH"));
+const QCommandLineOption kPrometheus(QStringLiteral("prometheus"), QString(), QStringLiteral("URL"));
 const QCommandLineOption kHelp(QStringLiteral("help"));
 const QCommandLineOption kVersion(QStringLiteral("version"));
 // A threshold within the line's jitter would set the master clock for nothing;
@@ -113,6 +114,20 @@ bool parseCorrection(const QCommandLineParser& parser, std::optional<CorrectionP
     return true;
 }
 
+// --prometheus's URL: a Prometheus's base address, http or https, under a path
+// where its --web.route-prefix puts it; nothing, with `error`, for another.
+std::optional<QUrl> prometheusUrl(const QString& text, QString* error) {
+    const QUrl url(text, QUrl::StrictMode);
+    const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+    if (url.isValid() && web && !url.host().isEmpty() && !url.hasQuery() && !url.hasFragment() &&
+        url.userInfo().isEmpty())
+        return url;
+    *error = QStringLiteral("--prometheus takes the http or https address of a Prometheus, without a query "
+                            "or a password, for example http://127.0.0.1:9090: %1")
+                 .arg(text);
+    return std::nullopt;
+}
+
 // Whether --chrony-socket's path can be one; `error` says why not.
 bool isChronySocketPath(const QString& path, QString* error) {
 #ifdef Q_OS_WIN
@@ -134,7 +149,7 @@ bool isChronySocketPath(const QString& path, QString* error) {
 std::optional<ServiceOptions> ServiceOptions::parse(const QStringList& arguments, QString* error) {
     QCommandLineParser parser;
     parser.addOptions({kPort, kBaud, kListen, kTokenFile, kAllowHost, kCorrectAbove, kCorrectBetween,
-                       kCorrectUnsynchronized, kCorrectMaxStep, kChronySocket, kHelp, kVersion});
+                       kCorrectUnsynchronized, kCorrectMaxStep, kChronySocket, kPrometheus, kHelp, kVersion});
     if (!parser.parse(QStringList{QStringLiteral("varo-clock-service")} + arguments)) {
         *error = parser.errorText();
         return std::nullopt;
@@ -206,6 +221,12 @@ std::optional<ServiceOptions> ServiceOptions::parse(const QStringList& arguments
         if (!isChronySocketPath(options.chronySocket, error))
             return std::nullopt;
     }
+    if (parser.isSet(kPrometheus)) {
+        const std::optional<QUrl> url = prometheusUrl(parser.value(kPrometheus), error);
+        if (!url)
+            return std::nullopt;
+        options.prometheus = *url;
+    }
     return options;
 }
 
@@ -270,12 +291,15 @@ QString ServiceOptions::helpText() {
                "         [--correct-above SECONDS --correct-between HH:MM-HH:MM [--correct-max-step "
                "SECONDS]\n"
                "          [--correct-unsynchronized] | --chrony-socket PATH]\n"
+               "         [--prometheus URL]\n"
                "\n"
                "Holds the master clock's serial port and serves it on HTTP and a WebSocket:\n"
                "  GET  /status          the port, the master clock's time and offset, the computer's "
                "clock\n"
                "  GET  /metrics         the same for Prometheus\n"
-               "  GET  /live            a WebSocket pushing the status on every time frame and command\n") +
+               "  GET  /live            a WebSocket pushing the status on every time frame and command\n"
+               "  GET  /house/clocks    every clock of the building as --prometheus has them, for the\n"
+               "                        house page /house\n") +
            commandRoutes() +
            QStringLiteral(
                "\n"
@@ -305,6 +329,8 @@ QString ServiceOptions::helpText() {
                "                         the reference itself)\n"
                "  --chrony-socket PATH   send each time frame to chronyd as a sample for its\n"
                "                         \"refclock SOCK PATH\"; not with --correct-above\n"
+               "  --prometheus URL       the Prometheus that scrapes the building's clock services (job\n"
+               "                         varo-clock), for the house page, such as http://127.0.0.1:9090\n"
                "  --help, --version\n"
                "\n"
                "Exit status: 0 after --help or --version, 1 when it cannot listen or read the token file,\n"

@@ -6,6 +6,7 @@
 #include <QHostAddress>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <optional>
 
 // One run of varo-clock-service as its command line asks for it.
@@ -23,6 +24,7 @@ struct ServiceOptions {
     // [--correct-unsynchronized]
     std::optional<CorrectionPolicy::Rule> correction;
     QString chronySocket; // --chrony-socket; empty: none
+    QUrl prometheus;      // --prometheus, for the house page; empty: none
 
     // The arguments after the program name; nothing, with `error` set, when
     // they do not make a run. A listening address other than loopback needs

@@ -2,7 +2,8 @@
 // simulator on a pseudo-terminal, through HTTP and its web socket: every
 // endpoint and error, the token, oversized and abandoned requests, the device
 // lost and back, a dead link, the guards, a real Prometheus scraping it, two
-// clocks' alerts through a real Alertmanager and the live page in a browser.
+// clocks' alerts through a real Alertmanager and the live and house pages in a
+// browser.
 #include "HeadlessChromium.h"
 #include "KnownBytes.h"
 #include "Ser2net.h"
@@ -102,7 +103,8 @@ public:
         m_process.start(
             program, arguments + QStringList{QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port)});
     }
-    ~LoopbackServer() {
+    ~LoopbackServer() { stop(); }
+    void stop() {
         m_process.terminate();
         m_process.waitForFinished();
     }
@@ -429,6 +431,9 @@ private slots:
                                   "--correct-between", "02:00-04:00",
                                   "--chrony-socket",   "/run/varo-clock-chrony.sock"}
             << kToken << 0600 << 2 << "--correct-above and --chrony-socket are opposite directions";
+        QTest::newRow("Prometheus not on the web")
+            << port + QStringList{"--prometheus", "ftp://prometheus-1:9090"} << kToken << 0600 << 2
+            << "--prometheus takes the http or https address of a Prometheus";
         QTest::newRow("token file a FIFO") << port + QStringList{"--token-file", "%FIFO%"} << kToken << 0600
                                            << 1 << "is a FIFO, not a regular file";
         QTest::newRow("token file a device") << port + QStringList{"--token-file", "/dev/zero"} << kToken
@@ -918,7 +923,8 @@ private slots:
     // Two master clocks, studio-a 1.5 s ahead, watched by a real Prometheus
     // and a real Alertmanager through the package's example files, the rules'
     // for: times shortened as docs/fleet.md shows: the offset alert reaches
-    // the web hook, naming studio-a, and studio-b has none.
+    // the web hook, naming studio-a, and studio-b has none; the house page
+    // shows both clocks.
     void fleetAlerts() {
         const QString prometheus = programPath(QStringLiteral("prometheus"));
         const QString alertmanager = programPath(QStringLiteral("prometheus-alertmanager"));
@@ -1009,6 +1015,38 @@ private slots:
         const QJsonArray alerts = query(server, QStringLiteral("ALERTS{alertname=\"VaroClockOffsetHigh\"}"));
         QVERIFY(alerts.size() == 1 &&
                 alerts[0][QLatin1String("metric")][QLatin1String("clock")] == QLatin1String("studio-a"));
+
+        // The house page of a third clock's service, asking this Prometheus:
+        // both clocks, studio-a first and red, readable on a wall and a phone.
+        if (HeadlessChromium::program().isEmpty())
+            QSKIP("chromium not found on PATH: scripts/setup.sh installs it");
+        SimProcess clockC;
+        ServiceProcess house;
+        QVERIFY(clockC.start({}));
+        QVERIFY(house.start({QStringLiteral("--port"), clockC.device(), QStringLiteral("--token-file"), token,
+                             QStringLiteral("--prometheus"), server.url(QString()).toString()}));
+        HeadlessChromium page;
+        QVERIFY(page.open(house.url(QStringLiteral("/house"))));
+        QVERIFY(page.waitUntil("!element('token-form').hidden"));
+        page.evaluate("element('token').value = '" + kToken + "'; element('token-form').requestSubmit()");
+        QVERIFY2(page.waitUntil("element('tiles').children.length === 2"),
+                 qPrintable(page.evaluate("document.body.innerText").toString()));
+        const QString tiles =
+            page.evaluate("[...element('tiles').children].map((tile) => tile.dataset.level + ' ' + "
+                          "tile.innerText.replace(/\\s+/g, ' ').trim()).join(' | ')")
+                .toString();
+        QVERIFY2(tiles.contains(QRegularExpression(
+                     QStringLiteral("^red studio-a \\+1\\.[45]\\d\\d s Port open PC clock [a-z ]+ \\| "
+                                    "green studio-b [+-]0\\.0\\d\\d s Port open PC clock [a-z ]+$"))),
+                 qPrintable(tiles));
+        QVERIFY(page.screenshot(1920, 1080, false, QStringLiteral("house-page-1920x1080.png")));
+        QVERIFY(page.screenshot(390, 844, true, QStringLiteral("house-page-phone.png")));
+        QVERIFY(page.evaluate("document.documentElement.scrollWidth <= innerWidth").toBool());
+        // Prometheus gone: the page says so and greys the tiles.
+        server.stop();
+        QVERIFY(page.waitUntil("element('house-state').textContent === 'Prometheus unreachable: Connection "
+                               "refused' && element('tiles').className === 'old'"));
+        QVERIFY2(page.errors().isEmpty(), qPrintable(page.errors().join(QLatin1Char('\n'))));
     }
 
     // The live page in headless Chromium: only the token's request without

@@ -4,14 +4,8 @@
 // as text (textContent), never as markup: the frame record holds bytes from
 // outside.
 
-const kStaleAfterMs = 5000; // as the window's status line greys its offset
-const kGreenWithinMs = 100;
-const kAmberWithinMs = 500;
 const kShownCommands = 10;
 const kRetryAfterMs = [1000, 2000, 5000];
-const kTokenKey = "varo-clock-service-token";
-
-const element = (id) => document.getElementById(id);
 
 // The token lives as long as the tab, never on disk.
 let token = sessionStorage.getItem(kTokenKey);
@@ -35,12 +29,6 @@ function showConnection(text, level) {
 function secondsText(ms) {
     const tenths = Math.round(Math.abs(ms) / 100);
     return (ms < 0 && tenths > 0 ? "-" : "+") + (tenths / 10).toFixed(1) + " s";
-}
-
-function offsetLevel(ms) {
-    if (Math.abs(ms) <= kGreenWithinMs)
-        return "green";
-    return Math.abs(ms) <= kAmberWithinMs ? "amber" : "red";
 }
 
 // The master clock's colour: grey while its last time frame is old or
