@@ -8,8 +8,6 @@ const kAskEveryMs = 2000;
 // Worst first: a clock that tells nothing, then by its offset's colour.
 const kLevelRank = {grey: 0, red: 1, amber: 2, green: 3};
 
-let token = sessionStorage.getItem(kTokenKey);
-
 function showState(text, level) {
     element("house-state").textContent = text;
     element("house-state").className = level;
@@ -85,22 +83,17 @@ function showFailure(text) {
     element("tiles").className = "old";
 }
 
-function askForToken(refused) {
-    token = null;
-    sessionStorage.removeItem(kTokenKey);
-    element("token-refused").hidden = !refused;
-    element("token-form").hidden = false;
-    element("house").hidden = true;
-    element("token").focus();
+function showTokenForm(asking) {
+    element("token-form").hidden = !asking;
+    element("house").hidden = asking;
 }
 
 async function ask() {
-    const headers = token === null ? {} : {Authorization: `Bearer ${token}`};
     try {
-        const response = await fetch("house/clocks", {headers, cache: "no-store"});
+        const response = await fetch("house/clocks", {headers: authorization(), cache: "no-store"});
         const answer = await response.json().catch(() => ({}));
         if (response.status === 401)
-            return askForToken(token !== null);
+            return askForToken(token !== null, showTokenForm);
         if (response.ok)
             showClocks(answer.clocks);
         else
@@ -111,14 +104,6 @@ async function ask() {
     setTimeout(ask, kAskEveryMs);
 }
 
-element("token-form").addEventListener("submit", (event) => {
-    event.preventDefault();
-    token = element("token").value.trim();
-    element("token").value = "";
-    sessionStorage.setItem(kTokenKey, token);
-    element("token-form").hidden = true;
-    element("house").hidden = false;
-    ask();
-});
+takeTokenFromForm(showTokenForm, ask);
 
 ask();

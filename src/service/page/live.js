@@ -7,8 +7,6 @@
 const kShownCommands = 10;
 const kRetryAfterMs = [1000, 2000, 5000];
 
-// The token lives as long as the tab, never on disk.
-let token = sessionStorage.getItem(kTokenKey);
 let connected = false;
 let failedAttempts = 0;
 let offsetMs = null;
@@ -114,29 +112,18 @@ function connect() {
         connected = false;
         showFreshness();
         if (event.code === 1008) // the service wants a token, or another one
-            return askForToken(token !== null);
+            return askForToken(token !== null, showTokenForm);
         const waitMs = kRetryAfterMs[Math.min(failedAttempts++, kRetryAfterMs.length - 1)];
         showConnection("Disconnected from the clock service; reconnecting…", "alert");
         setTimeout(connect, waitMs);
     };
 }
 
-function askForToken(refused) {
-    token = null;
-    sessionStorage.removeItem(kTokenKey);
-    element("token-refused").hidden = !refused;
-    show("token");
-    element("token").focus();
+function showTokenForm(asking) {
+    show(asking ? "token" : "connecting");
 }
 
-element("token-form").addEventListener("submit", (event) => {
-    event.preventDefault();
-    token = element("token").value.trim();
-    element("token").value = "";
-    sessionStorage.setItem(kTokenKey, token);
-    show("connecting");
-    connect();
-});
+takeTokenFromForm(showTokenForm, connect);
 
 // Posts a command; says what was sent and what came of it, or the service's
 // error.
@@ -145,9 +132,7 @@ async function post(path, body, result, confirmation) {
     button.disabled = true;
     result.className = "";
     result.textContent = "Sending…";
-    const headers = {"Content-Type": "application/json"};
-    if (token !== null)
-        headers.Authorization = `Bearer ${token}`;
+    const headers = {"Content-Type": "application/json", ...authorization()};
     try {
         const response = await fetch(path, {method: "POST", headers, body: JSON.stringify(body), cache: "no-store"});
         const answer = await response.json().catch(() => ({}));
