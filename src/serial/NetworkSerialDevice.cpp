@@ -27,6 +27,8 @@ NetworkSerialDevice::NetworkSerialDevice(const QString& name, const NetworkPortA
     m_settle.setSingleShot(true);
     m_settle.setInterval(kRawSettleMs);
     connect(&m_settle, &QTimer::timeout, this, [this] { finishOpening(); });
+    m_hold.setSingleShot(true);
+    connect(&m_hold, &QTimer::timeout, this, [this] { send(std::exchange(m_held, QByteArray())); });
 }
 
 void NetworkSerialDevice::open(const LineSettings& settings) {
@@ -64,6 +66,8 @@ void NetworkSerialDevice::finishOpening(std::optional<RuntimeError> failure) {
     if (m_phase != Phase::Opening)
         return;
     m_settle.stop();
+    m_hold.stop();
+    m_held.clear();
     m_openFailure = std::move(failure);
     m_phase = m_openFailure ? Phase::Closed : Phase::Open;
     if (m_openLoop)
@@ -73,9 +77,10 @@ void NetworkSerialDevice::finishOpening(std::optional<RuntimeError> failure) {
 void NetworkSerialDevice::onConnected() {
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     TcpKeepAlive::apply(m_socket.socketDescriptor());
-    if (m_telnet)
-        send(m_telnet->greeting());
-    else
+    if (m_telnet) {
+        m_held = m_telnet->greeting();
+        m_hold.start(kServerFirstMs);
+    } else
         m_settle.start();
 }
 
@@ -92,8 +97,12 @@ void NetworkSerialDevice::onReadyRead() {
     // not serve us; kept before answering, which can find the server gone.
     if (m_phase == Phase::Opening)
         m_serverText += data.left(kMaxServerText - m_serverText.size());
-    if (!answer.isEmpty())
+    if (m_hold.isActive()) {
+        m_held += answer;
+        m_hold.start(kServerQuietMs);
+    } else if (!answer.isEmpty()) {
         send(answer);
+    }
     if (m_phase == Phase::Opening) {
         if (m_telnet && m_telnet->stage() == Rfc2217Client::Stage::Ready)
             finishOpening();
@@ -185,6 +194,8 @@ bool NetworkSerialDevice::send(const QByteArray& bytes) {
 
 void NetworkSerialDevice::close() {
     m_settle.stop();
+    m_hold.stop();
+    m_held.clear();
     m_phase = Phase::Closed;
     m_telnet.reset();
     m_socket.disconnectFromHost();

@@ -27,6 +27,12 @@ public:
     // How long a raw connection is watched once made: a ser2net port that is
     // in use says so and hangs up at once, with nothing else to tell it by.
     static constexpr int kRawSettleMs = 300;
+    // How long telnet's first words wait for the server to speak first, and
+    // then for it to fall quiet: ser2net says its port is in use and hangs
+    // up at once, and bytes of ours it has not read by then make its system
+    // reset the connection, dropping the words it had not sent yet.
+    static constexpr int kServerFirstMs = 200;
+    static constexpr int kServerQuietMs = 50;
 
     // `name` is how the operator wrote the address, for the messages.
     NetworkSerialDevice(const QString& name, const NetworkPortAddress& address,
@@ -65,6 +71,8 @@ private:
     QPointer<QEventLoop> m_openLoop;
     std::optional<RuntimeError> m_openFailure;
     QTimer m_settle;
+    QTimer m_hold; // telnet's words held while the server speaks
+    QByteArray m_held;
     QByteArray m_serverText;
     QByteArray m_received;
 };

@@ -18,7 +18,9 @@
 #include <QHostAddress>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 Q_DECLARE_METATYPE(ClockRequest)
 Q_DECLARE_METATYPE(ErrorNumber)
@@ -154,7 +156,7 @@ private slots:
     }
 
     void failuresSayWhy_data() {
-        QTest::addColumn<QString>("url");    // %SILENT%: a server that never answers
+        QTest::addColumn<QString>("url"); // %SILENT%: a server that never answers; %LATE%: see failuresSayWhy
         QTest::addColumn<QString>("holder"); // a connection opened first
         QTest::addColumn<ErrorNumber>("number");
         QTest::addColumn<QString>("description");
@@ -179,6 +181,9 @@ private slots:
         QTest::newRow("device in use") << rfc2217 << raw << ErrorNumber::HardwareNotAvailable
                                        << rfc2217 + " is in use by another program: the server says "
                                                     "\"Port's device already in use\"";
+        QTest::newRow("device in use, said late")
+            << "%LATE%" << QString() << ErrorNumber::HardwareNotAvailable
+            << "%LATE% is in use by another program: the server says \"Port's device already in use\"";
         QTest::newRow("no answer") << "%SILENT%" << QString() << ErrorNumber::HardwareNotAvailable
                                    << "%SILENT%: the server did not set up the line within 1 s";
     }
@@ -190,13 +195,28 @@ private slots:
         QTcpServer silent;
         QVERIFY(silent.listen(QHostAddress::LocalHost));
         const QString silentUrl = QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort());
-        url.replace(QLatin1String("%SILENT%"), silentUrl);
+        // Says its device is in use a moment after a connection and hangs up;
+        // a client that spoke first loses the words, as with ser2net, whose
+        // system resets a connection closed with bytes unread.
+        QTcpServer late;
+        QVERIFY(late.listen(QHostAddress::LocalHost));
+        connect(&late, &QTcpServer::newConnection, &late, [&late] {
+            QTcpSocket* client = late.nextPendingConnection();
+            connect(client, &QTcpSocket::readyRead, client, &QTcpSocket::abort);
+            QTimer::singleShot(20, client, [client] {
+                client->write("Port's device already in use\r\n");
+                client->disconnectFromHost();
+            });
+        });
+        const QString lateUrl = QStringLiteral("rfc2217://127.0.0.1:%1").arg(late.serverPort());
+        url.replace(QLatin1String("%SILENT%"), silentUrl).replace(QLatin1String("%LATE%"), lateUrl);
         SerialPortComponent held(networkDevice(holder));
         if (!holder.isEmpty())
             QCOMPARE(openWhenFree(held), QString());
         SerialPortComponent port(networkDevice(url, 300));
         const RuntimeError error = openingError(port);
-        QCOMPARE(error.description(), description.replace(QLatin1String("%SILENT%"), silentUrl));
+        QCOMPARE(error.description(), description.replace(QLatin1String("%SILENT%"), silentUrl)
+                                          .replace(QLatin1String("%LATE%"), lateUrl));
         QCOMPARE(error.number(), number);
         QVERIFY(!port.PortOpen());
     }
