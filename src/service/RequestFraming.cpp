@@ -11,6 +11,8 @@ constexpr QByteArrayView kLineEnd("\r\n");
 // More digits than a body within any limit needs, and few enough never to overflow.
 constexpr qsizetype kMostLengthDigits = 16;
 constexpr qsizetype kMostChunkSizeDigits = 8;
+// How much more than its body a chunked body may take with its chunks' sizes.
+constexpr qint64 kChunkedBodyFactor = 2;
 
 bool isTokenChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -68,6 +70,7 @@ QString quoted(QByteArrayView text) {
 
 // The chunked body from `at` in `request` into `verdict`.
 Verdict walkChunks(QByteArrayView request, qsizetype at, const Limits& limits, Verdict verdict) {
+    const qint64 mostEnd = at + kChunkedBodyFactor * limits.mostBodyBytes;
     qint64 total = 0;
     for (;;) {
         const qsizetype end = request.indexOf(kLineEnd, at);
@@ -83,6 +86,9 @@ Verdict walkChunks(QByteArrayView request, qsizetype at, const Limits& limits, V
         if ((total += bytes) > limits.mostBodyBytes)
             return tooLarge(limits);
         at = end + kLineEnd.size() + bytes;
+        if (at + kLineEnd.size() > mostEnd)
+            return refused(413, QStringLiteral("The request's chunks take more than %1 KiB")
+                                    .arg(kChunkedBodyFactor * limits.mostBodyBytes / 1024));
         if (request.size() < at + kLineEnd.size())
             return verdict;
         if (request.sliced(at, kLineEnd.size()) != kLineEnd)
@@ -153,7 +159,8 @@ Verdict check(QByteArrayView bytes, const Limits& limits) {
             }
         }
     }
-    if ((verdict.headWhole ? at : request.size()) > limits.mostHeadBytes)
+    // Empty lines before the request count too: they are kept until it comes.
+    if ((verdict.headWhole ? start + at : bytes.size()) > limits.mostHeadBytes)
         return refused(
             431, QStringLiteral("The request's head is larger than %1 KiB").arg(limits.mostHeadBytes / 1024));
     if (!verdict.headWhole) {
@@ -187,6 +194,10 @@ Verdict check(QByteArrayView bytes, const Limits& limits) {
         return verdict;
     verdict.kind = Verdict::Kind::Whole;
     return verdict;
+}
+
+qint64 mostRequestBytes(const Limits& limits) {
+    return limits.mostHeadBytes + kChunkedBodyFactor * limits.mostBodyBytes;
 }
 
 } // namespace RequestFraming

@@ -34,4 +34,8 @@ struct Verdict {
 // lines before it are skipped).
 Verdict check(QByteArrayView bytes, const Limits& limits);
 
+// The most bytes a request within the limits takes as it comes: its head and
+// its body, whose chunks with their sizes may take twice the body's limit.
+qint64 mostRequestBytes(const Limits& limits);
+
 } // namespace RequestFraming

@@ -41,6 +41,9 @@ void RequestGate::incomingConnection(qintptr descriptor) {
         delete socket;
         return;
     }
+    // Nothing piles up behind a request that waits for its answer, or one
+    // too slow to frame: a full buffer leaves the rest to the client's system.
+    socket->setReadBufferSize(RequestFraming::mostRequestBytes(limits()));
     auto* connection = new HttpConnection(socket);
     connect(connection, &QObject::destroyed, this, [this] { --m_open; });
     if (++m_open > kMostConnections)
@@ -52,6 +55,10 @@ void RequestGate::incomingConnection(qintptr descriptor) {
     addPendingConnection(socket);
 }
 
+RequestFraming::Limits RequestGate::limits() const {
+    return {m_mostBodyBytes, kMostHeadBytes, kMostHeaderLines};
+}
+
 void RequestGate::arrived(QTcpSocket* socket) {
     // A client that sends requests and reads no answers would have them pile up here.
     if (socket->bytesToWrite() > kMostUnreadAnswerBytes) {
@@ -59,8 +66,7 @@ void RequestGate::arrived(QTcpSocket* socket) {
         return socket->abort();
     }
     HttpConnection* connection = HttpConnection::of(socket);
-    const RequestFraming::Verdict verdict =
-        RequestFraming::check(fromRequestStart(socket), {m_mostBodyBytes, kMostHeadBytes, kMostHeaderLines});
+    const RequestFraming::Verdict verdict = RequestFraming::check(fromRequestStart(socket), limits());
     if (verdict.kind == RequestFraming::Verdict::Kind::Refused)
         return connection->refuse(verdict.status, verdict.why);
     connection->arrived(verdict);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RequestFraming.h"
+
 #include <QTcpServer>
 
 class QTcpSocket;
@@ -30,6 +32,7 @@ protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
+    RequestFraming::Limits limits() const;
     void arrived(QTcpSocket* socket);
 
     qint64 m_mostBodyBytes;
