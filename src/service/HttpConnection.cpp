@@ -29,7 +29,8 @@ void endSending(QTcpSocket* socket) {
 }
 } // namespace
 
-HttpConnection::HttpConnection(QTcpSocket* socket) : QObject(socket) {
+HttpConnection::HttpConnection(QTcpSocket* socket, const RequestFraming::Limits& limits)
+    : QObject(socket), m_framer(limits) {
     m_deadline.setSingleShot(true);
     // A coarse timer may end a client's 10 s half a second early.
     m_deadline.setTimerType(Qt::PreciseTimer);

@@ -21,8 +21,10 @@ public:
     static constexpr int kHeadMs = 10000;
     static constexpr int kRequestMs = 60000;
 
-    explicit HttpConnection(QTcpSocket* socket);
+    HttpConnection(QTcpSocket* socket, const RequestFraming::Limits& limits);
     static HttpConnection* of(QTcpSocket* socket);
+
+    RequestFraming::Framer& framer() { return m_framer; }
 
     // What the gate found from the current request's start on: part of it
     // (the clock runs; a client that asked is told to send its body), or all
@@ -53,6 +55,7 @@ private:
     QTcpSocket* socket() const;
     void expired();
 
+    RequestFraming::Framer m_framer;
     QTimer m_deadline;
     QElapsedTimer m_requestBegan; // valid while part of a request has come
     bool m_toldToContinue = false;

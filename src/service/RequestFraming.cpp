@@ -68,13 +68,13 @@ QString quoted(QByteArrayView text) {
            QLatin1Char('"');
 }
 
-// The chunked body from `at` in `request` into `verdict`.
-Verdict walkChunks(QByteArrayView request, qsizetype at, const Limits& limits, Verdict verdict) {
-    const qint64 mostEnd = at + kChunkedBodyFactor * limits.mostBodyBytes;
-    qint64 total = 0;
+// The chunked body into `verdict`, from where `walk` stopped: each call reads
+// the chunks' sizes and the line ends after them, never their data.
+Verdict walkChunks(QByteArrayView request, ChunkWalk& walk, const Limits& limits, Verdict verdict) {
+    const qint64 mostEnd = walk.bodyAt + kChunkedBodyFactor * limits.mostBodyBytes;
     for (;;) {
-        const qsizetype end = request.indexOf(kLineEnd, at);
-        QByteArrayView size = request.sliced(at, (end < 0 ? request.size() : end) - at);
+        const qsizetype end = request.indexOf(kLineEnd, walk.at);
+        QByteArrayView size = request.sliced(walk.at, (end < 0 ? request.size() : end) - walk.at);
         if (end < 0 && size.endsWith('\r'))
             size.chop(1);
         if (size.size() > kMostChunkSizeDigits || !std::all_of(size.begin(), size.end(), isHexDigit) ||
@@ -83,29 +83,32 @@ Verdict walkChunks(QByteArrayView request, qsizetype at, const Limits& limits, V
         if (end < 0)
             return verdict;
         const qint64 bytes = size.toLongLong(nullptr, 16);
-        if ((total += bytes) > limits.mostBodyBytes)
+        if (walk.total + bytes > limits.mostBodyBytes)
             return tooLarge(limits);
-        at = end + kLineEnd.size() + bytes;
-        if (at + kLineEnd.size() > mostEnd)
+        const qsizetype dataEnd = end + kLineEnd.size() + bytes;
+        if (dataEnd + kLineEnd.size() > mostEnd)
             return refused(413, QStringLiteral("The request's chunks take more than %1 KiB")
                                     .arg(kChunkedBodyFactor * limits.mostBodyBytes / 1024));
-        if (request.size() < at + kLineEnd.size())
+        if (request.size() < dataEnd + kLineEnd.size())
             return verdict;
-        if (request.sliced(at, kLineEnd.size()) != kLineEnd)
+        if (request.sliced(dataEnd, kLineEnd.size()) != kLineEnd)
             return refused(400, bytes == 0
                                     ? QStringLiteral("A chunked body ends with an empty line, no trailer")
                                     : QStringLiteral("A chunk does not end where its size says"));
-        at += kLineEnd.size();
+        walk.at = dataEnd + kLineEnd.size();
+        walk.total += bytes;
         if (bytes == 0) {
             verdict.kind = Verdict::Kind::Whole;
-            verdict.bodyBytes = total;
+            verdict.bodyBytes = walk.total;
             return verdict;
         }
     }
 }
-} // namespace
 
-Verdict check(QByteArrayView bytes, const Limits& limits) {
+// The head of the request in `bytes`, which begin where a request may begin
+// (empty lines before it are skipped): refused, partial, or whole with where
+// the body begins and how it is framed.
+Verdict readHead(QByteArrayView bytes, const Limits& limits, qsizetype* bodyAt, bool* chunked) {
     qsizetype start = 0;
     while (bytes.sliced(start).startsWith(kLineEnd))
         start += kLineEnd.size();
@@ -169,6 +172,7 @@ Verdict check(QByteArrayView bytes, const Limits& limits) {
         return verdict;
     }
 
+    *bodyAt = start + at;
     verdict.closes = verdict.closes || (http10 && !keepAlive);
     if (hosts > 1 || (hosts == 0 && !http10))
         return refused(400, QStringLiteral("An HTTP/1.1 request names its host in one Host header"));
@@ -179,8 +183,7 @@ Verdict check(QByteArrayView bytes, const Limits& limits) {
     if (codings.size() > 1 ||
         (!codings.isEmpty() && codings.first().compare("chunked", Qt::CaseInsensitive) != 0))
         return refused(400, QStringLiteral("Transfer-Encoding takes chunked alone"));
-    if (!codings.isEmpty())
-        return walkChunks(request, at, limits, verdict);
+    *chunked = !codings.isEmpty();
     if (!lengths.isEmpty()) {
         const QByteArrayView length = lengths.first();
         if (length.size() > kMostLengthDigits || !isRun(length, isDigit))
@@ -190,10 +193,30 @@ Verdict check(QByteArrayView bytes, const Limits& limits) {
         if (verdict.bodyBytes > limits.mostBodyBytes)
             return tooLarge(limits);
     }
-    if (request.size() - at < verdict.bodyBytes)
-        return verdict;
-    verdict.kind = Verdict::Kind::Whole;
     return verdict;
+}
+} // namespace
+
+Verdict Framer::take(QByteArrayView bytes, bool begins) {
+    if (begins)
+        *this = Framer(m_limits);
+    if (m_verdict.kind != Verdict::Kind::Partial)
+        return m_verdict;
+    m_request += bytes;
+    if (!m_verdict.headWhole) {
+        // Nothing changes before a line of the head ends.
+        if (!bytes.contains('\n') && m_request.size() <= m_limits.mostHeadBytes)
+            return m_verdict;
+        m_verdict = readHead(m_request, m_limits, &m_chunks.bodyAt, &m_chunked);
+        m_chunks.at = m_chunks.bodyAt;
+        if (!m_verdict.headWhole)
+            return m_verdict;
+    }
+    if (m_chunked)
+        return m_verdict = walkChunks(m_request, m_chunks, m_limits, m_verdict);
+    if (m_request.size() - m_chunks.bodyAt >= m_verdict.bodyBytes)
+        m_verdict.kind = Verdict::Kind::Whole;
+    return m_verdict;
 }
 
 qint64 mostRequestBytes(const Limits& limits) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
@@ -30,9 +31,34 @@ struct Verdict {
     QString why;                  // Refused
 };
 
-// The first request in `bytes`, which begin where a request may begin (empty
-// lines before it are skipped).
-Verdict check(QByteArrayView bytes, const Limits& limits);
+// Where a chunked body has been read to.
+struct ChunkWalk {
+    qsizetype bodyAt = 0; // where the body begins in the request
+    qsizetype at = 0;     // where the next chunk's size begins
+    qint64 total = 0;     // the bytes of the chunks before it
+};
+
+// One request as it comes, in pieces: each piece costs about what it brings,
+// as a client that sends a byte at a time would otherwise make the service
+// read the whole request again for each. The head is read again only when
+// a line of it ends, a body of known length is counted, and of chunks only
+// their sizes and line ends are read, once.
+class Framer {
+public:
+    explicit Framer(const Limits& limits) : m_limits(limits) {}
+
+    // `bytes` came next; `begins`: they begin a request (empty lines before
+    // it are skipped), and what came before is done with. Once whole or
+    // refused, the verdict stays until a request begins.
+    Verdict take(QByteArrayView bytes, bool begins);
+
+private:
+    Limits m_limits;
+    QByteArray m_request; // as it came
+    Verdict m_verdict;
+    bool m_chunked = false;
+    ChunkWalk m_chunks;
+};
 
 // The most bytes a request within the limits takes as it comes: its head and
 // its body, whose chunks with their sizes may take twice the body's limit.

@@ -4,21 +4,6 @@
 
 #include <QTcpSocket>
 
-namespace {
-// The bytes from the start of the request Qt's server is reading: it may
-// have read part of it already, in a transaction, which is looked behind.
-QByteArray fromRequestStart(QTcpSocket* socket) {
-    if (!socket->isTransactionStarted())
-        return socket->peek(socket->bytesAvailable());
-    const qint64 unread = socket->bytesAvailable();
-    socket->rollbackTransaction();
-    const QByteArray bytes = socket->peek(socket->bytesAvailable());
-    socket->startTransaction();
-    socket->skip(bytes.size() - unread);
-    return bytes;
-}
-} // namespace
-
 RequestGate::RequestGate(qint64 mostBodyBytes, QObject* parent)
     : QTcpServer(parent), m_mostBodyBytes(mostBodyBytes) {}
 
@@ -44,7 +29,7 @@ void RequestGate::incomingConnection(qintptr descriptor) {
     // Nothing piles up behind a request that waits for its answer, or one
     // too slow to frame: a full buffer leaves the rest to the client's system.
     socket->setReadBufferSize(RequestFraming::mostRequestBytes(limits()));
-    auto* connection = new HttpConnection(socket);
+    auto* connection = new HttpConnection(socket, limits());
     connect(connection, &QObject::destroyed, this, [this] { --m_open; });
     if (++m_open > kMostConnections)
         return connection->refuse(
@@ -66,7 +51,10 @@ void RequestGate::arrived(QTcpSocket* socket) {
         return socket->abort();
     }
     HttpConnection* connection = HttpConnection::of(socket);
-    const RequestFraming::Verdict verdict = RequestFraming::check(fromRequestStart(socket), limits());
+    // Qt's server reads a request in a transaction until it is whole: what
+    // it left unread in one came next; without one, a request begins.
+    const RequestFraming::Verdict verdict =
+        connection->framer().take(socket->peek(socket->bytesAvailable()), !socket->isTransactionStarted());
     if (verdict.kind == RequestFraming::Verdict::Kind::Refused)
         return connection->refuse(verdict.status, verdict.why);
     connection->arrived(verdict);
