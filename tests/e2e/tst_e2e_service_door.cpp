@@ -196,9 +196,6 @@ private slots:
         QTest::newRow("chunks beyond 64 KiB")
             << chunked + "10001\r\n"
             << 413 << "The request is larger than 64 KiB" << true << kNothing;
-        QTest::newRow("chunks of a byte beyond 128 KiB")
-            << chunked + QByteArray("1\r\n{\r\n").repeated(30000) << 413
-            << "The request's chunks take more than 128 KiB" << true << kNothing;
         QTest::newRow("lines ending in LF alone")
             << "POST /set-time HTTP/1.1\nHost: 127.0.0.1\nContent-Length: 19\n\n" + kSetTime << 400
             << "ends without CR LF" << true << kNothing;
@@ -213,10 +210,6 @@ private slots:
                                           << "more than 100 header lines" << true << kNothing;
         QTest::newRow("a head beyond 16 KiB")
             << "GET /status HTTP/1.1\r\n" + kOwnHost + "X-Long: " + QByteArray(16 * 1024, 'x') + "\r\n\r\n"
-            << 431 << "The request's head is larger than 16 KiB" << true << kNothing;
-        QTest::newRow("empty lines beyond 16 KiB before a request")
-            << QByteArray(8 * 1024 + 1, '\n').replace("\n", "\r\n") + "GET /status HTTP/1.1\r\n" + kOwnHost +
-                   "\r\n"
             << 431 << "The request's head is larger than 16 KiB" << true << kNothing;
         QTest::newRow("chunks as they should be")
             << chunked + "13\r\n" + kSetTime + "\r\n0\r\n\r\n"
