@@ -29,6 +29,8 @@ public:
 
     // Why it does not listen, or nothing.
     QString start(const QString& device);
+    quint16 port() const { return m_port; }
+    qint64 processId() const { return m_process.processId(); }
     // Sends POST /set-time without a body; why it could not, or nothing.
     QString postSetTime();
     // Waits for the answer; why it is not 200, or nothing.
