@@ -202,7 +202,10 @@ Verdict Framer::take(QByteArrayView bytes, bool begins) {
         *this = Framer(m_limits);
     if (m_verdict.kind != Verdict::Kind::Partial)
         return m_verdict;
-    m_request += bytes;
+    m_size += bytes.size();
+    // A body of known length is only counted.
+    if (!m_verdict.headWhole || m_chunked)
+        m_request += bytes;
     if (!m_verdict.headWhole) {
         // Nothing changes before a line of the head ends.
         if (!bytes.contains('\n') && m_request.size() <= m_limits.mostHeadBytes)
@@ -214,7 +217,7 @@ Verdict Framer::take(QByteArrayView bytes, bool begins) {
     }
     if (m_chunked)
         return m_verdict = walkChunks(m_request, m_chunks, m_limits, m_verdict);
-    if (m_request.size() - m_chunks.bodyAt >= m_verdict.bodyBytes)
+    if (m_size - m_chunks.bodyAt >= m_verdict.bodyBytes)
         m_verdict.kind = Verdict::Kind::Whole;
     return m_verdict;
 }

@@ -54,7 +54,8 @@ public:
 
 private:
     Limits m_limits;
-    QByteArray m_request; // as it came
+    QByteArray m_request; // as it came, but for a body of known length
+    qsizetype m_size = 0; // all that came
     Verdict m_verdict;
     bool m_chunked = false;
     ChunkWalk m_chunks;
